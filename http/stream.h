@@ -1,0 +1,67 @@
+#pragma once
+// Byte streams with a position, the shape the transport reads bodies from and writes them to.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class TStream {
+public:
+    virtual ~TStream() = default;
+    // Reads up to Count bytes at the position; returns the number read.
+    virtual size_t Read(void* Buffer, size_t Count) = 0;
+    // Writes Count bytes at the position, growing the stream; returns the number written
+    // (fewer only on a failure, which the file stream also raises).
+    virtual size_t Write(const void* Buffer, size_t Count) = 0;
+    virtual int64_t GetPosition() const = 0;
+    virtual void SetPosition(int64_t Pos) = 0;
+    virtual int64_t GetSize() const = 0;
+    virtual void SetSize(int64_t Size) = 0;
+
+    size_t Write(std::string_view Bytes) { return Write(Bytes.data(), Bytes.size()); }
+    // The whole stream as bytes; the position is left where it was.
+    std::string ReadAllBytes();
+    // Copies Count bytes (all when < 0) from Source's position into this stream.
+    int64_t CopyFrom(TStream& Source, int64_t Count);
+};
+
+class TMemoryStream final : public TStream {
+public:
+    size_t Read(void* Buffer, size_t Count) override;
+    size_t Write(const void* Buffer, size_t Count) override;
+    int64_t GetPosition() const override { return pos_; }
+    void SetPosition(int64_t Pos) override { pos_ = Pos < 0 ? 0 : Pos; }
+    int64_t GetSize() const override { return int64_t(data_.size()); }
+    void SetSize(int64_t Size) override;
+    void Clear() { data_.clear(), pos_ = 0; }
+    const std::string& Bytes() const { return data_; }
+
+private:
+    std::string data_;
+    int64_t pos_ = 0;
+};
+
+enum class TFileMode { CreateWrite, OpenRead };
+
+// A file as a stream. The constructor raises EUpdaterError with the runtime's texts
+// ("Cannot create file \"%s\". %s" / "Cannot open file \"%s\". %s") when it cannot open.
+class TFileStream final : public TStream {
+public:
+    TFileStream(const std::string& FileName, TFileMode Mode);
+    ~TFileStream() override;
+    TFileStream(const TFileStream&) = delete;
+    TFileStream& operator=(const TFileStream&) = delete;
+
+    size_t Read(void* Buffer, size_t Count) override;
+    size_t Write(const void* Buffer, size_t Count) override;
+    int64_t GetPosition() const override;
+    void SetPosition(int64_t Pos) override;
+    int64_t GetSize() const override;
+    void SetSize(int64_t Size) override;
+    const std::string& FileName() const { return name_; }
+
+private:
+    int fd_ = -1;
+    std::string name_;
+};

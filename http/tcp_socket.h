@@ -1,0 +1,94 @@
+#pragma once
+// The blocking TCP client connection under the HTTP transport: resolve, connect (optionally
+// through a CONNECT tunnel), TLS, send and receive with time-outs, lines, and two hooks.
+// Errors carry Winsock numbers and texts on every platform. No OS header here.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "http/stream.h"
+#include "http/tls.h"
+#include "platform/errors.h"
+
+enum TSocketStatusReason {
+    SR_ResolvingBegin, SR_ResolvingEnd, SR_SocketCreate, SR_SocketClose, SR_Bind, SR_Connect,
+    SR_CanRead, SR_CanWrite, SR_Listen, SR_Accept, SR_ReadCount, SR_WriteCount, SR_Wait, SR_Error
+};
+
+class TTCPClientSocket;
+using TSocketStatusHook = std::function<void(TTCPClientSocket& Sender, TSocketStatusReason Reason,
+                                             const std::string& Value)>;
+using TSocketMonitorHook = std::function<void(TTCPClientSocket& Sender, bool Writing,
+                                              const void* Buffer, int Len)>;
+
+// "TCP/IP Socket error %d: %s"
+class ESocketError : public EUpdaterError {
+public:
+    ESocketError(int Code, std::string Text);
+    int ErrorCode;
+    std::string ErrorMessage;
+};
+
+class TTCPClientSocket {
+public:
+    TTCPClientSocket();
+    ~TTCPClientSocket();  // closes
+    TTCPClientSocket(const TTCPClientSocket&) = delete;
+    TTCPClientSocket& operator=(const TTCPClientSocket&) = delete;
+
+    void Connect(const std::string& IP, const std::string& Port);
+    void Bind(const std::string& IP, const std::string& Port);
+    void CloseSocket();
+    bool StartTLS();
+
+    void SendString(std::string_view Data);
+    void SendBuffer(const void* Buffer, int Length);
+    void SendStream(TStream& Stream);
+
+    std::string RecvPacket(int Timeout);
+    std::string RecvUntil(int Timeout, std::string_view Terminator);
+    std::string RecvString(int Timeout);  // RecvUntil with CR LF; empty on error
+    std::string RecvExact(int Length, int Timeout);  // empty on error
+    void RecvToStream(TStream& Stream, int Timeout, int64_t Size);
+
+    bool CanRead(int Timeout);
+    bool CanWrite(int Timeout);
+    int WaitingData();
+    void Purge();
+    void ResetLastError();
+    void CheckError();  // the error step
+    static std::string GetErrorDesc(int ErrorCode);
+
+    bool IsOpen() const;
+    std::string GetLocalSinIP() const;
+    std::string GetRemoteSinIP() const;
+
+    // State the rest of the system relies on; defaults as documented.
+    int LastError = 0;
+    std::string LastErrorDesc;
+    bool RaiseExcept = false;
+    bool ConvertLineEnd = false;
+    std::string LineBuffer;
+    int SendMaxChunk = 65536;
+    bool InterPacketTimeout = true;
+    int ConnectionTimeout = 0;
+    int NonblockSendTimeout = 15000;
+    int MaxLineLength = 0;
+    bool PreferIP4 = true;
+    bool StopFlag = false;
+    TSocketStatusHook OnStatus;
+    TSocketMonitorHook OnMonitor;
+    std::string HTTPTunnelIP, HTTPTunnelPort, HTTPTunnelUser, HTTPTunnelPass;
+    int HTTPTunnelTimeout = 30000;
+    bool HTTPTunnel = false;
+    int SizeRecvBuffer = 0;  // 0: the system's; applied when the handle is created
+    int SizeSendBuffer = 0;
+    TTLSPlugin& SSL() { return *tls_; }
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+    std::unique_ptr<TTLSPlugin> tls_;
+};

@@ -1,0 +1,31 @@
+#pragma once
+// The TLS plug-in of a socket. The class is chosen once at start-up: OpenSSL 3 when it was
+// linked in, otherwise (or when a test forces it) the plug-in that has no TLS at all.
+#include <memory>
+#include <string>
+
+enum class TSSLType { tlsAny };
+
+class TTLSPlugin {
+public:
+    virtual ~TTLSPlugin() = default;
+    // Handshake over the connected socket handle Fd; false on failure with LastErrorDesc set.
+    virtual bool Connect(int Fd, int TimeoutMs) = 0;
+    virtual int Send(const void* Buffer, int Len) = 0;   // < 0 on error
+    virtual int Recv(void* Buffer, int Len) = 0;         // < 0 on error, 0 when closed
+    virtual int WaitingData() = 0;                        // bytes pending inside TLS
+    virtual void Shutdown() = 0;
+
+    bool SSLEnabled = false;
+    int LastError = 0;
+    std::string LastErrorDesc;
+    std::string SNIHost;
+    bool VerifyCert = false;
+    TSSLType SSLType = TSSLType::tlsAny;
+    std::string Ciphers;
+};
+
+// A new plug-in of the class chosen at start-up.
+std::unique_ptr<TTLSPlugin> CreateTLSPlugin();
+// Tests: make every later socket use the plug-in without TLS (true), or the default again.
+void ForceTLSNone(bool Force);

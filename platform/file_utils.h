@@ -1,0 +1,27 @@
+#pragma once
+// Files and paths. Paths use "/"; a folder name always ends in its separator.
+#include <cstdint>
+#include <string>
+
+bool FileExists(const std::string& FileName);
+// Both report success and never raise; callers that do not care ignore the result.
+bool DeleteFileIfExists(const std::string& FileName);
+bool RenameFile(const std::string& From, const std::string& To);
+
+// The folder part with its trailing separator ("" when there is none), and the name part.
+std::string ExtractFilePath(const std::string& FileName);
+std::string ExtractFileName(const std::string& FileName);
+
+// The whole file; raises EUpdaterError ("Cannot open file \"%s\". %s") when it cannot.
+std::string ReadFileBytes(const std::string& FileName);
+// Writes Bytes to a temporary file beside FileName, flushes it and renames it over FileName.
+// Raises EUpdaterError ("Cannot create file \"%s\". %s") and leaves the old file as it was.
+void WriteFileAtomically(const std::string& FileName, const std::string& Bytes);
+// Appends Bytes, creating the file when missing; raises EUpdaterError on failure.
+void AppendToFile(const std::string& FileName, const std::string& Bytes);
+
+// The running executable's full path.
+std::string ExecutableFileName();
+
+// Test seam: the next atomic write fails after this many bytes (-1: never), as a full disk would.
+void SetWriteFaultAfterBytes(int64_t Bytes);

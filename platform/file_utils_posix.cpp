@@ -1,0 +1,113 @@
+#include "platform/file_utils.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <algorithm>
+#include <cstring>
+#include <random>
+
+#include "platform/errors.h"
+
+namespace {
+int64_t g_write_fault = -1;
+
+std::string SysText(int err) { return std::strerror(err); }
+
+// Writes all of Bytes or sets errno and returns false.
+bool WriteAll(int fd, const char* p, size_t n) {
+    while (n > 0) {
+        size_t piece = n;
+        if (g_write_fault >= 0) {
+            if (g_write_fault == 0) {
+                g_write_fault = -1;
+                errno = ENOSPC;
+                return false;
+            }
+            piece = std::min<size_t>(piece, size_t(g_write_fault));
+        }
+        const ssize_t w = ::write(fd, p, piece);
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) return false;
+        if (g_write_fault > 0) g_write_fault -= w;
+        p += w, n -= size_t(w);
+    }
+    return true;
+}
+}  // namespace
+
+void SetWriteFaultAfterBytes(int64_t Bytes) { g_write_fault = Bytes; }
+
+bool FileExists(const std::string& FileName) {
+    struct stat st {};
+    return ::stat(FileName.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+bool DeleteFileIfExists(const std::string& FileName) { return ::unlink(FileName.c_str()) == 0; }
+
+bool RenameFile(const std::string& From, const std::string& To) {
+    // Like MoveFile: an existing target is not replaced.
+    if (::access(To.c_str(), F_OK) == 0) return false;
+    return ::rename(From.c_str(), To.c_str()) == 0;
+}
+
+std::string ExtractFilePath(const std::string& FileName) {
+    const size_t p = FileName.find_last_of('/');
+    return p == std::string::npos ? std::string() : FileName.substr(0, p + 1);
+}
+
+std::string ExtractFileName(const std::string& FileName) {
+    const size_t p = FileName.find_last_of('/');
+    return p == std::string::npos ? FileName : FileName.substr(p + 1);
+}
+
+std::string ReadFileBytes(const std::string& FileName) {
+    const int fd = ::open(FileName.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) throw EUpdaterError("Cannot open file \"" + FileName + "\". " + SysText(errno));
+    std::string out;
+    char buf[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            const int err = errno;
+            ::close(fd);
+            throw EUpdaterError("Cannot read file \"" + FileName + "\". " + SysText(err));
+        }
+        if (n == 0) break;
+        out.append(buf, size_t(n));
+    }
+    ::close(fd);
+    return out;
+}
+
+void WriteFileAtomically(const std::string& FileName, const std::string& Bytes) {
+    std::random_device rd;
+    const std::string temp = FileName + ".tmp" + std::to_string(rd() % 1000000);
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) throw EUpdaterError("Cannot create file \"" + FileName + "\". " + SysText(errno));
+    const bool ok = WriteAll(fd, Bytes.data(), Bytes.size()) && ::fsync(fd) == 0;
+    const int err = errno;
+    if (::close(fd) != 0 || !ok || ::rename(temp.c_str(), FileName.c_str()) != 0) {
+        const int why = ok ? errno : err;
+        ::unlink(temp.c_str());
+        throw EUpdaterError("Cannot create file \"" + FileName + "\". " + SysText(why));
+    }
+}
+
+void AppendToFile(const std::string& FileName, const std::string& Bytes) {
+    const int fd = ::open(FileName.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (fd < 0) throw EUpdaterError("Cannot open file \"" + FileName + "\". " + SysText(errno));
+    const bool ok = WriteAll(fd, Bytes.data(), Bytes.size());
+    const int err = errno;
+    ::close(fd);
+    if (!ok) throw EUpdaterError("Cannot write file \"" + FileName + "\". " + SysText(err));
+}
+
+std::string ExecutableFileName() {
+    char buf[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+    return n > 0 ? std::string(buf, size_t(n)) : std::string();
+}

@@ -1,0 +1,51 @@
+#pragma once
+// The operating-system services the updater needs, behind one replaceable object so tests
+// can answer in place of the system (an exit code, an elevation setting, a registry error).
+// No OS header here: the POSIX realisation lives in os_services_posix.cpp.
+#include <string>
+
+// The proxy settings in the shape the proxy lookup parses: a proxy server text of entries
+// ("host:port" or "protocol=host:port") separated by blanks or commas, and a bypass list.
+struct TSystemProxyText {
+    std::string ProxyServer;
+    std::string ProxyBypass;
+};
+
+class TOSServices {
+public:
+    virtual ~TOSServices() = default;
+
+    // Shell "open" of FileName with Params. Returns a value greater than 32 when the file
+    // was started, otherwise an error value (<= 32); LastErrorText() then describes it.
+    // ProgramFolder: a file inside it gets its execute bit before it is started.
+    virtual int ShellOpen(const std::string& FileName, const std::string& Params,
+                          const std::string& ProgramFolder);
+    // The system's message text for the calling thread's last error code.
+    virtual std::string LastErrorText();
+
+    // Runs CommandLine and waits at most TimeOut ms (<= 0: no limit); returns the exit code.
+    // Raises the start-failure and time-out errors of the process runner.
+    virtual int RunAndWait(const std::string& CommandLine, int TimeOut);
+
+    // User account control in force. Never on POSIX; may raise the registry errors.
+    virtual bool IsUacEnabled();
+    // The Windows 95/98/ME family, whose users must not reach the network from here.
+    virtual bool IsWindows9x();
+
+    // False when the system has no proxy settings to offer (no source at all).
+    virtual bool ReadProxySettings(TSystemProxyText& out);
+
+    virtual std::string GetCurrentDir();
+    virtual bool SetCurrentDir(const std::string& Dir);
+    // A path on a mapped network drive as its UNC form; identity where there are none.
+    virtual std::string ExpandUNCFileName(const std::string& FileName);
+};
+
+// The services in force: the system's unless a test installed others.
+TOSServices& OSServices();
+// Installs Services (not owned) until it is called again; nullptr restores the system's.
+void SetOSServices(TOSServices* Services);
+
+// The free operations of the process runner and the elevation probe.
+int RunAndWait(const std::string& CommandLine, int TimeOut);
+bool IsUacEnabled();
