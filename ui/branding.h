@@ -1,0 +1,5 @@
+#pragma once
+class TForm;
+// Fills every "%s" (any letter case) in the captions of the form and of the forms, labels
+// and panels it owns with ProductName. Buttons, edits and the memo keep their texts.
+void ApplyProductName(TForm& Form);

@@ -1,0 +1,34 @@
+#include "ui/components.h"
+
+#include "ui/runtime.h"
+
+TComponent::TComponent(TComponent* Owner, std::string Name) : Name(std::move(Name)), Owner(Owner) {
+    if (Owner) Owner->Components.push_back(this);
+}
+
+TControl::TControl(TComponent* Owner, TControl* Parent, std::string Name)
+    : TComponent(Owner, std::move(Name)), Parent(Parent) {
+    if (Parent) Parent->Controls.push_back(this);
+}
+
+void TButton::Click() {
+    if (Visible && Enabled && OnClick) OnClick();
+}
+
+void TRichMemo::Append(const std::string& Text) {
+    Lines.push_back({Text, SelColor, SelBold});
+    CaretLine = Lines.size();
+}
+
+std::string TRichMemo::Text() const {
+    std::string out;
+    for (const auto& l : Lines) out.append(l.Text).append("\r\n");
+    return out;
+}
+
+TForm::TForm(std::string Name, TForm* OwnerForm) : TControl(OwnerForm, nullptr, std::move(Name)) {}
+
+void TForm::Show() { Runtime().ShowForm(*this); }
+void TForm::Close() { Runtime().CloseForm(*this); }
+int TForm::ShowModal() { return Runtime().ShowModal(*this); }
+void TForm::Repaint() { Runtime().Repaint(*this); }

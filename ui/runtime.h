@@ -1,0 +1,47 @@
+#pragma once
+// What the forms need of a window system. Two runtimes exist: the headless one (non-visual
+// mode and tests: no window, message boxes on standard error, a scriptable message pump)
+// and the Qt window (visual mode).
+#include <exception>
+#include <string>
+
+class TForm;
+class TRichMemo;
+class TTimer;
+
+class TWindowRuntime {
+public:
+    virtual ~TWindowRuntime() = default;
+    // Lets pending window messages run: clicks, timers, repaints.
+    virtual void ProcessMessages() = 0;
+    // A modal box with Text and one OK button; Caption is the application title.
+    virtual void ShowMessage(const std::string& Text) = 0;
+    // The "Confirm" box with "&Yes" and "&No", question icon, centred; true for Yes.
+    virtual bool Confirm(const std::string& Text) = 0;
+    virtual void ShowForm(TForm& Form) = 0;
+    virtual void CloseForm(TForm& Form) = 0;
+    // Runs the message loop until MainForm has been closed.
+    virtual void RunMessageLoop(TForm& MainForm) = 0;
+    virtual int ShowModal(TForm& Form) = 0;
+    virtual void Repaint(TForm& Form) = 0;
+    // Scrolls the memo until its caret is in view.
+    virtual void ScrollToCaret(TRichMemo& Memo) = 0;
+    // A timer's Enabled or Interval changed.
+    virtual void TimerChanged(TTimer& Timer) = 0;
+};
+
+// The runtime in force: the headless one unless another was installed.
+TWindowRuntime& Runtime();
+// Installs Runtime (not owned); nullptr restores the default headless runtime.
+void SetRuntime(TWindowRuntime* Runtime);
+
+// Visual mode needs a window system. The program entry registers how to make its runtime;
+// EnterVisualMode installs it the first time it is called (without a factory, as in the
+// tests, the headless runtime stays).
+void SetVisualRuntimeFactory(TWindowRuntime* (*Factory)());
+void EnterVisualMode();
+
+// Delivers an exception that escaped an event handler to the application-wide exception
+// event (Application().Events); rethrows when nobody handles it, so call it only from
+// inside a catch block.
+void HandleApplicationException(const std::exception& E);
