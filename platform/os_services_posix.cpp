@@ -1,0 +1,132 @@
+#include <fcntl.h>
+#include <limits.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/os_error.h"
+#include "platform/os_services.h"
+#include "platform/process_runner.h"
+#include "platform/proxy_environment.h"
+#include "platform/unique_fd.h"
+
+namespace {
+TOSServices* g_installed = nullptr;
+
+// The last failure of ShellOpen on this thread, as the system would word it.
+constexpr const char* kSuccessText = "The operation completed successfully.";
+thread_local std::string t_lastErrorText = kSuccessText;
+
+constexpr int kStarted = 42;           // any value above 32 means "started"
+constexpr int kNoAssociation = 31;     // no program to open the file with
+constexpr const char* kNoAssociationText = "No application is associated with the specified file for this operation.";
+
+// The shell's error values (all <= 32) for the errno of a failed start.
+int ShellErrorValue(int err) {
+    switch (err) {
+        case ENOENT: return 2;
+        case ENOTDIR: return 3;
+        case EACCES:
+        case EPERM: return 5;
+        case ENOMEM: return 8;
+        case ENOEXEC: return 11;
+        default: return 0;  // "out of memory or resources": the catch-all failure value
+    }
+}
+
+int Fail(int err) {
+    t_lastErrorText = SystemErrorText(err);
+    return ShellErrorValue(err);
+}
+
+bool IsUrl(const std::string& s) {
+    const size_t colon = s.find(':');
+    if (colon == std::string::npos || colon < 2) return false;  // "C:" is a drive, not a scheme
+    for (size_t i = 0; i < colon; ++i) {
+        const char c = s[i];
+        if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '-' || c == '.')) return false;
+    }
+    return true;
+}
+
+// A program the system can start itself: a native binary or a script with an interpreter line.
+bool IsProgramFile(const std::string& FileName) {
+    UniqueFd fd(::open(FileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!fd.Valid()) return false;
+    unsigned char head[4] = {};
+    const ssize_t n = ::read(fd.Get(), head, sizeof head);
+    return (n == 4 && std::memcmp(head, "\x7f" "ELF", 4) == 0) || (n >= 2 && head[0] == '#' && head[1] == '!');
+}
+
+bool LiesIn(const std::string& FileName, const std::string& Folder) {
+    if (Folder.empty()) return false;
+    char file[PATH_MAX], dir[PATH_MAX];
+    if (!::realpath(FileName.c_str(), file) || !::realpath(Folder.c_str(), dir)) return false;
+    std::string prefix = dir;
+    if (prefix.empty() || prefix.back() != '/') prefix += '/';
+    return std::strncmp(file, prefix.c_str(), prefix.size()) == 0;
+}
+
+int OpenWithDesktop(const std::string& Target) {
+    const int err = StartDetached("xdg-open", {Target});
+    if (err == ENOENT) {
+        t_lastErrorText = kNoAssociationText;
+        return kNoAssociation;
+    }
+    return err == 0 ? kStarted : Fail(err);
+}
+}  // namespace
+
+int TOSServices::ShellOpen(const std::string& FileName, const std::string& Params, const std::string& ProgramFolder) {
+    t_lastErrorText = kSuccessText;
+    if (IsUrl(FileName)) return OpenWithDesktop(FileName);
+    struct stat st {};
+    if (::stat(FileName.c_str(), &st) != 0) return Fail(errno);
+    if (!S_ISREG(st.st_mode)) return OpenWithDesktop(FileName);  // a folder opens in the file manager
+    if (!IsProgramFile(FileName)) return OpenWithDesktop(FileName);
+    // A program downloaded into the program folder arrives without its execute permission.
+    if (LiesIn(FileName, ProgramFolder) && !EnsureExecutable(FileName)) return Fail(errno ? errno : EACCES);
+    const std::string path = FileName.find('/') == std::string::npos ? "./" + FileName : FileName;
+    const int err = StartDetached(path, SplitArguments(Params));
+    return err == 0 ? kStarted : Fail(err);
+}
+
+std::string TOSServices::LastErrorText() { return t_lastErrorText; }
+
+int TOSServices::RunAndWait(const std::string& CommandLine, int TimeOut) {
+    return RunProcessAndWait(CommandLine, TimeOut);
+}
+
+bool TOSServices::IsUacEnabled() { return false; }  // no elevation prompts here
+
+bool TOSServices::IsWindows9x() { return false; }
+
+bool TOSServices::ReadProxySettings(TSystemProxyText& out) { return ProxySettingsFromEnvironment(out); }
+
+std::string TOSServices::GetCurrentDir() {
+    std::string buf(256, '\0');
+    for (;;) {
+        if (::getcwd(buf.data(), buf.size())) return std::string(buf.c_str());
+        if (errno != ERANGE) return std::string();
+        buf.resize(buf.size() * 2);
+    }
+}
+
+bool TOSServices::SetCurrentDir(const std::string& Dir) { return !Dir.empty() && ::chdir(Dir.c_str()) == 0; }
+
+std::string TOSServices::ExpandUNCFileName(const std::string& FileName) { return FileName; }
+
+TOSServices& OSServices() {
+    static TOSServices system;
+    return g_installed ? *g_installed : system;
+}
+
+void SetOSServices(TOSServices* Services) { g_installed = Services; }
+
+int RunAndWait(const std::string& CommandLine, int TimeOut) { return OSServices().RunAndWait(CommandLine, TimeOut); }
+
+bool IsUacEnabled() { return OSServices().IsUacEnabled(); }

@@ -1,0 +1,45 @@
+#pragma once
+// The fixed file version of a Windows executable or DLL, read from its version resource
+// without the Windows loader, so it works on every platform.
+//
+// The reader touches only the headers and the resource records on the way to the version
+// block: a handful of small reads whatever the size of the file. Every offset and size read
+// from the file is checked against the file, so a truncated, corrupt or hostile file simply
+// has no version; it never crashes, loops or allocates more than the file could justify.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// Random access to the bytes of one file (or a buffer, for tests and the fuzzer).
+class TPeByteSource {
+public:
+    virtual ~TPeByteSource() = default;
+    virtual uint64_t Size() const = 0;
+    // Copies exactly Count bytes at Offset into Buffer; false when they are not all there.
+    virtual bool ReadAt(uint64_t Offset, void* Buffer, size_t Count) = 0;
+};
+
+// The version as VS_FIXEDFILEINFO holds it: major << 16 | minor, release << 16 | build.
+struct TPeFileVersion {
+    uint32_t FileVersionMS = 0;
+    uint32_t FileVersionLS = 0;
+};
+
+// Counts the reads one lookup made (for the benchmark: the cost must not grow with the file).
+struct TPeReadStats {
+    uint32_t Reads = 0;
+    uint64_t BytesRead = 0;
+};
+
+// True with the version when Source is a PE32 or PE32+ image with a version resource
+// (resource type 16, its first name and first language) whose root block holds a fixed
+// file information with the signature 0xFEEF04BD.
+bool ReadPeVersion(TPeByteSource& Source, TPeFileVersion& Version);
+
+// The same for the bytes of a buffer.
+bool ReadPeVersionFromBytes(const void* Data, size_t Size, TPeFileVersion& Version);
+
+// The same for a file; false too when it cannot be opened. Stats, when given, receives the
+// number of reads made and the bytes they returned.
+bool ReadPeFileVersion(const std::string& FileName, TPeFileVersion& Version,
+                       TPeReadStats* Stats = nullptr);

@@ -1,0 +1,62 @@
+#include "platform/proxy_environment.h"
+
+#include <cstdlib>
+#include <string_view>
+
+#include "platform/strconv.h"
+
+namespace {
+std::string Variable(const char* lower) {
+    const char* v = std::getenv(lower);
+    if (v && *v) return v;
+    v = std::getenv(UpperCase(lower).c_str());
+    return v ? v : "";
+}
+}  // namespace
+
+std::string ProxyHostPort(std::string_view Value) {
+    std::string v = Trim(Value);
+    std::string scheme;
+    if (const size_t p = v.find("://"); p != std::string::npos) {
+        scheme = LowerCase(v.substr(0, p));
+        v.erase(0, p + 3);
+    }
+    if (const size_t slash = v.find('/'); slash != std::string::npos) v.erase(slash);
+    if (const size_t at = v.rfind('@'); at != std::string::npos) v.erase(0, at + 1);
+    if (v.empty()) return v;
+    const size_t bracket = v.rfind(']');
+    const bool hasPort = v.find(':', bracket == std::string::npos ? 0 : bracket) != std::string::npos;
+    if (!hasPort) v += scheme == "http" ? ":80" : scheme == "https" ? ":443" : ":1080";
+    return v;
+}
+
+bool ProxySettingsFromEnvironment(TSystemProxyText& Out) {
+    Out = {};
+    const std::string http = Variable("http_proxy"), https = Variable("https_proxy"),
+                      all = Variable("all_proxy"), bypass = Variable("no_proxy");
+    if (http.empty() && https.empty() && all.empty() && bypass.empty()) return false;
+
+    auto add = [&](const std::string& prefix, const std::string& value) {
+        const std::string hostPort = ProxyHostPort(value);
+        if (hostPort.empty()) return;
+        if (!Out.ProxyServer.empty()) Out.ProxyServer += ' ';
+        Out.ProxyServer += prefix + hostPort;
+    };
+    add("http=", http);
+    add("https=", https);
+    add("", all);
+
+    std::string entry;
+    for (size_t i = 0; i <= bypass.size(); ++i) {
+        const char c = i < bypass.size() ? bypass[i] : ',';
+        if (c != ',' && c != ' ' && c != '\t') {
+            entry += c;
+            continue;
+        }
+        if (entry.empty()) continue;
+        if (!Out.ProxyBypass.empty()) Out.ProxyBypass += ',';
+        Out.ProxyBypass += entry;
+        entry.clear();
+    }
+    return true;
+}

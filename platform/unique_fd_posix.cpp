@@ -1,0 +1,8 @@
+#include "platform/unique_fd.h"
+
+#include <unistd.h>
+
+void UniqueFd::Reset(int fd) {
+    if (fd_ >= 0 && fd_ != fd) ::close(fd_);
+    fd_ = fd;
+}
