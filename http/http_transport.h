@@ -7,20 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "http/http_reply.h"
 #include "http/stream.h"
 #include "http/tcp_socket.h"
+#include "http/url.h"
 #include "platform/string_list.h"
-
-enum TTransferEncoding { TE_UNKNOWN, TE_IDENTITY, TE_CHUNKED };
-
-// The parts of a URL as the transport splits it.
-struct TUrlParts {
-    std::string Protocol, User, Password, Host, Port, Path, Query, Target;
-};
-TUrlParts SplitUrl(const std::string& Url);
-
-// RFC 4648 Base64 with "=" fill.
-std::string EncodeBase64(std::string_view Bytes);
 
 class THTTPTransport {
 public:
@@ -29,11 +20,21 @@ public:
     THTTPTransport(const THTTPTransport&) = delete;
     THTTPTransport& operator=(const THTTPTransport&) = delete;
 
+    // Empties Document and Headers, empties OutputStream when set, MimeType "text/html".
+    // InputStream is the caller's request body and is never truncated.
     void Clear();
-    // One exchange; see the field comments for what it reads and fills.
+    // One exchange. True: the request went out and the reply was read without a socket error,
+    // whatever its status (ResultCode, ResultString). False: no connection or a socket error
+    // (Sock->LastError), unless Sock->RaiseExcept is on, which raises ESocketError instead.
     virtual bool HTTPMethod(const std::string& Method, const std::string& URL);
     void DecodeStatus(const std::string& Value);
+    // The next send or receive fails with 10053.
     void Abort();
+
+    // The request body (InputStream when set, else Document) and the reply body's sink
+    // (OutputStream when set, else Document).
+    TStream& BodySource() { return InputStream ? *InputStream : Document; }
+    TStream& BodySink() { return OutputStream ? *OutputStream : Document; }
 
     std::string TargetHost = "127.0.0.1";
     std::string TargetPort = "80";
@@ -54,7 +55,7 @@ public:
     std::string ResultString;
     std::string UserAgent = "Mozilla/5.0 (compatible; zelHTTP)";
     TStringList Cookies;
-    int64_t DownloadSize = 0;
+    int64_t DownloadSize = 0;  // declared length of the body part being read
     int64_t UploadSize = 0;
     bool AddPortNumberToHost = true;
     TStream* InputStream = nullptr;   // not owned
@@ -65,4 +66,14 @@ protected:
     virtual bool ReadUnknown();
     virtual bool ReadIdentity(int64_t Size);
     virtual bool ReadChunked();
+
+    // Fails the exchange through the socket's error step (raises with RaiseExcept).
+    void FailWith(int ErrorCode);
+    // Closes the connection and forgets it, so the next request connects anew.
+    void DropConnection();
+
+private:
+    bool OpenConnection(bool Https);
+    bool SendRequest(const std::string& HeadText);
+    bool SocketFailed() const { return Sock->LastError != 0; }
 };

@@ -2,6 +2,7 @@
 // The blocking TCP client connection under the HTTP transport: resolve, connect (optionally
 // through a CONNECT tunnel), TLS, send and receive with time-outs, lines, and two hooks.
 // Errors carry Winsock numbers and texts on every platform. No OS header here.
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -64,6 +65,8 @@ public:
     bool IsOpen() const;
     std::string GetLocalSinIP() const;
     std::string GetRemoteSinIP() const;
+    int GetLocalSinPort() const;
+    int GetRemoteSinPort() const;
 
     // State the rest of the system relies on; defaults as documented.
     int LastError = 0;
@@ -77,7 +80,8 @@ public:
     int NonblockSendTimeout = 15000;
     int MaxLineLength = 0;
     bool PreferIP4 = true;
-    bool StopFlag = false;
+    // Set by Abort; may be set from another thread: a wait in progress ends within ~50 ms.
+    std::atomic<bool> StopFlag{false};
     TSocketStatusHook OnStatus;
     TSocketMonitorHook OnMonitor;
     std::string HTTPTunnelIP, HTTPTunnelPort, HTTPTunnelUser, HTTPTunnelPass;

@@ -11,6 +11,10 @@ public:
     virtual ~TTLSPlugin() = default;
     // Handshake over the connected socket handle Fd; false on failure with LastErrorDesc set.
     virtual bool Connect(int Fd, int TimeoutMs) = 0;
+    // The handle is non-blocking: Send and Recv return kWantRead / kWantWrite when they must
+    // be called again with the same arguments once the handle is readable / writable.
+    static constexpr int kWantRead = -2;
+    static constexpr int kWantWrite = -3;
     virtual int Send(const void* Buffer, int Len) = 0;   // < 0 on error
     virtual int Recv(void* Buffer, int Len) = 0;         // < 0 on error, 0 when closed
     virtual int WaitingData() = 0;                        // bytes pending inside TLS

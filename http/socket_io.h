@@ -1,0 +1,86 @@
+#pragma once
+// The raw operations on a socket handle that the socket and the TLS plug-in share. Handles
+// are non-blocking; waits are done with the helpers here. Results carry Winsock numbers, so
+// nothing above this header sees errno. No OS header here.
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+constexpr int kWsaWouldBlock = 10035;
+
+// >= 0: bytes moved (a receive of 0 means the peer closed). < 0: failed, Error holds the
+// Winsock number (kWsaWouldBlock when nothing could move right now).
+long RawSend(int Fd, const void* Buffer, size_t Len, int& Error);  // never raises SIGPIPE
+long RawRecv(int Fd, void* Buffer, size_t Len, int& Error);
+
+enum class TWaitResult { Ready, TimedOut, Stopped, Failed };
+// Waits until Fd is readable (Write false) or writable. TimeoutMs < 0 waits without limit.
+// A set Stop flag ends the wait within a few tens of milliseconds. Failed sets Error.
+TWaitResult WaitSocket(int Fd, bool Write, int TimeoutMs, const std::atomic<bool>* Stop, int& Error);
+
+// Milliseconds on a monotonic clock, for deadlines.
+int64_t MonotonicMs();
+// TimeoutMs < 0 stays "no limit"; otherwise the time left until Deadline, at least 0.
+int RemainingMs(int64_t Deadline, int TimeoutMs);
+
+// "1.2.3.4" or an IPv6 literal (with or without brackets).
+bool IsIPLiteral(const std::string& Host);
+
+// Closes an OS socket handle; the RAII owner below is the only caller.
+void CloseSocketHandle(int Fd);
+
+// Owns one socket handle. Move-only; closes on destruction.
+class TSocketHandle {
+public:
+    TSocketHandle() = default;
+    explicit TSocketHandle(int Fd) : fd_(Fd) {}
+    ~TSocketHandle() { Reset(); }
+    TSocketHandle(TSocketHandle&& o) noexcept : fd_(o.fd_) { o.fd_ = -1; }
+    TSocketHandle& operator=(TSocketHandle&& o) noexcept {
+        if (this != &o) Reset(), fd_ = o.fd_, o.fd_ = -1;
+        return *this;
+    }
+    TSocketHandle(const TSocketHandle&) = delete;
+    TSocketHandle& operator=(const TSocketHandle&) = delete;
+
+    int Get() const { return fd_; }
+    bool Valid() const { return fd_ >= 0; }
+    void Reset() {
+        if (fd_ >= 0) CloseSocketHandle(fd_);
+        fd_ = -1;
+    }
+
+private:
+    int fd_ = -1;
+};
+
+// A resolved address, opaque above this header.
+struct TSockAddr {
+    alignas(8) unsigned char Storage[128] = {};
+    unsigned Len = 0;
+    bool IPv6 = false;
+    std::string IP;  // numeric form
+    int Port = 0;
+};
+
+// Host may be an IPv4 or IPv6 literal (brackets allowed) or a name; a name takes the first
+// IPv4 result when PreferIP4, else the first result. Port is a number or a service name.
+// Returns 0 or a Winsock number (11001 for a name that does not resolve).
+int ResolveAddress(const std::string& Host, const std::string& Port, bool PreferIP4, TSockAddr& Out);
+// A port number, or a service name's; -1 when neither.
+int PortNumber(const std::string& Port);
+
+// A new non-blocking TCP handle (-1 and Error on failure). Buffer sizes > 0 are applied.
+int OpenTcpHandle(bool IPv6, int RecvBuffer, int SendBuffer, int& Error);
+// Connects; TimeoutMs <= 0 waits as long as the OS lets a connect take. Waited tells whether
+// the handshake needed a writability wait that succeeded. Returns 0 or a Winsock number
+// (10060 when the time ran out, 10053 when Stop was set).
+int ConnectHandle(int Fd, const TSockAddr& Addr, int TimeoutMs, const std::atomic<bool>* Stop, bool& Waited);
+int BindHandle(int Fd, const TSockAddr& Addr);
+void ShutdownSend(int Fd);
+// Bytes the OS holds for reading (0 on error).
+int BytesWaiting(int Fd);
+// The local (Peer false) or remote address of a handle; false when it has none.
+bool HandleAddress(int Fd, bool Peer, std::string& IP, int& Port);
+void SleepMs(int Ms);

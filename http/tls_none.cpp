@@ -1,0 +1,11 @@
+#include "http/tls_plugins.h"
+
+bool TTLSNone::Connect(int, int) {
+    SSLEnabled = false;
+    LastError = 1;
+    LastErrorDesc = "SSL/TLS support is not compiled!";
+    return false;
+}
+
+int TTLSNone::Send(const void*, int) { return -1; }
+int TTLSNone::Recv(void*, int) { return -1; }

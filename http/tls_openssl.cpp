@@ -1,0 +1,188 @@
+#include <openssl/bio.h>
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+
+#include "http/socket_io.h"
+#include "http/tls_plugins.h"
+
+namespace {
+struct TSslCtxFree {
+    void operator()(SSL_CTX* c) const { SSL_CTX_free(c); }
+};
+struct TSslFree {
+    void operator()(SSL* s) const { SSL_free(s); }
+};
+
+// OpenSSL's own socket BIO writes with write(), which raises SIGPIPE on a connection the peer
+// has closed. This one goes through the socket layer's send, which never does.
+int BioWrite(BIO* b, const char* data, int len) {
+    BIO_clear_retry_flags(b);
+    int error = 0;
+    const long n = RawSend(int(reinterpret_cast<intptr_t>(BIO_get_data(b))), data, size_t(len), error);
+    if (n >= 0) return int(n);
+    if (error == kWsaWouldBlock) BIO_set_retry_write(b);
+    return -1;
+}
+
+int BioRead(BIO* b, char* data, int len) {
+    BIO_clear_retry_flags(b);
+    int error = 0;
+    const long n = RawRecv(int(reinterpret_cast<intptr_t>(BIO_get_data(b))), data, size_t(len), error);
+    if (n >= 0) return int(n);
+    if (error == kWsaWouldBlock) BIO_set_retry_read(b);
+    return -1;
+}
+
+long BioCtrl(BIO*, int cmd, long, void*) { return cmd == BIO_CTRL_FLUSH ? 1 : 0; }
+
+int BioCreate(BIO* b) {
+    BIO_set_init(b, 1);
+    return 1;
+}
+
+BIO_METHOD* SocketBioMethod() {
+    static BIO_METHOD* method = [] {
+        BIO_METHOD* m = BIO_meth_new(BIO_get_new_index() | BIO_TYPE_SOURCE_SINK, "zel socket");
+        if (m) {
+            BIO_meth_set_write(m, BioWrite);
+            BIO_meth_set_read(m, BioRead);
+            BIO_meth_set_ctrl(m, BioCtrl);
+            BIO_meth_set_create(m, BioCreate);
+        }
+        return m;
+    }();
+    return method;
+}
+}  // namespace
+
+struct TTLSOpenSSL3::State {
+    std::unique_ptr<SSL_CTX, TSslCtxFree> ctx;  // declared first: outlives the connection
+    std::unique_ptr<SSL, TSslFree> ssl;
+};
+
+TTLSOpenSSL3::TTLSOpenSSL3() : state_(std::make_unique<State>()) {}
+TTLSOpenSSL3::~TTLSOpenSSL3() = default;
+
+bool TTLSOpenSSL3::Available() { return OPENSSL_init_ssl(0, nullptr) == 1 && SocketBioMethod() != nullptr; }
+
+namespace {
+// The library's text for a failed call; call right after SSL_get_error.
+std::string ErrorText(int sslError, int savedErrno) {
+    const unsigned long e = ERR_get_error();
+    ERR_clear_error();
+    if (e != 0) {
+        char buf[256];
+        ERR_error_string_n(e, buf, sizeof buf);
+        return buf;
+    }
+    if (sslError == SSL_ERROR_SYSCALL)
+        return savedErrno != 0 ? std::string("SSL_ERROR_SYSCALL: ") + std::strerror(savedErrno)
+                               : "SSL_ERROR_SYSCALL: unexpected end of stream";
+    return "SSL error " + std::to_string(sslError);
+}
+}  // namespace
+
+bool TTLSOpenSSL3::Connect(int Fd, int TimeoutMs) {
+    SSLEnabled = false;
+    LastError = 0;
+    LastErrorDesc.clear();
+    state_ = std::make_unique<State>();
+    auto fail = [this](int code, int savedErrno) {
+        LastError = code;
+        LastErrorDesc = ErrorText(code, savedErrno);
+        state_ = std::make_unique<State>();
+        return false;
+    };
+    ERR_clear_error();
+    state_->ctx.reset(SSL_CTX_new(TLS_client_method()));
+    if (!state_->ctx) return fail(SSL_ERROR_SSL, 0);
+    SSL_CTX* ctx = state_->ctx.get();
+    // A peer that closes without close_notify ends the stream like one that sends it: reads of
+    // undeclared length end at the close, and a short body of declared length is still caught
+    // by its count.
+    SSL_CTX_set_options(ctx, SSL_OP_IGNORE_UNEXPECTED_EOF);
+    SSL_CTX_set_mode(ctx, SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
+    if (!Ciphers.empty() && SSL_CTX_set_cipher_list(ctx, Ciphers.c_str()) != 1) return fail(SSL_ERROR_SSL, 0);
+    if (VerifyCert) SSL_CTX_set_default_verify_paths(ctx);
+    SSL_CTX_set_verify(ctx, VerifyCert ? SSL_VERIFY_PEER : SSL_VERIFY_NONE, nullptr);
+    state_->ssl.reset(SSL_new(ctx));
+    if (!state_->ssl) return fail(SSL_ERROR_SSL, 0);
+    SSL* ssl = state_->ssl.get();
+    BIO* bio = BIO_new(SocketBioMethod());
+    if (!bio) return fail(SSL_ERROR_SSL, 0);
+    BIO_set_data(bio, reinterpret_cast<void*>(intptr_t(Fd)));
+    SSL_set_bio(ssl, bio, bio);
+    // Server name indication carries names only; an address literal is not allowed in it.
+    if (!SNIHost.empty() && !IsIPLiteral(SNIHost)) SSL_set_tlsext_host_name(ssl, SNIHost.c_str());
+
+    const int limit = TimeoutMs > 0 ? TimeoutMs : -1;
+    const int64_t deadline = MonotonicMs() + (limit > 0 ? limit : 0);
+    for (;;) {
+        ERR_clear_error();
+        errno = 0;
+        const int r = SSL_connect(ssl);
+        if (r == 1) {
+            SSLEnabled = true;
+            return true;
+        }
+        const int code = SSL_get_error(ssl, r);
+        const int savedErrno = errno;
+        if (code != SSL_ERROR_WANT_READ && code != SSL_ERROR_WANT_WRITE) return fail(code, savedErrno);
+        int error = 0;
+        const TWaitResult w = WaitSocket(Fd, code == SSL_ERROR_WANT_WRITE, RemainingMs(deadline, limit), nullptr, error);
+        if (w != TWaitResult::Ready) {
+            ERR_clear_error();
+            LastError = SSL_ERROR_SYSCALL;
+            LastErrorDesc = w == TWaitResult::TimedOut ? "TLS handshake timed out" : "TLS handshake wait failed";
+            state_ = std::make_unique<State>();
+            return false;
+        }
+    }
+}
+
+int TTLSOpenSSL3::Send(const void* Buffer, int Len) {
+    SSL* ssl = state_->ssl.get();
+    if (!ssl) return -1;
+    ERR_clear_error();
+    errno = 0;
+    const int r = SSL_write(ssl, Buffer, Len);
+    if (r > 0) return r;
+    const int code = SSL_get_error(ssl, r);
+    if (code == SSL_ERROR_WANT_READ) return kWantRead;
+    if (code == SSL_ERROR_WANT_WRITE) return kWantWrite;
+    const int savedErrno = errno;
+    LastError = code;
+    LastErrorDesc = ErrorText(code, savedErrno);
+    return -1;
+}
+
+int TTLSOpenSSL3::Recv(void* Buffer, int Len) {
+    SSL* ssl = state_->ssl.get();
+    if (!ssl) return -1;
+    ERR_clear_error();
+    errno = 0;
+    const int r = SSL_read(ssl, Buffer, Len);
+    if (r > 0) return r;
+    const int code = SSL_get_error(ssl, r);
+    if (code == SSL_ERROR_WANT_READ) return kWantRead;
+    if (code == SSL_ERROR_WANT_WRITE) return kWantWrite;
+    if (code == SSL_ERROR_ZERO_RETURN) return 0;
+    const int savedErrno = errno;
+    LastError = code;
+    LastErrorDesc = ErrorText(code, savedErrno);
+    return -1;
+}
+
+int TTLSOpenSSL3::WaitingData() { return state_->ssl ? SSL_pending(state_->ssl.get()) : 0; }
+
+void TTLSOpenSSL3::Shutdown() {
+    // One close_notify, without waiting for the peer's: the handle is closed right after.
+    if (state_->ssl && SSLEnabled) SSL_shutdown(state_->ssl.get());
+    ERR_clear_error();
+    state_ = std::make_unique<State>();
+    SSLEnabled = false;
+}

@@ -1,0 +1,34 @@
+#pragma once
+// The plug-in classes behind CreateTLSPlugin. Tests and the chooser use them by name.
+#include <memory>
+
+#include "http/tls.h"
+
+// No TLS: every handshake fails with "SSL/TLS support is not compiled!".
+class TTLSNone final : public TTLSPlugin {
+public:
+    bool Connect(int Fd, int TimeoutMs) override;
+    int Send(const void* Buffer, int Len) override;
+    int Recv(void* Buffer, int Len) override;
+    int WaitingData() override { return 0; }
+    void Shutdown() override { SSLEnabled = false; }
+};
+
+// OpenSSL 3, linked at build time. The context and the connection live in RAII owners.
+class TTLSOpenSSL3 final : public TTLSPlugin {
+public:
+    TTLSOpenSSL3();
+    ~TTLSOpenSSL3() override;
+    bool Connect(int Fd, int TimeoutMs) override;
+    int Send(const void* Buffer, int Len) override;
+    int Recv(void* Buffer, int Len) override;
+    int WaitingData() override;
+    void Shutdown() override;
+
+    // Whether the library is usable at all (checked once, by the chooser).
+    static bool Available();
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};

@@ -1,0 +1,265 @@
+#include "http/zel_http_send.h"
+
+#include <random>
+
+#include "platform/codepage.h"
+#include "platform/errors.h"
+#include "platform/strconv.h"
+
+namespace {
+constexpr const char* kWin9xRefusal =
+    "This feature is not allowed in Windows 95, 98 or ME.  You must use a web browser to "
+    "connect to the internet.";
+constexpr const char* kFormMimeType = "application/x-www-form-urlencoded";
+constexpr const char* kResetText = "Connection reset by peer";
+
+std::string BlanksToCommas(std::string s) {
+    for (char& c : s)
+        if (c == ' ') c = ',';
+    return s;
+}
+
+// "host:port" -> host and port; a bracketed IPv6 host keeps the colons inside its brackets.
+void SplitHostPort(const std::string& Proxy, TProxySetting& Out) {
+    if (!Proxy.empty() && Proxy.front() == '[') {
+        const size_t close = Proxy.find(']');
+        if (close != std::string::npos) {
+            Out.Host = Trim(Proxy.substr(1, close - 1));
+            const std::string rest = Proxy.substr(close + 1);
+            Out.Port = rest.empty() || rest.front() != ':' ? std::string() : Trim(rest.substr(1));
+            return;
+        }
+    }
+    const size_t colon = Proxy.find(':');
+    Out.Host = Trim(Proxy.substr(0, colon));
+    Out.Port = colon == std::string::npos ? std::string() : Trim(Proxy.substr(colon + 1));
+}
+
+// TMemoryStream's own Write hides the string form of its base.
+void WriteBytes(TStream& Stream, std::string_view Bytes) { Stream.Write(Bytes.data(), Bytes.size()); }
+
+void LoadReply(TStream& Body, TStringList& Lines) {
+    Lines.LoadFromBytes(Body.ReadAllBytes());
+}
+
+void WriteMultipart(TMemoryStream& Document, const std::string& Boundary, const std::string& FieldName,
+                    const std::string& FileName, const TFormFields* Fields, TStream& FileData) {
+    // Text parts and data go into Document in wire order; the data from its start.
+    if (Fields)
+        for (const auto& [name, value] : *Fields) WriteBytes(Document, MultipartFieldPart(Boundary, name, value));
+    WriteBytes(Document, MultipartFileHeader(Boundary, FieldName, FileName));
+    FileData.SetPosition(0);
+    Document.CopyFrom(FileData, -1);
+    WriteBytes(Document, MultipartClosing(Boundary));
+}
+}  // namespace
+
+TProxySetting ProxySettingFromText(const TSystemProxyText& Text, const std::string& Protocol) {
+    const std::string prefix = LowerCase(Protocol.empty() ? "http" : Protocol) + "=";
+    std::string proxy, fallback;
+    bool found = false;
+    const std::string entries = BlanksToCommas(Text.ProxyServer);
+    size_t start = 0;
+    while (start <= entries.size() && !found) {
+        size_t end = entries.find(',', start);
+        if (end == std::string::npos) end = entries.size();
+        const std::string entry = entries.substr(start, end - start);
+        start = end + 1;
+        if (entry.empty()) continue;
+        if (LowerCase(entry).rfind(prefix, 0) == 0) {
+            proxy = entry.substr(entry.find('=') + 1);
+            found = true;
+        } else if (entry.find('=') == std::string::npos) {
+            fallback = entry;
+        }
+    }
+    if (!found) proxy = fallback;
+
+    TProxySetting setting;
+    if (!proxy.empty()) SplitHostPort(proxy, setting);
+    setting.Bypass = BlanksToCommas(Text.ProxyBypass);
+    return setting;
+}
+
+TProxySetting ReadProxySettings(const std::string& Protocol) {
+    TSystemProxyText text;
+    if (!OSServices().ReadProxySettings(text)) return {};
+    return ProxySettingFromText(text, Protocol);
+}
+
+std::string MakeMultipartBoundary(uint32_t Limit) {
+    static thread_local std::mt19937 rng{std::random_device{}()};
+    const uint32_t n = std::uniform_int_distribution<uint32_t>(0, Limit - 1)(rng);
+    return Format("%08X", n) + "_zelHTTP_boundary";
+}
+
+std::string MultipartFieldPart(const std::string& Boundary, const std::string& Name, const std::string& Value) {
+    return Utf8ToAnsi("--" + Boundary + "\r\ncontent-disposition: form-data; name=\"" + Name + "\"\r\n\r\n" +
+                      Value + "\r\n");
+}
+
+std::string MultipartFileHeader(const std::string& Boundary, const std::string& FieldName,
+                                const std::string& FileName) {
+    return Utf8ToAnsi("--" + Boundary + "\r\ncontent-disposition: form-data; name=\"" + FieldName + "\";" +
+                      " filename=\"" + FileName + "\"\r\nContent-Type: Application/octet-string\r\n\r\n");
+}
+
+std::string MultipartClosing(const std::string& Boundary) { return Utf8ToAnsi("\r\n--" + Boundary + "--\r\n"); }
+
+std::string FileNamePart(const std::string& Path) {
+    const size_t p = Path.find_last_of("\\/:");
+    return p == std::string::npos ? Path : Path.substr(p + 1);
+}
+
+TzelHttpSend::TzelHttpSend() {
+    Sock->OnStatus = [this](TTCPClientSocket& s, TSocketStatusReason r, const std::string& v) {
+        HandleSocketStatus(s, r, v);
+    };
+    Sock->RaiseExcept = true;
+}
+
+// The socket outlives this part of the object: its closing report must not reach handlers
+// (or captures) that may already be gone.
+TzelHttpSend::~TzelHttpSend() { Sock->OnStatus = nullptr; }
+
+bool TzelHttpSend::HTTPMethod(const std::string& Method, const std::string& URL) {
+    if (OSServices().IsWindows9x()) throw EUpdaterError(kWin9xRefusal);
+    SetupProxy(SplitUrl(Trim(URL)).Protocol);
+    return THTTPTransport::HTTPMethod(Method, URL);
+}
+
+void TzelHttpSend::SetupProxy(const std::string& Protocol) {
+    if (FCheckedForProxy && Protocol == FCurrentProt) return;
+    FCurrentProt = Protocol;
+    const TProxySetting setting = ReadProxySettings(Protocol);
+    if (!setting.Port.empty()) ProxyPort = setting.Port;
+    if (!setting.Host.empty()) ProxyHost = setting.Host;
+    FCheckedForProxy = true;
+}
+
+void TzelHttpSend::HandleSocketStatus(TTCPClientSocket&, TSocketStatusReason Reason, const std::string& Value) {
+    switch (Reason) {
+    case SR_SocketClose:
+        // Cleared before the handler runs: a handler that closes again reports nothing twice.
+        if (FSocketOpened) {
+            FSocketOpened = false;
+            if (OnCloseSocket) OnCloseSocket(*this, Value);
+        }
+        break;
+    case SR_Connect:
+        if (OnConnect) OnConnect(*this, Value);
+        FSocketOpened = true;
+        break;
+    case SR_Error:
+        if (OnSocketError) OnSocketError(*this, Value);
+        break;
+    case SR_WriteCount:
+        FReplyStarted = false;
+        break;
+    case SR_ReadCount:
+        FReplyStarted = true;
+        break;
+    default:
+        break;
+    }
+}
+
+bool TzelHttpSend::GetText(const std::string& URL, TStringList& Datastrings) {
+    const bool ok = HTTPMethod("GET", URL);
+    if (ok) LoadReply(Document, Datastrings);
+    return ok;
+}
+
+bool TzelHttpSend::GetBinary(const std::string& URL, TStream& Response) {
+    const bool ok = HTTPMethod("GET", URL);
+    if (ok) {
+        Response.SetPosition(0);
+        Document.SetPosition(0);
+        Response.CopyFrom(Document, -1);
+    }
+    return ok;
+}
+
+bool TzelHttpSend::GetFile(const std::string& URL, const std::string& FileLocation) {
+    TFileStream file(FileLocation, TFileMode::CreateWrite);
+    return GetBinary(URL, file);
+}
+
+bool TzelHttpSend::PostURL(const std::string& URL, const std::string& URLData, TStream& Data) {
+    WriteBytes(Document, Utf8ToAnsi(URLData));
+    MimeType = kFormMimeType;
+    FReplyStarted = false;
+    bool ok;
+    bool reset = false;
+    try {
+        ok = HTTPMethod("POST", URL);
+    } catch (const EUpdaterError& e) {
+        if (!IgnoreConnectionReset || e.Message().find(kResetText) == std::string::npos) throw;
+        ok = true;
+        reset = true;
+    }
+    // A reset while the request was still going out leaves the request body in Document:
+    // that is not a reply, so nothing arrived.
+    if (ok && !(reset && !FReplyStarted)) {
+        Document.SetPosition(0);
+        Data.CopyFrom(Document, -1);
+    }
+    return ok;
+}
+
+bool TzelHttpSend::PostURL(const std::string& URL, const std::string& URLData, TStringList& DataStrings) {
+    TMemoryStream reply;
+    const bool ok = PostURL(URL, URLData, reply);
+    if (ok) LoadReply(reply, DataStrings);
+    return ok;
+}
+
+bool TzelHttpSend::PostMultipart(const std::string& URL, const std::string& FieldName,
+                                 const std::string& FileName, const TFormFields* Fields, TStream& FileData,
+                                 TStringList& ResultData) {
+    const std::string boundary = MakeMultipartBoundary(268435447u);
+    WriteMultipart(Document, boundary, FieldName, FileNamePart(FileName), Fields, FileData);
+    MimeType = "multipart/form-data; boundary=" + boundary;
+    const bool ok = HTTPMethod("POST", URL);
+    if (ok) LoadReply(Document, ResultData);
+    return ok;
+}
+
+bool TzelHttpSend::PostFile(const std::string& URL, const std::string& FieldName, const std::string& FileName,
+                            TStream& Data, TStringList& ResultData) {
+    return PostMultipart(URL, FieldName, FileName, nullptr, Data, ResultData);
+}
+
+bool TzelHttpSend::PostFile(const std::string& URL, const std::string& FieldName, const std::string& FileName,
+                            const TFormFields& Data, TStream& FileData, TStringList& ResultData) {
+    return PostMultipart(URL, FieldName, FileName, &Data, FileData, ResultData);
+}
+
+bool TzelHttpSend::PostFile(const std::string& URL, const std::string& FieldName, const std::string& FileName,
+                            TStringList& ResultData, std::string& ErrMsg) {
+    TFileStream file(FileName, TFileMode::OpenRead);
+    try {
+        return PostFileToUrl(URL, FieldName, FileName, file, ResultData);
+    } catch (const ESocketError& e) {
+        ErrMsg = e.Message();
+        return false;
+    }
+}
+
+bool PostFileToUrl(const std::string& URL, const std::string& FieldName, const std::string& FileName,
+                   TStream& Data, TStringList& ResultData) {
+    THTTPTransport http;
+    const std::string boundary = MakeMultipartBoundary(2147483647u);
+    WriteMultipart(http.Document, boundary, FieldName, FileName, nullptr, Data);
+    http.MimeType = "multipart/form-data; boundary=" + boundary;
+    const bool ok = http.HTTPMethod("POST", URL);
+    if (ok) LoadReply(http.Document, ResultData);
+    return ok;
+}
+
+void TzelHttpSend::ConvertToAnsiandStuffInStream(TStream& TargetStream, const std::string& aString) {
+    std::string out;
+    if (TargetStream.GetPosition() == 0) out = "\xEF\xBB\xBF";
+    out += AnsiToUtf8(Utf8ToAnsi(aString));
+    WriteBytes(TargetStream, out);
+}
