@@ -1,0 +1,40 @@
+// The program entry: one updater form, Start, and an exit code.
+#include <clocale>
+#include <cstdio>
+#include <exception>
+
+#include "app/visual_runtime.h"
+#include "engine/zel_cust_update_dialog.h"
+#include "platform/file_utils.h"
+#include "ui/application.h"
+
+int main(int argc, char** argv) {
+    // Log time stamps follow the user's locale; nothing else may depend on it.
+    std::setlocale(LC_TIME, "");
+    ProductName = "Brinquet\xC2\xAE Express";
+    TApplication& app = Application();
+    app.ShowMainForm = false;
+    app.Title = "Brinquet\xC2\xAE Express Updater";
+    app.ExeName = ExecutableFileName();
+    app.Params.assign(argv + 1, argv + argc);
+    RegisterVisualRuntime(argc, argv);
+
+    std::string error;
+    {
+        try {
+            auto form = CreateForm<TzelCustUpdaterDialogForm>();
+            try {
+                form->Start();
+            } catch (const std::exception& e) {
+                error = e.what();
+            }
+        } catch (const std::exception& e) {
+            error = e.what();
+        }
+    }  // the form is destroyed here, its closing step included, before the error is shown
+    if (!error.empty()) {
+        std::fprintf(stderr, "%s: %s\n", app.Title.c_str(), error.c_str());
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,35 @@
+#include "engine/zel_cust_update_dialog.h"
+
+#include "platform/strconv.h"
+#include "ui/application.h"
+
+std::string TzelCustUpdaterDialogForm::GetServerPath() {
+    std::string path = FParamList->Values("SERVERPATH");
+    if (path.empty()) path = FServerIniList->Values("SERVERPATH");
+    if (path.empty()) path = FLocalIniList->Values("SERVERPATH");
+    if (path.empty()) path = GetDefaultServerPath();
+    return Trim(path);
+}
+
+std::string TzelCustUpdaterDialogForm::GetProgName() { return Trim(FProgName); }
+
+std::string TzelCustUpdaterDialogForm::GetDefaultServerPath() { return "http://updates.zelsoftware.com/updates/zelupdates/"; }
+
+void TzelCustUpdaterDialogForm::MergeServerValue(const std::string& Name) {
+    if (FServerIniList->Empty()) return;
+    const std::string serverValue = FServerIniList->Values(Name);
+    if (serverValue.empty() || serverValue == FLocalIniList->Values(Name)) return;
+    SetLocalIniValue(Name, serverValue);
+}
+
+void TzelCustUpdaterDialogForm::SetLocalIniValue(const std::string& Name, const std::string& Value) {
+    const int i = FLocalIniList->IndexOfName(Name);
+    if (i >= 0) FLocalIniList->Delete(i);
+    FLocalIniList->Add(Name + "=" + Value);
+}
+
+void TzelCustUpdaterDialogForm::MergeAndSaveLocalIniFile() {
+    if (!FUsingDefaultLocation) MergeServerValue("SERVERPATH");
+    MergeServerValue("CONSOLE");
+    FLocalIniList->SaveToFile(ProgramFolder() + GetProgName() + "_Local.ini");
+}

@@ -1,0 +1,98 @@
+#include <chrono>
+#include <ctime>
+#include <exception>
+
+#include "engine/zel_cust_update_dialog.h"
+#include "platform/codepage.h"
+#include "platform/errors.h"
+#include "platform/file_utils.h"
+#include "platform/strconv.h"
+#include "ui/runtime.h"
+
+namespace {
+const char kConfigurationAlias[] = "Configuration File";
+
+// The local date and time as the user's locale writes them: short date, a blank, long time;
+// the time is left out at exactly midnight.
+std::string LocalDateTimeText() {
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t t = std::chrono::system_clock::to_time_t(now);
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    char buf[128];
+    const bool midnight = tm.tm_hour == 0 && tm.tm_min == 0 && tm.tm_sec == 0 && ms == 0;
+    std::strftime(buf, sizeof buf, midnight ? "%x" : "%x %X", &tm);
+    return buf;
+}
+}  // namespace
+
+void TzelCustUpdaterDialogForm::ReportStatus(const std::string& Stat, bool Visual, bool Bold, bool Red) {
+    if (Stat.empty()) return;
+    if (Visual && FShowForms) {
+        if (Bold) ProgressMemo.SelBold = true;
+        if (Red) ProgressMemo.SelColor = clRed;
+        ProgressMemo.Append(Stat);
+        ScrollStatusToEnd();
+    }
+    if (FDebug) WriteLog(FzelLogFileName, Stat);
+}
+
+void TzelCustUpdaterDialogForm::WriteLog(const std::string& FileName, const std::string& Text) {
+    // Opened and closed for every entry, so all that was written survives an abrupt end.
+    if (FDebug) AppendToFile(FileName, Utf8ToAnsi(LocalDateTimeText() + ":  " + Text + "\r\n"));
+    if (FVisualDebug) Runtime().ShowMessage(Text);
+}
+
+void TzelCustUpdaterDialogForm::ScrollStatusToEnd() { Runtime().ScrollToCaret(ProgressMemo); }
+
+std::string TzelCustUpdaterDialogForm::GetStatusMessage(int StatusType, const std::string& FileAlias, const std::string&) {
+    if (SameText(FileAlias, kConfigurationAlias)) {
+        if (StatusType == stDownloading) return "Getting upgrade information.";
+        if (StatusType == stDownloaded) return "Comparing versions";
+    }
+    switch (StatusType) {
+    case stDownloading: return "Downloading " + FileAlias + ".";
+    case stDownloaded: return "Successfully downloaded " + FileAlias;
+    case stNoNewerVersion: return "No newer version of " + FileAlias + " is available.";
+    case stRunning: return "Running " + FileAlias;
+    case stFinishedRunning: return "Finished running " + FileAlias;
+    case stFinished: return "Finished all update processes";
+    case stRunFailed: return FileAlias + " did not complete execution.";
+    case stUpdateFailed: return "Update could not successfully complete.";
+    default: throw EUpdaterError("Programming error: Could not find status type in get status message.");
+    }
+}
+
+// Called from inside the handler that caught E (the message loop's, or a test's).
+void TzelCustUpdaterDialogForm::ApplicationEvents1Exception(const std::exception& E) {
+    auto restore = [this] {
+        ProgressMemo.SelColor = clNavy;
+        ProgressMemo.SelBold = false;
+        ProgressMemo.MoveCaretToEnd();
+        ScrollStatusToEnd();
+    };
+    try {
+        WriteLog(FzelLogFileName, "Exception:  " + std::string(E.what()));
+    } catch (...) {
+        if (FShowForms) restore();
+        throw;
+    }
+    if (!FShowForms) {
+        // Non-visual mode does not absorb the error: it goes on to whoever runs the program.
+        if (std::current_exception()) throw;
+        throw EUpdaterError(E.what());
+    }
+    try {
+        ProgressMemo.SelColor = clRed;
+        ProgressMemo.SelBold = true;
+        ProgressMemo.Append("=== Error ===");
+        ProgressMemo.SelColor = clRed;
+        ProgressMemo.SelBold = false;
+        ProgressMemo.Append(E.what());
+    } catch (...) {
+        restore();
+        throw;
+    }
+    restore();
+}

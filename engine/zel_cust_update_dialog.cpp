@@ -1,0 +1,147 @@
+#include "engine/zel_cust_update_dialog.h"
+
+#include <chrono>
+#include <cstdio>
+
+#include "http/zel_http_file_downloader.h"
+#include "platform/errors.h"
+#include "platform/file_utils.h"
+#include "platform/os_services.h"
+#include "platform/strconv.h"
+#include "ui/application.h"
+#include "ui/runtime.h"
+
+TzelCustUpdaterDialogForm::TzelCustUpdaterDialogForm() {
+    StopBitBtn.OnClick = [this] { StopBitBtnClick(); };
+    ProceedBitBtn.OnClick = [this] { ProceedBitBtnClick(); };
+    CloseBtn.OnClick = [this] { CloseBtnClick(); };
+    ApplicationEvents1.OnException = [this](const std::exception& E) { ApplicationEvents1Exception(E); };
+}
+
+TzelCustUpdaterDialogForm::~TzelCustUpdaterDialogForm() {
+    if (Application().Events == &ApplicationEvents1) Application().Events = nullptr;
+    if (Application().MainForm == this) Application().MainForm = nullptr;
+}
+
+void DestroyForm(TzelCustUpdaterDialogForm* Form) {
+    if (!Form) return;
+    if (!Form->FDestroyed) {
+        Form->FDestroyed = true;
+        Form->FormDestroy();
+    }
+    delete Form;
+}
+
+// ---- Window events -------------------------------------------------------------------
+
+void TzelCustUpdaterDialogForm::FormCreate() {
+    FRandom.seed(uint32_t(std::chrono::system_clock::now().time_since_epoch().count()));
+    FParamList = std::make_unique<TStringList>();
+    FLocalIniList = std::make_unique<TStringList>();
+    FServerIniList = std::make_unique<TStringList>();
+    FHTTPFileDownloader = std::make_unique<TzelHTTPFileDownloader>();
+    FHTTPFileDownloader->OnDownloadProgress = [this](TzelHTTPFileDownloader&, int32_t BytestoSend, int32_t BytesSent) {
+        DoDownloadProgress(BytestoSend, BytesSent);
+    };
+    if (!Application().MainForm) Application().MainForm = this;
+    Application().Events = &ApplicationEvents1;
+}
+
+void TzelCustUpdaterDialogForm::FormDestroy() {
+    // The closing step may fail (a local INI that cannot be written just now); that is
+    // reported and must not take the program down on its way out.
+    try {
+        if (FLocalIniList) Finish();
+    } catch (const std::exception& e) {
+        const std::string text = "Exception:  " + std::string(e.what());
+        std::fprintf(stderr, "%s\n", text.c_str());
+        try {
+            WriteLog(FzelLogFileName, text);
+        } catch (const std::exception&) {
+        }
+    }
+    FHTTPFileDownloader.reset();
+    FParamList.reset();
+    FLocalIniList.reset();
+    FServerIniList.reset();
+}
+
+void TzelCustUpdaterDialogForm::FormShow() { ReportStatus("Connecting to update server...", true, false, false); }
+
+// ---- Life cycle ----------------------------------------------------------------------
+
+void TzelCustUpdaterDialogForm::InitializeIt() {
+    // Up to the first dot; a name without a dot gives the empty program name.
+    const std::string exeName = ExtractFileName(Application().ExeName);
+    const size_t dot = exeName.find('.');
+    SetProgName(dot == std::string::npos ? std::string() : exeName.substr(0, dot));
+    SetLogFileName(ProgramFolder() + FProgName + ".log");
+
+    FParamList->Clear();
+    for (const auto& p : Application().Params) FParamList->Add(p);
+    FDebug = FParamList->IndexOf("DEBUG") >= 0;
+    FVisualDebug = FParamList->IndexOf("VISUALDEBUG") >= 0;
+    ReportStatus("Loaded Params as " + FParamList->Text(), false, false, false);
+
+    const std::string localIni = ProgramFolder() + FProgName + "_Local.ini";
+    if (FileExists(localIni)) {
+        FLocalIniList->LoadFromFile(localIni);
+        ReportStatus("Loaded inifile from " + localIni + " as " + FLocalIniList->Text(), false, false, false);
+    } else {
+        ReportStatus("No inifile at" + localIni + " as " + FLocalIniList->Text(), false, false, false);
+    }
+    FShowForms = FLocalIniList->IndexOfName("CONSOLE") < 0;
+    SetCurrentStep(1);
+    FContinueUpdating = true;
+}
+
+void TzelCustUpdaterDialogForm::Start() {
+    try {
+        InitializeIt();
+        if (FShowForms) {
+            EnterVisualMode();
+            Application().ShowMainForm = true;
+            Show();
+            FormShow();
+            VisualUpdatePrepare();
+            if (!FStopping) Runtime().RunMessageLoop(*this);
+        } else {
+            NonVisualUpdatePrepare();
+            UpdateNow();
+        }
+    } catch (const std::exception& e) {
+        try {
+            WriteLog(FzelLogFileName, "Exception:  " + std::string(e.what()));
+        } catch (const std::exception&) {
+            // The original error is the one to report; a log that cannot be written adds nothing.
+        }
+        throw;
+    }
+}
+
+void TzelCustUpdaterDialogForm::UpdateNow() {
+    FUpdating = true;
+    try {
+        if (!FStopping) {
+            DownloadAndLoadServerIni();
+            if (!FStopping) {
+                DownloadAndRunFiles();
+                if (!FStopping) Finish();
+            }
+        }
+    } catch (const std::exception& e) {
+        SetErrorUpdating(true);
+        const std::string text = "Update error: " + std::string(e.what());
+        Runtime().ShowMessage(text);
+        ReportStatus(text, true, true, false);
+        ProceedBitBtn.Visible = false;
+    }
+    FUpdating = false;
+}
+
+void TzelCustUpdaterDialogForm::Finish() {
+    ReportStatus(GetStatusMessage(stFinished, "", ""), true, true, false);
+    if (!FErrorUpdating) MergeAndSaveLocalIniFile();
+}
+
+void TzelCustUpdaterDialogForm::SetErrorUpdating(bool Value) { FErrorUpdating = Value; }

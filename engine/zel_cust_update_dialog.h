@@ -1,0 +1,132 @@
+#pragma once
+// The updater engine: the generic update and its dialog window in one form. Every decision
+// is a virtual operation that a product form may replace; the algorithm is written once here.
+#include <cstdint>
+#include <memory>
+#include <random>
+#include <string>
+
+#include "platform/string_list.h"
+#include "platform/update_utils.h"
+#include "ui/engine_dialog.h"
+
+class TzelHTTPFileDownloader;
+class TzelCustUpdaterDialogForm;
+// Runs FormDestroy (its Finish included) and frees the form.
+void DestroyForm(TzelCustUpdaterDialogForm* Form);
+
+// Flags returned by CompareFileVersions.
+enum : int { vcNotNewer = 1, vcDownload = 2, vcRunAnyway = 4, vcDoNotRun = 8, vcBlocked = 32 };
+
+// Status types, the steps of an update that GetStatusMessage names.
+enum : int {
+    stDownloading = 1, stDownloaded = 2, stNoNewerVersion = 4, stRunning = 5, stFinishedRunning = 6,
+    stFinished = 7, stRunFailed = 8, stUpdateFailed = 10
+};
+
+class TzelCustUpdaterDialogForm : public TEngineDialog {
+public:
+    TzelCustUpdaterDialogForm();
+    ~TzelCustUpdaterDialogForm() override;
+
+    // Virtual operations, in the order subclasses know them by.
+    virtual bool RunDownloadedFile(const std::string& FileName, bool FromVisual, bool WasDownloaded);
+    virtual bool RunFile(const std::string& FileName, bool FromVisual, bool WasDownloaded);
+    virtual std::string GetParamsForFileRun(const std::string& aFileName);
+    virtual std::string GetServerPath();
+    virtual intptr_t GetRunWindowHandle();
+    virtual void AfterRunFile(const std::string& FileName);
+    virtual void BeforeRunFile(const std::string& FileName);
+    virtual std::string GetStatusMessage(int StatusType, const std::string& FileAlias, const std::string& Extra);
+    virtual int CompareFileVersions(TFileVerRec ServerVersion, TFileVerRec LocalVersion, const std::string& FileName);
+    virtual void InitializeIt();
+    virtual void BeforeUsingDefaultLocation();
+    virtual std::string GetProgName();
+    virtual std::string GetDefaultServerPath();
+    virtual void SetErrorUpdating(bool Value);
+    virtual void Start();
+    virtual void UpdateNow();
+    virtual void Finish();
+    virtual void MergeAndSaveLocalIniFile();
+    virtual void DownloadAndRunFiles();
+
+    // Window events and handlers (a product form may replace them).
+    virtual void FormCreate();
+    virtual void FormDestroy();
+    virtual void FormShow();
+    virtual void StopBitBtnClick();
+    virtual void ProceedBitBtnClick();
+    virtual void CloseBtnClick();
+    virtual void ApplicationEvents1Exception(const std::exception& E);
+
+    void ReportStatus(const std::string& Stat, bool Visual, bool Bold, bool Red);
+    void WriteLog(const std::string& FileName, const std::string& Text);
+    void ScrollStatusToEnd();
+    void DoDownloadProgress(int32_t BytestoSend, int32_t BytesSent);
+    bool DownloadAndLoadServerIni();
+    bool DownloadFile(const std::string& SourceFile, const std::string& TargetFile, const std::string& TargetFileAlias);
+    void MergeServerValue(const std::string& Name);
+    void SetLocalIniValue(const std::string& Name, const std::string& Value);
+    void NonVisualUpdatePrepare() {}
+    void VisualUpdatePrepare() {}
+    void SetLogFileName(const std::string& Value) { FzelLogFileName = Value; }
+    void SetProgName(const std::string& Value) { FProgName = Value; }
+    void SetCurrentStep(int Value) { FCurrentStep = Value; }
+    void SetStopping(bool Value) { FStopping = Value; }
+    void SetContinueUpdating(bool Value) { FContinueUpdating = Value; }
+
+    // Properties.
+    bool Debug() const { return FDebug; }
+    TzelHTTPFileDownloader& HTTPFileDownloader() { return *FHTTPFileDownloader; }
+    bool ShowForms() const { return FShowForms; }
+    bool VisualDebug() const { return FVisualDebug; }
+    TStringList& ParamList() { return *FParamList; }
+    TStringList& LocalIniList() { return *FLocalIniList; }
+    TStringList& ServerIniList() { return *FServerIniList; }
+    std::string ProgName() const { return FProgName; }
+
+    // State, read by tests and subclasses.
+    int CurrentStep() const { return FCurrentStep; }
+    bool Stopping() const { return FStopping; }
+    bool ContinueUpdating() const { return FContinueUpdating; }
+    bool ErrorUpdating() const { return FErrorUpdating; }
+    bool UsingDefaultLocation() const { return FUsingDefaultLocation; }
+    bool Updating() const { return FUpdating; }
+    const std::string& LogFileName() const { return FzelLogFileName; }
+    const std::string& CurrentFileOfInterest() const { return FCurrentFileOfInterest; }
+
+protected:
+    int32_t FOldProgMaxToSend = 0;
+    bool FVisualDebug = false;
+    bool FShowForms = false;
+    std::unique_ptr<TStringList> FParamList;
+    std::unique_ptr<TStringList> FLocalIniList;
+    std::unique_ptr<TStringList> FServerIniList;
+    std::unique_ptr<TzelHTTPFileDownloader> FHTTPFileDownloader;
+    std::string FzelLogFileName;
+    std::string FProgName;
+    int FCurrentStep = 0;
+    bool FStopping = false;
+    std::string FCurrentFileOfInterest;
+    bool FContinueUpdating = false;
+    bool FErrorUpdating = false;
+    bool FUsingDefaultLocation = false;
+    bool FDebug = false;
+    int FCurrentFileNumberOfInterest = 0;
+
+private:
+    friend void DestroyForm(TzelCustUpdaterDialogForm*);
+    std::string TroubleMessage(const std::string& Detail);
+    std::mt19937 FRandom;
+    bool FUpdating = false;   // an UpdateNow is running: a nested Proceed is refused
+    bool FDestroyed = false;
+};
+
+// Forms are made and unmade in two steps, so that the creation and destruction events
+// reach a product form's handlers (a C++ constructor or destructor cannot dispatch to them).
+template <class TFormClass>
+std::unique_ptr<TFormClass, void (*)(TzelCustUpdaterDialogForm*)> CreateForm() {
+    std::unique_ptr<TFormClass, void (*)(TzelCustUpdaterDialogForm*)> form(new TFormClass, &DestroyForm);
+    form->FormCreate();
+    return form;
+}

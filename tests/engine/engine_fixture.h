@@ -1,0 +1,41 @@
+#pragma once
+// A program folder in a temporary directory, the headless window runtime, and helpers to
+// make and run engine forms in it.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/zel_cust_update_dialog.h"
+#include "tests/support/temp_dir.h"
+#include "ui/application.h"
+#include "ui/headless_runtime.h"
+#include "ui/runtime.h"
+
+class EngineTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        runtime.EchoMessages = false;
+        SetRuntime(&runtime);
+        Application().ExeName = dir.File("Updater.exe");
+        Application().Params.clear();
+        Application().MainForm = nullptr;
+    }
+    void TearDown() override {
+        SetRuntime(nullptr);
+        Application().Params.clear();
+    }
+    void Params(std::vector<std::string> p) { Application().Params = std::move(p); }
+    // The log's lines without their time stamps.
+    std::vector<std::string> LogTexts(const std::string& name = "Updater.log") const;
+    // A server INI reply as the update web server sends it.
+    static std::string IniReply(const std::string& ini) {
+        return "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(ini.size()) + "\r\n\r\n" + ini;
+    }
+
+    TempDir dir;
+    THeadlessRuntime runtime;
+};
+
+template <class T = TzelCustUpdaterDialogForm>
+auto MakeForm() { return CreateForm<T>(); }

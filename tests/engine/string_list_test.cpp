@@ -1,0 +1,103 @@
+// The name=value lists the parameters and both INI files are held in.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "platform/errors.h"
+#include "platform/file_utils.h"
+#include "platform/string_list.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+TStringList ListOf(std::initializer_list<const char*> lines) {
+    TStringList l;
+    for (const char* s : lines) l.Add(s);
+    return l;
+}
+}  // namespace
+
+TEST(StringList, LookupRules) {
+    const TStringList list = ListOf({"[Section]", "; FILE0NAME=comment", "FILE0NAME =spaced", "file0name=first",
+                                     "FILE0NAME=second", "EMPTY=", "CONSOLE", "Key= padded ", "DEBUG"});
+    struct Case {
+        const char* what;
+        const char* name;
+        int index;
+        const char* value;
+    } cases[] = {
+        {"first match wins, any case", "FILE0NAME", 3, "first"},
+        {"a blank before = belongs to the name", "FILE0NAME ", 2, "spaced"},
+        {"blanks in the value are kept", "KEY", 7, " padded "},
+        {"empty value is present", "EMPTY", 5, ""},
+        {"a line without = has no name", "CONSOLE", -1, ""},
+        {"a comment's text is its name", "; FILE0NAME", 1, "comment"},
+        {"section headers never match", "[Section]", -1, ""},
+        {"missing key", "NOPE", -1, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(list.IndexOfName(c.name), c.index);
+        EXPECT_EQ(list.Values(c.name), c.value);
+    }
+    EXPECT_EQ(list.IndexOf("debug"), 8) << "whole-line test ignores case";
+    EXPECT_EQ(list.IndexOf("DEBUG=1"), -1);
+    EXPECT_EQ(ListOf({"DEBUG=1"}).IndexOf("DEBUG"), -1) << "a name=value line is not the switch";
+}
+
+TEST(StringList, LoadAndSaveKeepEncodingAndUseCrLf) {
+    struct Case {
+        const char* what;
+        std::string bytes;
+        std::vector<std::string> lines;
+        std::string saved;
+    } cases[] = {
+        {"ANSI with CR LF", "A=1\r\nB=\xE9\r\n", {"A=1", "B=\xC3\xA9"}, "A=1\r\nB=\xE9\r\n"},
+        {"ANSI with lone LF, no final break", "A=1\nB=2", {"A=1", "B=2"}, "A=1\r\nB=2\r\n"},
+        {"ANSI with lone CR", "A=1\rB=2\r", {"A=1", "B=2"}, "A=1\r\nB=2\r\n"},
+        {"ANSI 0x80 is the euro sign", "E=\x80", {"E=\xE2\x82\xAC"}, "E=\x80\r\n"},
+        {"empty lines are lines", "A\n\nB\n", {"A", "", "B"}, "A\r\n\r\nB\r\n"},
+        {"UTF-8 mark", "\xEF\xBB\xBFK=\xC3\xA9\n", {"K=\xC3\xA9"}, "\xEF\xBB\xBFK=\xC3\xA9\r\n"},
+        {"UTF-16 LE mark", std::string("\xFF\xFEK\0=\0\xE9\0\n\0", 10), {"K=\xC3\xA9"},
+         std::string("\xFF\xFEK\0=\0\xE9\0\r\0\n\0", 12)},
+        {"UTF-16 BE mark", std::string("\xFE\xFF\0K\0=\0\xE9\0\r", 10), {"K=\xC3\xA9"},
+         std::string("\xFE\xFF\0K\0=\0\xE9\0\r\0\n", 12)},
+    };
+    TempDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        dir.Write("in.ini", c.bytes);
+        TStringList list;
+        list.Add("stale");
+        list.LoadFromFile(dir.File("in.ini"));
+        EXPECT_EQ(list.Lines(), c.lines);
+        list.SaveToFile(dir.File("out.ini"));
+        EXPECT_EQ(dir.Read("out.ini"), c.saved);
+    }
+}
+
+TEST(StringList, CharactersTheCodePageLacksAreSavedAsQuestionMarks) {
+    TempDir dir;
+    TStringList list;
+    list.Add("K=\xE2\x98\x83");  // a snowman
+    list.SaveToFile(dir.File("out.ini"));
+    EXPECT_EQ(dir.Read("out.ini"), "K=?\r\n");
+}
+
+TEST(StringList, AnInterruptedSaveLeavesTheOldFileWhole) {
+    TempDir dir;
+    dir.Write("Updater_Local.ini", "FILE0RAN=TRUE\r\n");
+    TStringList list;
+    for (int i = 0; i < 100; ++i) list.Add("FILE" + std::to_string(i) + "RAN=FALSE");
+    SetWriteFaultAfterBytes(50);
+    EXPECT_THROW(list.SaveToFile(dir.File("Updater_Local.ini")), EUpdaterError);
+    SetWriteFaultAfterBytes(-1);
+    EXPECT_EQ(dir.Read("Updater_Local.ini"), "FILE0RAN=TRUE\r\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1) << "no temporary file is left";
+    list.SaveToFile(dir.File("Updater_Local.ini"));
+    EXPECT_EQ(dir.Read("Updater_Local.ini").substr(0, 16), "FILE0RAN=FALSE\r\n");
+}
+
+TEST(StringList, LoadingAMissingFileRaises) {
+    TStringList list;
+    EXPECT_THROW(list.LoadFromFile("/nonexistent/zel/x.ini"), EUpdaterError);
+}

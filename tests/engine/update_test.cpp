@@ -1,0 +1,339 @@
+// Whole updates against a real web server on loopback: the server INI, its proof and its
+// fall-back, the file list, the run decisions and what the local INI remembers.
+#include <filesystem>
+
+#include "platform/os_services.h"
+#include "tests/engine/engine_fixture.h"
+#include "tests/engine/update_site.h"
+#include "tests/platform/pe_image_builder.h"
+
+namespace {
+// Records shell opens and answers waited runs with scripted exit codes.
+struct FakeOS : TOSServices {
+    std::vector<std::string> opened, waited;
+    std::vector<int> codes;  // exit codes of the next waited runs
+    int ShellOpen(const std::string& FileName, const std::string& Params, const std::string&) override {
+        opened.push_back(FileName + Params);
+        return 42;
+    }
+    int RunAndWait(const std::string& CommandLine, int) override {
+        waited.push_back(CommandLine);
+        const int code = codes.empty() ? 0 : codes.front();
+        if (!codes.empty()) codes.erase(codes.begin());
+        return code;
+    }
+};
+
+// The engine form with its default location pointed at the test site.
+struct SiteForm : TzelCustUpdaterDialogForm {
+    std::string defaultPath;
+    int beforeDefault = 0;
+    std::string GetDefaultServerPath() override { return defaultPath; }
+    void BeforeUsingDefaultLocation() override { ++beforeDefault; }
+};
+
+class Update : public EngineTest {
+protected:
+    void SetUp() override {
+        EngineTest::SetUp();
+        SetOSServices(&os);
+    }
+    void TearDown() override {
+        SetOSServices(nullptr);
+        EngineTest::TearDown();
+    }
+    // One unattended update with DEBUG, the configured location being /cfg/ on the site.
+    void RunNonVisual(const std::string& serverPath = "") {
+        dir.Write("Updater_Local.ini", local + "CONSOLE=\r\n");
+        Run(serverPath);
+    }
+    void Run(const std::string& serverPath = "") {
+        Params({"DEBUG", "SERVERPATH=" + (serverPath.empty() ? site.Url("/cfg/") : serverPath)});
+        auto form = MakeForm<SiteForm>();
+        form->defaultPath = site.Url("/default/");
+        form->Start();
+        errorUpdating = form->ErrorUpdating();
+        usedDefault = form->UsingDefaultLocation();
+        beforeDefault = form->beforeDefault;
+        memo.clear();
+        for (const auto& l : form->ProgressMemo.Lines) memo.push_back(l);
+    }
+    bool Logged(const std::string& text) const {
+        for (const auto& t : LogTexts())
+            if (t == text) return true;
+        return false;
+    }
+    std::string LastError() const { return runtime.Messages.empty() ? "" : runtime.Messages.back(); }
+    std::string LocalIni() const { return dir.Read("Updater_Local.ini"); }
+
+    UpdateSite site;
+    FakeOS os;
+    std::string local;  // local INI lines before the run, each with CR LF
+    bool errorUpdating = false, usedDefault = false;
+    int beforeDefault = 0;
+    std::vector<TRichMemo::Line> memo;
+};
+
+const std::string kHeader = "[Update]\r\nFOUNDIT=1\r\n";
+
+TEST_F(Update, DownloadsWhatIsNewerAndRunsByPolicy) {
+    pe::SimpleImage lib;
+    lib.Resources = {pe::VersionResource(0x00020000, 0x00000001)};
+    site.Put("/cfg/Updater.ini", kHeader +
+                                     "FILECOUNT=4\r\n"
+                                     "FILE0NAME=lib.dll\r\nFILE0VERSION=2.0.0.1\r\nFILE0EXECUTE=NEVER\r\n"
+                                     "FILE1NAME= tool.sh \r\nFILE1VERSION=0.0.0.0\r\n"
+                                     "FILE2NAME=always.sh\r\nFILE2EXECUTE=ALWAYS\r\n"  // version carried over
+                                     "FILE3NAME=waited.sh\r\nFILE3VERSION=1.0.0.0\r\nFILE3WAIT=5000\r\n");
+    site.Put("/cfg/lib.dll", pe::BuildSimple(lib));
+    site.Put("/cfg/waited.sh", "waited bytes");
+    dir.Write("tool.sh", "installed");
+    dir.Write("always.sh", "installed");
+    os.codes = {300};
+    RunNonVisual();
+    EXPECT_FALSE(errorUpdating) << LastError();
+    EXPECT_EQ(dir.Read("lib.dll"), pe::BuildSimple(lib));
+    EXPECT_EQ(dir.Read("waited.sh"), "waited bytes");
+    EXPECT_TRUE(Logged("lib.dll does not run in this installation."));
+    EXPECT_EQ(os.opened, (std::vector<std::string>{dir.File("tool.sh"), dir.File("always.sh")}));
+    EXPECT_EQ(os.waited, std::vector<std::string>{dir.File("waited.sh")});
+    EXPECT_TRUE(Logged("Finished running waited.sh")) << "exit code 300 counts as completed";
+    EXPECT_EQ(LocalIni(), "CONSOLE=\r\nFILE0RAN=FALSE\r\nFILE1RAN=TRUE\r\nFILE2RAN=TRUE\r\nFILE3RAN=TRUE\r\n");
+    EXPECT_FALSE(dir.Exists("Temp"));
+
+    // The second update: the library is current, the run-once file already ran.
+    local = "";
+    os.opened.clear();
+    os.waited.clear();
+    os.codes = {0};
+    dir.Write("Updater.log", "");
+    Run();
+    EXPECT_FALSE(errorUpdating) << LastError();
+    EXPECT_FALSE(Logged("Successfully downloaded lib.dll")) << "2.0.0.1 is installed";
+    EXPECT_TRUE(Logged("tool.sh already ran."));
+    EXPECT_TRUE(Logged("No newer version of tool.sh is available."));
+    EXPECT_FALSE(Logged("always.sh already ran.")) << "ALWAYS never says so";
+    EXPECT_EQ(os.opened, std::vector<std::string>{dir.File("always.sh")});
+    EXPECT_TRUE(Logged("Successfully downloaded waited.sh")) << "a file without a version resource is always older";
+    EXPECT_TRUE(Logged("waited.sh did not complete execution.")) << "exit code 0 is not completion";
+    EXPECT_EQ(LocalIni(), "CONSOLE=\r\nFILE0RAN=FALSE\r\nFILE1RAN=TRUE\r\nFILE2RAN=TRUE\r\nFILE3RAN=FALSE\r\n")
+        << "each key set moves to the end";
+}
+
+TEST_F(Update, RunDecisionTable) {
+    struct Case {
+        const char* what;
+        const char* execute;  // nullptr: no key
+        const char* ran;      // nullptr: no marker
+        bool runs;
+        bool alreadyRanLogged;
+    } cases[] = {
+        {"no marker: runs", nullptr, nullptr, true, false},
+        {"FALSE: runs", nullptr, "FALSE", true, false},
+        {"TRUE: does not", nullptr, "TRUE", false, true},
+        {"True in mixed case: neither", nullptr, "True", false, false},
+        {"True with ALWAYS: runs", "ALWAYS", "True", true, false},
+        {"TRUE with ALWAYS: runs", "ALWAYS", "TRUE", true, false},
+        {"never in small letters is an ordinary value", "never", nullptr, true, false},
+        {"NEVER: never", "NEVER", "FALSE", false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string ini = kHeader + "FILECOUNT=1\r\nFILE0NAME=app.sh\r\nFILE0VERSION=0.0.0.0\r\n";
+        if (c.execute) ini += "FILE0EXECUTE=" + std::string(c.execute) + "\r\n";
+        site.Put("/cfg/Updater.ini", ini);
+        dir.Write("app.sh", "installed");
+        local = c.ran ? "FILE0RAN=" + std::string(c.ran) + "\r\n" : "";
+        dir.Write("Updater.log", "");
+        os.opened.clear();
+        RunNonVisual();
+        EXPECT_FALSE(errorUpdating) << LastError();
+        EXPECT_EQ(os.opened.size(), c.runs ? 1u : 0u);
+        EXPECT_EQ(Logged("app.sh already ran."), c.alreadyRanLogged);
+        EXPECT_EQ(Logged("No newer version of app.sh is available."), !c.runs && std::string(c.execute ? c.execute : "") != "NEVER");
+    }
+}
+
+TEST_F(Update, ConfigurationErrors) {
+    struct Case {
+        const char* what;
+        std::string ini;
+        std::string error;
+    } cases[] = {
+        {"FILECOUNT missing", kHeader, "Problem with configuration file.  No files in Server Ini File Count."},
+        {"FILECOUNT empty", kHeader + "FILECOUNT=\r\n", "Problem with configuration file.  No files in Server Ini File Count."},
+        {"FILECOUNT abc", kHeader + "FILECOUNT=abc\r\n", "''abc'' is not a valid integer value"},
+        {"a name missing", kHeader + "FILECOUNT=1\r\nFILE0VERSION=1.0.0.0\r\n",
+         "Problem with configuration file.  No filename in Server Ini File Count."},
+        {"parent folder", kHeader + "FILECOUNT=1\r\nFILE0NAME=../evil.sh\r\nFILE0VERSION=9.0.0.0\r\n",
+         "Problem with configuration file.  FILE0NAME names \"../evil.sh\", which is not a file inside the program folder."},
+        {"absolute", kHeader + "FILECOUNT=1\r\nFILE0NAME=/tmp/evil.sh\r\n",
+         "Problem with configuration file.  FILE0NAME names \"/tmp/evil.sh\", which is not a file inside the program folder."},
+        {"drive letter", kHeader + "FILECOUNT=1\r\nFILE0NAME=C:evil.exe\r\n",
+         "Problem with configuration file.  FILE0NAME names \"C:evil.exe\", which is not a file inside the program folder."},
+        {"backslash", kHeader + "FILECOUNT=1\r\nFILE0NAME=sub\\..\\..\\evil.exe\r\n",
+         "Problem with configuration file.  FILE0NAME names \"sub\\..\\..\\evil.exe\", which is not a file inside the program folder."},
+        {"hidden inside", kHeader + "FILECOUNT=1\r\nFILE0NAME=sub/../../evil.sh\r\n",
+         "Problem with configuration file.  FILE0NAME names \"sub/../../evil.sh\", which is not a file inside the program folder."},
+    };
+    site.Put("/evil.sh", "must never arrive");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        site.Put("/cfg/Updater.ini", c.ini);
+        local = "";
+        runtime.Messages.clear();
+        RunNonVisual();
+        EXPECT_TRUE(errorUpdating);
+        EXPECT_EQ(LastError(), "Update error: " + c.error);
+        EXPECT_EQ(LocalIni(), "CONSOLE=\r\n") << "nothing saved after an error";
+    }
+    EXPECT_TRUE(os.opened.empty());
+    EXPECT_FALSE(std::filesystem::exists(dir.Path() + "../evil.sh"));
+}
+
+TEST_F(Update, FileCountZeroProcessesNothingAndSaves) {
+    site.Put("/cfg/Updater.ini", kHeader + "FILECOUNT=0\r\nSERVERPATH=" + site.Url("/cfg/") + "\r\n");
+    RunNonVisual();
+    EXPECT_FALSE(errorUpdating) << LastError();
+    EXPECT_EQ(LocalIni(), "CONSOLE=\r\nSERVERPATH=" + site.Url("/cfg/") + "\r\n") << "SERVERPATH is merged";
+}
+
+TEST_F(Update, AnErrorAtEntryTwoLosesEntryZerosMarker) {
+    site.Put("/cfg/Updater.ini", kHeader + "FILECOUNT=3\r\nFILE0NAME=a.sh\r\nFILE0VERSION=0.0.0.0\r\nFILE1NAME=b.sh\r\n");
+    dir.Write("a.sh", "installed");
+    RunNonVisual();
+    EXPECT_TRUE(errorUpdating);
+    EXPECT_EQ(os.opened, (std::vector<std::string>{dir.File("a.sh"), dir.File("b.sh")}));
+    EXPECT_EQ(LocalIni(), "CONSOLE=\r\n") << "both will run again at the next update";
+}
+
+TEST_F(Update, ProofAndFallBack) {
+    struct Case {
+        const char* what;
+        std::string configured;  // empty: not served (404)
+        std::string fallback;    // empty: not served
+        bool error;
+        bool triedDefault;
+        const char* errorText;
+    } cases[] = {
+        {"marker in a comment is proof", "; FOUNDIT\r\nFILECOUNT=0\r\n", "", false, false, ""},
+        {"small letters are not: fall back", "foundit\r\nFILECOUNT=0\r\n", kHeader + "FILECOUNT=0\r\n", false, true, ""},
+        {"an error page at both", "<html>Sorry</html>", "<html>Sorry</html>", true, true,
+         "Update error: Connected to server at default location - configuration file was not found or is "
+         "incorrect. Update server may be being updated. Please try again later. If this problem persists, "
+         "please call support."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        site.Put("/cfg/Updater.ini", c.configured);
+        site.Put("/default/Updater.ini", c.fallback);
+        runtime.Messages.clear();
+        RunNonVisual();
+        EXPECT_EQ(errorUpdating, c.error) << LastError();
+        EXPECT_EQ(usedDefault, c.triedDefault);
+        EXPECT_EQ(beforeDefault, c.triedDefault ? 1 : 0);
+        if (c.error) {
+            EXPECT_EQ(LastError(), c.errorText);
+        }
+        EXPECT_EQ(Logged("Connected to server - configuration file was not found or is incorrect. - Will attempt to "
+                         "connect to the default server location."),
+                  c.triedDefault);
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 2)
+            << "only the log and the local INI remain: no temporary INI, no transfer file";
+    }
+}
+
+TEST_F(Update, AnUnreachableLocationFailsWithoutFallBack) {
+    RunNonVisual("http://127.0.0.1:1/");
+    EXPECT_TRUE(errorUpdating);
+    EXPECT_EQ(beforeDefault, 0);
+    EXPECT_NE(LastError().find("The specific error message is: TCP/IP Socket error 10061: Connection refused"),
+              std::string::npos)
+        << LastError();
+}
+
+TEST_F(Update, LeftoversOfACrashedRunAreReplaced) {
+    dir.Write("Temp", "half a download");
+    site.Put("/cfg/Updater.ini", kHeader + "FILECOUNT=1\r\nFILE0NAME=app.dll\r\nFILE0VERSION=1.0.0.0\r\nFILE0EXECUTE=NEVER\r\n");
+    site.Put("/cfg/app.dll", "new");
+    RunNonVisual();
+    EXPECT_FALSE(errorUpdating) << LastError();
+    EXPECT_EQ(dir.Read("app.dll"), "new");
+    EXPECT_FALSE(dir.Exists("Temp"));
+}
+
+TEST_F(Update, ATimedOutRunFailsTheUpdate) {
+    SetOSServices(nullptr);  // the real process runner
+    dir.Write("slow.sh", "#!/bin/sh\nsleep 5\n");
+    site.Put("/cfg/Updater.ini", kHeader + "FILECOUNT=1\r\nFILE0NAME=slow.sh\r\nFILE0VERSION=0.0.0.0\r\nFILE0WAIT=200\r\n");
+    RunNonVisual();
+    EXPECT_TRUE(errorUpdating);
+    EXPECT_EQ(LastError(), "Update error: " + dir.File("slow.sh") + " exceeded timeout setting and has been closed.");
+}
+
+// Visual mode, with the headless runtime answering for the user.
+TEST_F(Update, RequestAnsweredNoStopsTheListAndSaves) {
+    for (const char* message : {"Install the new tool?", ""}) {
+        SCOPED_TRACE(message);
+        site.Put("/cfg/Updater.ini", kHeader + "FILECOUNT=2\r\nFILE0NAME=a.sh\r\nFILE0VERSION=0.0.0.0\r\n"
+                                               "FILE0REQUEST=TRUE\r\nFILE0MESSAGE=" + message + "\r\n"
+                                               "FILE1NAME=b.sh\r\nFILE1VERSION=0.0.0.0\r\n");
+        dir.Write("a.sh", "installed");
+        dir.Write("b.sh", "installed");
+        dir.Write("Updater_Local.ini", "");
+        runtime.Answers = {false};
+        runtime.Confirmations.clear();
+        runtime.InLoop([this] { static_cast<TzelCustUpdaterDialogForm*>(Application().MainForm)->ProceedBitBtn.Click(); });
+        Run();
+        EXPECT_FALSE(errorUpdating) << LastError();
+        EXPECT_EQ(runtime.Confirmations, std::vector<std::string>{message});
+        EXPECT_TRUE(os.opened.empty()) << "neither the declined file nor the next one ran";
+        bool reported = false;
+        for (const auto& l : memo) reported |= l.Text == message;
+        EXPECT_EQ(reported, *message != '\0');
+        EXPECT_EQ(LocalIni(), "") << "saved, with nothing to remember";
+    }
+}
+
+TEST_F(Update, StopDuringADownloadEndsItAndDeletesTheFile) {
+    site.Put("/cfg/Updater.ini", kHeader + "FILECOUNT=1\r\nFILE0NAME=big.bin\r\nFILE0VERSION=1.0.0.0\r\n");
+    site.Put("/cfg/big.bin", std::string(4 << 20, 'x'));
+    dir.Write("Updater_Local.ini", "");
+    TzelCustUpdaterDialogForm* form = nullptr;
+    // Clicks Stop at the second pump after big.bin's download has begun.
+    std::function<void()> watch = [&] {
+        if (form->CurrentFileOfInterest() == "big.bin" && form->ProgressBar.Position > 0) form->StopBitBtn.Click();
+        else runtime.AtPump(runtime.Pumps + 1, watch);
+    };
+    runtime.InLoop([&] {
+        form = static_cast<TzelCustUpdaterDialogForm*>(Application().MainForm);
+        runtime.AtPump(runtime.Pumps + 1, watch);
+        form->ProceedBitBtn.Click();
+    });
+    Run();
+    EXPECT_TRUE(errorUpdating);
+    EXPECT_FALSE(dir.Exists("big.bin"));
+    EXPECT_FALSE(dir.Exists("Temp"));
+    EXPECT_NE(LastError().find("The specific error message is: TCP/IP Socket error"), std::string::npos) << LastError();
+}
+
+TEST_F(Update, ProceedStepRules) {
+    site.Put("/cfg/Updater.ini", kHeader + "FILECOUNT=1\r\nFILE0NAME=a.sh\r\nFILE0VERSION=0.0.0.0\r\nFILE0EXECUTE=ALWAYS\r\n");
+    dir.Write("a.sh", "installed");
+    dir.Write("Updater_Local.ini", "");
+    std::vector<int> steps;
+    runtime.InLoop([&] {
+        auto* form = static_cast<TzelCustUpdaterDialogForm*>(Application().MainForm);
+        form->ProceedBitBtn.Click();  // runs a.sh: step 2
+        steps.push_back(form->CurrentStep());
+        form->ProceedBitBtn.Click();  // step 2, no stop: nothing
+        form->StopBitBtn.Click();
+        form->ProceedBitBtn.Click();  // after Stop: step 1 again, a full update
+        steps.push_back(form->CurrentStep());
+        form->Close();
+    });
+    Run();
+    EXPECT_EQ(steps, (std::vector<int>{2, 2}));
+    EXPECT_EQ(os.opened.size(), 2u);
+}
+}  // namespace
