@@ -33,6 +33,19 @@ struct TTCPClientSocket::Impl {
     bool connected = false;  // the handle holds an established connection
     bool lastCR = false, lastLF = false;
     std::vector<char> scratch;
+    int monitorDepth = 0;  // inside the monitor hook: scratch still holds the block it is shown
+
+    void Monitor(bool writing, const void* data, int len) {
+        if (!s.OnMonitor) return;
+        ++monitorDepth;
+        try {
+            s.OnMonitor(s, writing, data, len);
+        } catch (...) {
+            --monitorDepth;
+            throw;
+        }
+        --monitorDepth;
+    }
 
     bool TlsActive() const { return s.tls_ && s.tls_->SSLEnabled; }
 
@@ -157,7 +170,7 @@ struct TTCPClientSocket::Impl {
                     return 0;
                 }
                 Status(SR_ReadCount, std::to_string(n));
-                if (s.OnMonitor) s.OnMonitor(s, false, buf, int(n));
+                Monitor(false, buf, int(n));
                 return size_t(n);
             }
             const TWaitResult r =
@@ -292,7 +305,7 @@ struct TTCPClientSocket::Impl {
     void Send(const char* data, size_t len) {
         if (TakeStop()) return;
         if (len == 0) return;
-        if (s.OnMonitor) s.OnMonitor(s, true, data, int(std::min<size_t>(len, size_t(INT32_MAX))));
+        Monitor(true, data, int(std::min<size_t>(len, size_t(INT32_MAX))));
         const size_t chunk = size_t(std::max(s.SendMaxChunk, 1));
         for (size_t off = 0; off < len; off += chunk) {
             const size_t piece = std::min(chunk, len - off);
@@ -337,7 +350,9 @@ void TTCPClientSocket::Bind(const std::string& IP, const std::string& Port) {
 
 void TTCPClientSocket::CloseSocket() {
     if (impl_->TlsActive()) tls_->Shutdown();
-    if (impl_->handle.Valid() && LastError == 0) {
+    // A hook that closes the socket abandons the connection: draining it there would read
+    // into the very buffer the interrupted receive is still handing out.
+    if (impl_->handle.Valid() && LastError == 0 && impl_->monitorDepth == 0) {
         ShutdownSend(impl_->handle.Get());
         Purge();
     }
