@@ -28,6 +28,7 @@ public:
 
 class TMemoryStream final : public TStream {
 public:
+    using TStream::Write;
     size_t Read(void* Buffer, size_t Count) override;
     size_t Write(const void* Buffer, size_t Count) override;
     int64_t GetPosition() const override { return pos_; }
@@ -53,6 +54,7 @@ public:
     TFileStream(const TFileStream&) = delete;
     TFileStream& operator=(const TFileStream&) = delete;
 
+    using TStream::Write;
     size_t Read(void* Buffer, size_t Count) override;
     size_t Write(const void* Buffer, size_t Count) override;
     int64_t GetPosition() const override;

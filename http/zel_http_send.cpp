@@ -35,8 +35,6 @@ void SplitHostPort(const std::string& Proxy, TProxySetting& Out) {
     Out.Port = colon == std::string::npos ? std::string() : Trim(Proxy.substr(colon + 1));
 }
 
-// TMemoryStream's own Write hides the string form of its base.
-void WriteBytes(TStream& Stream, std::string_view Bytes) { Stream.Write(Bytes.data(), Bytes.size()); }
 
 void LoadReply(TStream& Body, TStringList& Lines) {
     Lines.LoadFromBytes(Body.ReadAllBytes());
@@ -46,11 +44,11 @@ void WriteMultipart(TMemoryStream& Document, const std::string& Boundary, const 
                     const std::string& FileName, const TFormFields* Fields, TStream& FileData) {
     // Text parts and data go into Document in wire order; the data from its start.
     if (Fields)
-        for (const auto& [name, value] : *Fields) WriteBytes(Document, MultipartFieldPart(Boundary, name, value));
-    WriteBytes(Document, MultipartFileHeader(Boundary, FieldName, FileName));
+        for (const auto& [name, value] : *Fields) Document.Write(MultipartFieldPart(Boundary, name, value));
+    Document.Write(MultipartFileHeader(Boundary, FieldName, FileName));
     FileData.SetPosition(0);
     Document.CopyFrom(FileData, -1);
-    WriteBytes(Document, MultipartClosing(Boundary));
+    Document.Write(MultipartClosing(Boundary));
 }
 }  // namespace
 
@@ -186,7 +184,7 @@ bool TzelHttpSend::GetFile(const std::string& URL, const std::string& FileLocati
 }
 
 bool TzelHttpSend::PostURL(const std::string& URL, const std::string& URLData, TStream& Data) {
-    WriteBytes(Document, Utf8ToAnsi(URLData));
+    Document.Write(Utf8ToAnsi(URLData));
     MimeType = kFormMimeType;
     FReplyStarted = false;
     bool ok;
@@ -261,5 +259,5 @@ void TzelHttpSend::ConvertToAnsiandStuffInStream(TStream& TargetStream, const st
     std::string out;
     if (TargetStream.GetPosition() == 0) out = "\xEF\xBB\xBF";
     out += AnsiToUtf8(Utf8ToAnsi(aString));
-    WriteBytes(TargetStream, out);
+    TargetStream.Write(out);
 }
