@@ -35,7 +35,6 @@ void SplitHostPort(const std::string& Proxy, TProxySetting& Out) {
     Out.Port = colon == std::string::npos ? std::string() : Trim(Proxy.substr(colon + 1));
 }
 
-
 void LoadReply(TStream& Body, TStringList& Lines) {
     Lines.LoadFromBytes(Body.ReadAllBytes());
 }
