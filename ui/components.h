@@ -19,7 +19,11 @@ struct TFont {
     int Height = 11;  // character height in pixels at 96 dots per inch
     TColor Color = clWindowText;
     bool Bold = false;
+    bool Underline = false;
 };
+
+// What a modal form returns when it closes.
+constexpr int mrNone = 0, mrOk = 1, mrCancel = 2;
 
 enum class TAlign { None, Top, Bottom, Left, Right, Client };
 enum class TComponentKind { Form, Label, Panel, Button, ProgressBar, RichMemo, Edit, Animate, Timer, ApplicationEvents };

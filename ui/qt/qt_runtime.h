@@ -1,0 +1,61 @@
+#pragma once
+// The window system's runtime: real Qt widgets for the component state, the message loop,
+// message boxes and timers. Only visual mode makes one (through the factory the program
+// entry registers), so non-visual runs never open a display.
+//
+// The state has no change notification, so it is copied to the widgets at fixed points:
+// after every handler this runtime dispatches, in ProcessMessages, Repaint and
+// ScrollToCaret, and before a message box. What the user does goes back at once: typed
+// text into TEdit::Text, clicks through TButton::Click.
+#include <functional>
+#include <memory>
+
+#include "ui/runtime.h"
+
+class QAbstractButton;
+class QMessageBox;
+class QWidget;
+class TControl;
+class TForm;
+
+class TQtRuntime : public TWindowRuntime {
+public:
+    // Uses the running Qt application, or makes one from argc/argv and keeps it.
+    TQtRuntime(int& argc, char** argv);
+    ~TQtRuntime() override;
+    TQtRuntime(const TQtRuntime&) = delete;
+    TQtRuntime& operator=(const TQtRuntime&) = delete;
+
+    void ProcessMessages() override;
+    void ShowMessage(const std::string& Text) override;
+    bool Confirm(const std::string& Text) override;
+    void ShowForm(TForm& Form) override;
+    void CloseForm(TForm& Form) override;
+    void RunMessageLoop(TForm& MainForm) override;
+    int ShowModal(TForm& Form) override;
+    void Repaint(TForm& Form) override;
+    void ScrollToCaret(TRichMemo& Memo) override;
+    void TimerChanged(TTimer& Timer) override;
+
+    // Runs Action as an event of the window system does: an exception that escapes it goes
+    // to the application's exception event (never through Qt), and the state is shown after.
+    void Dispatch(const std::function<void()>& Action);
+    // Copies the state of every form on screen to its widgets.
+    void Sync();
+    // Drops the widgets and timers of a form that is about to be destroyed while shown.
+    // (Closing a form does the same.) A timer is known until its owner form is dropped, so
+    // it must live as long as that form.
+    void Forget(TForm& Form);
+
+    // The widgets that show a form or a control; nullptr when not on screen.
+    QWidget* WindowOf(const TForm& Form) const;
+    QWidget* WidgetOf(const TControl& Control) const;
+
+    // Instead of running a message box, hands it over and presses the button returned
+    // (nullptr: the box is dismissed with Esc). For tests and unattended tools.
+    std::function<QAbstractButton*(QMessageBox&)> OnMessageBox;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};

@@ -1,0 +1,31 @@
+#pragma once
+// Pictures of the main window for people (docs/), taken unattended under a virtual display.
+// Read from the environment once, by the Qt runtime only:
+//   ZEL_SCREENSHOT_DIR     folder for the PNG files; nothing is taken without it
+//   ZEL_SCREENSHOT_DURING  "name:N": the window at its Nth repaint (a download repaints
+//                          at every progress event)
+//   ZEL_SCREENSHOT_STEPS   "name:Button name:Button ...": once the message loop runs and is
+//                          idle, take "name" and then press Button (the component's name),
+//                          step after step; a step without a button only takes the picture
+// While a plan is in force, message boxes answer themselves with their default button.
+#include <QString>
+#include <string>
+#include <vector>
+
+class QWidget;
+
+struct TScreenshotPlan {
+    struct Step {
+        QString Picture;
+        std::string Button;
+    };
+    QString Dir;
+    QString During;
+    int DuringAt = 0;
+    std::vector<Step> Steps;
+
+    static TScreenshotPlan FromEnvironment();
+    bool Enabled() const { return !Dir.isEmpty(); }
+    // Saves Window's client area as Dir/Name.png; false when it could not be written.
+    bool Save(QWidget& Window, const QString& Name) const;
+};
