@@ -12,22 +12,10 @@
 #include "http/socket_faults.h"
 #include "http/tcp_socket.h"
 #include "tests/http/socket_test_util.h"
+#include "tests/support/real_peers.h"
 #include "tests/support/scripted_server.h"
 
 namespace {
-// A loopback port nothing listens on.
-int ClosedPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t len = sizeof a;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-    ::close(fd);
-    return ntohs(a.sin_port);
-}
-
 std::string LastErrorEvent(const TStatusLog& log) {
     for (auto it = log.Events.rbegin(); it != log.Events.rend(); ++it)
         if (it->rfind("Error:", 0) == 0) return *it;
@@ -80,7 +68,7 @@ TEST(SocketFailures, ConnectFailures) {
         int Error;
         const char* Text;
     } const cases[] = {
-        {"refused port", "127.0.0.1", Port(ClosedPort()), 10061, "Connection refused"},
+        {"refused port", "127.0.0.1", Port(FreeLoopbackPort()), 10061, "Connection refused"},
         {"name that does not resolve", "no-such-host.invalid", "80", 11001, "Host not found"},
         {"bare reserved name", "invalid", "80", 11001, "Host not found"},
     };

@@ -59,12 +59,12 @@ const std::vector<ErrorCase>& ErrorCases() {
              return s.Url("/");
          },
          200, 10060, "Connection timed out"},
-        {"refused port", [](ScriptedServer&) { return "http://127.0.0.1:" + std::to_string(ClosedPort()) + "/"; }, 5000,
+        {"refused port", [](ScriptedServer&) { return "http://127.0.0.1:" + std::to_string(FreeLoopbackPort()) + "/"; }, 5000,
          10061, "Connection refused"},
         {"name that does not resolve", [](ScriptedServer&) { return std::string("http://") + std::string(64, 'n') + ".invalid/"; },
          5000, 11001, "Host not found"},
         {"local interface not on this machine",
-         [](ScriptedServer&) { return "http://127.0.0.1:" + std::to_string(ClosedPort()) + "/"; }, 5000, 10049,
+         [](ScriptedServer&) { return "http://127.0.0.1:" + std::to_string(FreeLoopbackPort()) + "/"; }, 5000, 10049,
          "Can't assign requested address", [](THTTPTransport& t) { t.IPInterface = "192.0.2.1"; }},
     };
     return cases;
@@ -261,7 +261,7 @@ SweepRun RunExchange(bool raise) {
     t.Timeout = 3000;
     t.Sock->RaiseExcept = raise;
     t.Sock->SendMaxChunk = 1000;  // the body leaves in several pieces
-    Put(t.Document, std::string(2500, 'p'));
+    t.Document.Write(std::string(2500, 'p'));
     SweepRun run;
     try {
         run.ok = t.HTTPMethod("POST", srv.Url("/sweep"));

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "http/http_transport.h"
+#include "tests/support/real_peers.h"
 #include "tests/support/scripted_server.h"
 
 // A server step that reads whatever request comes (up to its empty line and declared body,
@@ -49,20 +50,5 @@ inline std::string Reply(const std::string& Head, const std::string& Body) {
     return Head + "Content-Length: " + std::to_string(Body.size()) + "\r\n\r\n" + Body;
 }
 
-// TMemoryStream hides the base's Write(string_view).
-inline void Put(TStream& S, std::string_view Bytes) { S.Write(Bytes); }
-
 inline std::string BodyOf(THTTPTransport& T) { return T.Document.ReadAllBytes(); }
 
-// A loopback port with nobody listening on it.
-inline int ClosedPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t len = sizeof a;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-    ::close(fd);
-    return ntohs(a.sin_port);
-}

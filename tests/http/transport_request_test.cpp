@@ -42,7 +42,7 @@ const std::vector<RequestCase>& Cases() {
          "OPTIONS * HTTP/1.0\r\nHost: {HP}\r\n" + kKeep + kUA + "\r\n"},
         {"POST of 20 bytes",
          [](THTTPTransport& t, const ScriptedServer&) {
-             Put(t.Document, "a=1&b=2&c=3&d=4&e=56");
+             t.Document.Write("a=1&b=2&c=3&d=4&e=56");
              t.MimeType = "application/x-www-form-urlencoded";
          },
          "POST", "http://{HP}/post",
@@ -50,7 +50,7 @@ const std::vector<RequestCase>& Cases() {
              "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: 20\r\n\r\na=1&b=2&c=3&d=4&e=56"},
         {"POST without a content type",
          [](THTTPTransport& t, const ScriptedServer&) {
-             Put(t.Document, "xyz");
+             t.Document.Write("xyz");
              t.MimeType = "";
          },
          "POST", "http://{HP}/",
@@ -98,7 +98,7 @@ const std::vector<RequestCase>& Cases() {
          "GET / HTTP/1.0\r\nHost: {HP}\r\n" + kKeep + "Cookie: a=1; b=2\r\n" + kUA + "X-One: 1\r\n\r\n"},
         {"extra lines come after the body lines",
          [](THTTPTransport& t, const ScriptedServer&) {
-             Put(t.Document, "z");
+             t.Document.Write("z");
              t.Headers.Add("X-Two: 2");
          },
          "PUT", "http://{HP}/",
@@ -108,7 +108,7 @@ const std::vector<RequestCase>& Cases() {
          [](THTTPTransport& t, const ScriptedServer&) {
              t.UserAgent = "Brinquet\u00ae Express";
              t.Headers.Add("X-Euro: \u20ac");
-             Put(t.Document, "\u00e9");
+             t.Document.Write("\u00e9");
          },
          "POST", "http://{HP}/",
          "POST / HTTP/1.0\r\nHost: {HP}\r\n" + kKeep +
@@ -174,7 +174,7 @@ TEST(TransportRequest, BodySizesAndWrites) {
         srv.Accept().Custom(ServeLeniently({"HTTP/1.0 204 No Content\r\n\r\n"}, &got)).Close().Start();
         THTTPTransport t;
         t.Timeout = 5000;
-        Put(t.Document, body);
+        t.Document.Write(body);
         std::vector<size_t> writes;
         t.Sock->OnMonitor = [&](TTCPClientSocket&, bool writing, const void*, int len) {
             if (writing) writes.push_back(size_t(len));
@@ -198,11 +198,11 @@ TEST(TransportRequest, InputAndOutputStreams) {
     THTTPTransport t;
     t.Timeout = 5000;
     TMemoryStream in, out;
-    Put(in, "from input");
-    Put(out, "stale bytes that must go");
+    in.Write("from input");
+    out.Write("stale bytes that must go");
     t.InputStream = &in;
     t.OutputStream = &out;
-    Put(t.Document, "not sent");
+    t.Document.Write("not sent");
     ASSERT_TRUE(t.HTTPMethod("POST", srv.Url("/")));
     const std::string got = srv.Request(0);
     EXPECT_NE(got.find("Content-Length: 10\r\n\r\nfrom input"), std::string::npos) << got;

@@ -15,7 +15,7 @@
 
 #include "platform/os_services.h"
 #include "platform/update_utils.h"
-#include "tests/platform/test_folder.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 // Sets (or, with nullopt, removes) an environment variable for the life of the object.
@@ -50,7 +50,7 @@ bool HasNoChildren() { return ::waitpid(-1, nullptr, WNOHANG) == -1 && errno == 
 }  // namespace
 
 TEST(ShellOpen, ProgramInTheProgramFolderGetsExecuteBitAndRunsDetached) {
-    TestFolder dir("zel-shell");
+    TempDir dir("zel-shell");
     const std::string report = dir.Path() + "report.txt";
     const std::string program = dir.Write(
         "setup.sh", "#!/bin/sh\nprintf '%s|' \"$@\" > '" + report + ".tmp'\n" +
@@ -70,7 +70,7 @@ TEST(ShellOpen, ProgramInTheProgramFolderGetsExecuteBitAndRunsDetached) {
 }
 
 TEST(ShellOpen, FailuresReturnSmallValuesWithText) {
-    TestFolder dir("zel-shell");
+    TempDir dir("zel-shell");
     const std::string outside = dir.Write("elsewhere/tool.sh", "#!/bin/sh\nexit 0\n", 0644);
     ScopedEnv path("PATH", dir.Path() + "empty-path");  // and no xdg-open anywhere
     const struct {
@@ -92,7 +92,7 @@ TEST(ShellOpen, FailuresReturnSmallValuesWithText) {
 }
 
 TEST(ShellOpen, DocumentsAndAddressesGoToTheDesktopOpener) {
-    TestFolder dir("zel-shell");
+    TempDir dir("zel-shell");
     const std::string report = dir.Path() + "opened.txt";
     dir.Write("bin/xdg-open", "#!/bin/sh\necho \"$@\" >> '" + report + "'\n", 0755);
     ScopedEnv path("PATH", dir.Path() + "bin:/usr/bin:/bin");
@@ -152,7 +152,7 @@ TEST(ProxySettings, FromTheEnvironmentVariables) {
 }
 
 TEST(CurrentDir, SetAndGet) {
-    TestFolder dir("zel-cwd");
+    TempDir dir("zel-cwd");
     const std::string before = OSServices().GetCurrentDir();
     ASSERT_FALSE(before.empty());
     char real[4096];

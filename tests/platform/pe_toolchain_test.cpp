@@ -11,7 +11,7 @@
 #include "platform/strconv.h"
 #include "platform/update_utils.h"
 #include "tests/platform/pe_fixture_set.h"
-#include "tests/platform/test_folder.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 const std::string kTool = "x86_64-w64-mingw32-";
@@ -20,7 +20,7 @@ const std::string kFixtures = ZEL_PE_FIXTURES "/";
 bool HaveToolchain() { return std::system(("command -v " + kTool + "windres >/dev/null 2>&1").c_str()) == 0; }
 
 // Runs a shell command in Dir; its output goes to Dir/log, which a failure shows.
-bool Shell(const TestFolder& dir, const std::string& command) {
+bool Shell(const TempDir& dir, const std::string& command) {
     const int rc = std::system(("cd '" + dir.Path() + "' && " + command + " >>log 2>&1").c_str());
     if (rc != 0) ADD_FAILURE() << command << "\n" << ReadWholeFile(dir.Path() + "log");
     return rc == 0;
@@ -87,7 +87,7 @@ protected:
         return names;
     }
 
-    TestFolder dir_{"zel-pe-toolchain"};
+    TempDir dir_{"zel-pe-toolchain"};
 };
 }  // namespace
 

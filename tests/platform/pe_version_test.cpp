@@ -11,7 +11,7 @@
 #include "platform/update_utils.h"
 #include "tests/platform/pe_fixture_set.h"
 #include "tests/platform/pe_image_builder.h"
-#include "tests/platform/test_folder.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 const std::string kFixtures = ZEL_PE_FIXTURES "/";
@@ -42,7 +42,7 @@ TEST(PeVersion, CommittedFixturesReadAsExpected) {
 }
 
 TEST(PeVersion, MissingEmptyAndSpecialFilesReadZero) {
-    TestFolder dir("zel-pe");
+    TempDir dir("zel-pe");
     const std::string fifo = dir.Path() + "pipe";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     const struct {
@@ -102,7 +102,7 @@ TEST(PeVersion, SurvivesAnySingleCorruptByte) {
 }
 
 TEST(PeVersion, ReadsAFewSmallPiecesWhateverTheFileSize) {
-    TestFolder dir("zel-pe");
+    TempDir dir("zel-pe");
     pe::SimpleLayout l;
     pe::SimpleImage spec;
     spec.Pe32Plus = true;
@@ -142,7 +142,7 @@ TEST(PeVersion, ReadsAFewSmallPiecesWhateverTheFileSize) {
 // A directory that claims 131070 entries in a small section costs reads only up to the first
 // entry that is not there.
 TEST(PeVersion, HugeEntryCountsAreNotTrusted) {
-    TestFolder dir("zel-pe");
+    TempDir dir("zel-pe");
     TPeReadStats stats;
     TPeFileVersion v;
     EXPECT_FALSE(ReadPeFileVersion(kFixtures + "broken_entry_counts.exe", v, &stats));

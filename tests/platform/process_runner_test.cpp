@@ -11,7 +11,7 @@
 #include "platform/errors.h"
 #include "platform/process_runner.h"
 #include "platform/update_utils.h"
-#include "tests/platform/test_folder.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 using Clock = std::chrono::steady_clock;
@@ -26,7 +26,7 @@ std::string Joined(const std::vector<std::string>& v) {
 }  // namespace
 
 TEST(CommandLine, SplitsLikeAnUnquotedWindowsCommandLine) {
-    TestFolder dir("zel-cmd");
+    TempDir dir("zel-cmd");
     const std::string d = dir.Path();
     dir.Write("my folder/run me.sh", "x");
     dir.Write("a b/c d/prog", "x");
@@ -57,7 +57,7 @@ TEST(CommandLine, SplitsLikeAnUnquotedWindowsCommandLine) {
 }
 
 TEST(RunAndWait, ExitCodesPassThroughUnchanged) {
-    TestFolder dir("zel-run");
+    TempDir dir("zel-run");
     const struct {
         int code;
         int timeout;
@@ -70,13 +70,13 @@ TEST(RunAndWait, ExitCodesPassThroughUnchanged) {
 }
 
 TEST(RunAndWait, ProgramEndedBySignalReportsShellStyleCode) {
-    TestFolder dir("zel-run");
+    TempDir dir("zel-run");
     const std::string file = dir.Write("killed.sh", Script("kill -9 $$"), 0755);
     EXPECT_EQ(RunAndWait(file, 5000), 128 + SIGKILL);
 }
 
 TEST(RunAndWait, FolderWithBlanksArgumentsAndExecuteBit) {
-    TestFolder dir("zel-run");
+    TempDir dir("zel-run");
     // Written without execute permission, as a download arrives.
     const std::string file = dir.Write("my folder/run me.sh",
                                        Script("printf '%s\\n' \"$@\" > \"$(dirname \"$0\")/args.txt\"; exit 3"), 0644);
@@ -92,7 +92,7 @@ TEST(RunAndWait, BareProgramNameIsLookedUpOnThePath) {
 }
 
 TEST(RunAndWait, StandardHandlesAreInherited) {
-    TestFolder dir("zel-run");
+    TempDir dir("zel-run");
     const std::string file = dir.Write("hello.sh", Script("echo out-line; echo err-line >&2"), 0755);
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
@@ -107,7 +107,7 @@ TEST(RunAndWait, StandardHandlesAreInherited) {
 // The deadline is honoured to within a few milliseconds (the benchmark-grade figure is in the
 // report); the slack here only absorbs slow CI machines.
 TEST(RunAndWait, TimeOutKillsTheProgramAndRaises) {
-    TestFolder dir("zel-run");
+    TempDir dir("zel-run");
     const std::string pidFile = dir.Path() + "pid";
     const std::string file = dir.Write("slow.sh", Script("echo $$ > '" + pidFile + "'; exec sleep 30"), 0755);
     const int timeout = 300;
@@ -130,7 +130,7 @@ TEST(RunAndWait, TimeOutKillsTheProgramAndRaises) {
 }
 
 TEST(RunAndWait, StartFailuresCarryTheSystemMessage) {
-    TestFolder dir("zel-run");
+    TempDir dir("zel-run");
     const std::string notAProgram = dir.Write("data.exe", "\x01\x02\x03 not a program", 0644);
     const struct {
         const char* name;
@@ -157,7 +157,7 @@ TEST(RunAndWait, StartFailuresCarryTheSystemMessage) {
 }
 
 TEST(RunAndWait, NoTimeOutLetsTheProgramFinish) {
-    TestFolder dir("zel-run");
+    TempDir dir("zel-run");
     const std::string file = dir.Write("wait.sh", Script("sleep 0.3; exit 9"), 0755);
     EXPECT_EQ(RunAndWait(file, 0), 9);
     EXPECT_EQ(RunAndWait(file, -5), 9);
