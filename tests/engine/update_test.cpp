@@ -264,7 +264,7 @@ TEST_F(Update, LeftoversOfACrashedRunAreReplaced) {
 
 TEST_F(Update, ATimedOutRunFailsTheUpdate) {
     SetOSServices(nullptr);  // the real process runner
-    dir.Write("slow.sh", "#!/bin/sh\nsleep 5\n");
+    dir.Write("slow.sh", "#!/bin/sh\nexec sleep 5\n");  // exec: the killed process is the sleeper itself
     site.Put("/cfg/Updater.ini", kHeader + "FILECOUNT=1\r\nFILE0NAME=slow.sh\r\nFILE0VERSION=0.0.0.0\r\nFILE0WAIT=200\r\n");
     RunNonVisual();
     EXPECT_TRUE(errorUpdating);
