@@ -7,7 +7,6 @@
 #include "ui/application.h"
 
 namespace {
-const char kConfigurationAlias[] = "Configuration File";
 const char kMarker[] = "FOUNDIT";
 const char kTransferFile[] = "Temp";
 

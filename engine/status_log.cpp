@@ -1,8 +1,9 @@
+#include "engine/zel_cust_update_dialog.h"
+
 #include <chrono>
 #include <ctime>
 #include <exception>
 
-#include "engine/zel_cust_update_dialog.h"
 #include "platform/codepage.h"
 #include "platform/errors.h"
 #include "platform/file_utils.h"
@@ -10,8 +11,6 @@
 #include "ui/runtime.h"
 
 namespace {
-const char kConfigurationAlias[] = "Configuration File";
-
 // The local date and time as the user's locale writes them: short date, a blank, long time;
 // the time is left out at exactly midnight.
 std::string LocalDateTimeText() {

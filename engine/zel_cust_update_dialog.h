@@ -18,6 +18,9 @@ void DestroyForm(TzelCustUpdaterDialogForm* Form);
 // Flags returned by CompareFileVersions.
 enum : int { vcNotNewer = 1, vcDownload = 2, vcRunAnyway = 4, vcDoNotRun = 8, vcBlocked = 32 };
 
+// The alias the server INI's download is reported under; it has status texts of its own.
+inline constexpr char kConfigurationAlias[] = "Configuration File";
+
 // Status types, the steps of an update that GetStatusMessage names.
 enum : int {
     stDownloading = 1, stDownloaded = 2, stNoNewerVersion = 4, stRunning = 5, stFinishedRunning = 6,

@@ -32,6 +32,3 @@ public:
 private:
     int code_;
 };
-
-// The message of any exception, as the reports show it.
-inline std::string ExceptionMessage(const std::exception& e) { return e.what(); }

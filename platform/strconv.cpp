@@ -86,10 +86,6 @@ bool StartsText(std::string_view prefix, std::string_view s) {
     return s.size() >= prefix.size() && SameText(prefix, s.substr(0, prefix.size()));
 }
 
-bool ContainsText(std::string_view s, std::string_view part) {
-    return UpperCase(s).find(UpperCase(part)) != std::string::npos;
-}
-
 bool TryStrToInt(std::string_view s, int32_t& out) {
     int64_t v;
     if (!ParseInteger(s, INT32_MIN, INT32_MAX, v)) return false;

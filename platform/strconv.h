@@ -15,7 +15,6 @@ std::string UpperCase(std::string_view s);
 std::string LowerCase(std::string_view s);
 bool SameText(std::string_view a, std::string_view b);
 bool StartsText(std::string_view prefix, std::string_view s);  // case-insensitive
-bool ContainsText(std::string_view s, std::string_view part);  // case-insensitive
 
 // The standard text-to-integer conversion: optional leading blanks, an optional sign, then
 // decimal digits, or hexadecimal digits after "$", "x" or "0x" (either case of x). Anything
