@@ -39,6 +39,7 @@ void TzelCustUpdaterDialogForm::DownloadAndRunFiles() {
         if (download) {
             WriteLog(FzelLogFileName, "TzelCustUpdaterDialogForm.DownloadAndRunFiles(): Prepare to Download = " +
                                           GetServerPath() + name + ", Download Dest = " + name);
+            ExpectDownload(i, name);
             DownloadFile(GetServerPath() + name, name, "");
             SetLocalIniValue(FileKey(i, "RAN"), "FALSE");
         }

@@ -1,13 +1,16 @@
 // The server INI download with its proof and its one fall-back, and the download of one
 // file through the transfer file.
+#include <utility>
+
 #include "engine/zel_cust_update_dialog.h"
+#include "http/size_limited_stream.h"
 #include "http/zel_http_file_downloader.h"
 #include "platform/errors.h"
 #include "platform/file_utils.h"
+#include "trust/server_ini_signature.h"
 #include "ui/application.h"
 
 namespace {
-const char kMarker[] = "FOUNDIT";
 const char kTransferFile[] = "Temp";
 
 // Deletes the temporary server INI however the download ends.
@@ -26,8 +29,7 @@ bool TzelCustUpdaterDialogForm::DownloadAndLoadServerIni() {
     TempFileGuard guard{ProgramFolder() + temp};
     FUsingDefaultLocation = false;
     if (!ok) return ok;
-    FServerIniList->LoadFromFile(ProgramFolder() + temp);
-    if (FServerIniList->Text().find(kMarker) != std::string::npos) return ok;
+    if (LoadServerIni(url, ProgramFolder() + temp)) return ok;
 
     ReportStatus("Connected to server - configuration file was not found or is incorrect. - Will attempt to connect "
                  "to the default server location.",
@@ -40,8 +42,7 @@ bool TzelCustUpdaterDialogForm::DownloadAndLoadServerIni() {
     ok = DownloadFile(fallback, temp, kConfigurationAlias);
     FUsingDefaultLocation = true;
     if (ok) {
-        FServerIniList->LoadFromFile(ProgramFolder() + temp);
-        if (FServerIniList->Text().find(kMarker) == std::string::npos)
+        if (!LoadServerIni(fallback, ProgramFolder() + temp))
             throw EUpdaterError(
                 "Connected to server at default location - configuration file was not found or is incorrect. Update "
                 "server may be being updated. Please try again later. If this problem persists, please call support.");
@@ -59,6 +60,12 @@ std::string TzelCustUpdaterDialogForm::TroubleMessage(const std::string& Detail)
 bool TzelCustUpdaterDialogForm::DownloadFile(const std::string& SourceFile, const std::string& TargetFile,
                                              const std::string& TargetFileAlias) {
     const std::string alias = TargetFileAlias.empty() ? TargetFile : TargetFileAlias;
+    const TFileExpectation expected = std::exchange(FExpectedDownload, TFileExpectation());
+    FHTTPFileDownloader->MaxFileSize = expected.Size;
+    struct TLimitReset {
+        TzelHTTPFileDownloader& d;
+        ~TLimitReset() { d.MaxFileSize = -1; }
+    } limitReset{*FHTTPFileDownloader};
     ReportStatus(GetStatusMessage(stDownloading, alias, ""), true, false, false);
     const std::string transfer = ProgramFolder() + kTransferFile;
     DeleteFileIfExists(transfer);
@@ -66,8 +73,15 @@ bool TzelCustUpdaterDialogForm::DownloadFile(const std::string& SourceFile, cons
     try {
         WriteLog(FzelLogFileName, "TzelCustUpdaterDialogForm.DownloadFile(): Download Source = " + SourceFile +
                                       ", Download Dest = " + TargetFile);
-        ok = FHTTPFileDownloader->DownloadFile(SourceFile, transfer, nullptr);
+        try {
+            ok = FHTTPFileDownloader->DownloadFile(SourceFile, transfer, nullptr);
+        } catch (const EBodyTooLarge&) {
+            RefuseDownload("The download of " + alias + " was stopped: it grew past the " +
+                           std::to_string(expected.Size) + " bytes the server INI gives. The installed file was left "
+                           "as it was.");
+        }
         if (ok) {
+            CheckTransferFile(transfer, alias, expected);
             ReportStatus(GetStatusMessage(stDownloaded, alias, ""), true, false, false);
             DeleteFileIfExists(ProgramFolder() + TargetFile);
             RenameFile(transfer, ProgramFolder() + TargetFile);
@@ -76,6 +90,8 @@ bool TzelCustUpdaterDialogForm::DownloadFile(const std::string& SourceFile, cons
             WriteLog(FzelLogFileName, "TzelCustUpdaterDialogForm.DownloadFile(): " + SourceFile +
                                           " was not downloaded; " + TargetFile + " was left as it was.");
         }
+    } catch (const ETrustError&) {
+        throw;  // the site answered, and what it sent is refused: no connection trouble
     } catch (EUpdaterError& e) {
         e.SetMessage(TroubleMessage(e.Message()));
         throw;

@@ -91,6 +91,7 @@ void TzelCustUpdaterDialogForm::InitializeIt() {
         ReportStatus("No inifile at" + localIni + " as " + FLocalIniList->Text(), false, false, false);
     }
     FShowForms = FLocalIniList->IndexOfName("CONSOLE") < 0;
+    ApplyTrustSettings();
     SetCurrentStep(1);
     FContinueUpdating = true;
 }

@@ -8,6 +8,7 @@
 
 #include "platform/string_list.h"
 #include "platform/update_utils.h"
+#include "trust/file_expectation.h"
 #include "ui/engine_dialog.h"
 
 class TzelHTTPFileDownloader;
@@ -116,6 +117,14 @@ protected:
     bool FUsingDefaultLocation = false;
     bool FDebug = false;
     int FCurrentFileNumberOfInterest = 0;
+
+    // The publisher's proofs and the certificate policy (engine/publisher_trust.cpp).
+    void ApplyTrustSettings();
+    bool LoadServerIni(const std::string& Url, const std::string& FileName);
+    void ExpectDownload(int N, const std::string& FileName);
+    void CheckTransferFile(const std::string& FileName, const std::string& Alias, const TFileExpectation& Expected);
+    [[noreturn]] void RefuseDownload(const std::string& Text);
+    TFileExpectation FExpectedDownload;  // what the next DownloadFile must deliver
 
 private:
     friend void DestroyForm(TzelCustUpdaterDialogForm*);

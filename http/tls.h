@@ -25,6 +25,7 @@ public:
     std::string LastErrorDesc;
     std::string SNIHost;
     bool VerifyCert = false;
+    std::string CAFile;  // with VerifyCert: PEM certificates trusted besides the system's store
     TSSLType SSLType = TSSLType::tlsAny;
     std::string Ciphers;
 };

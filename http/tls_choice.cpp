@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "http/tls_plugins.h"
+#include "http/tls_verification.h"
 
 namespace {
 std::once_flag g_chosen;
@@ -13,8 +14,13 @@ std::atomic<bool> g_forceNone{false};
 
 std::unique_ptr<TTLSPlugin> CreateTLSPlugin() {
     std::call_once(g_chosen, [] { g_haveOpenSSL = TTLSOpenSSL3::Available(); });
-    if (g_haveOpenSSL && !g_forceNone.load()) return std::make_unique<TTLSOpenSSL3>();
-    return std::make_unique<TTLSNone>();
+    std::unique_ptr<TTLSPlugin> plugin;
+    if (g_haveOpenSSL && !g_forceNone.load()) plugin = std::make_unique<TTLSOpenSSL3>();
+    else plugin = std::make_unique<TTLSNone>();
+    const TTLSVerifyDefaults verify = TLSVerifyDefaults();
+    plugin->VerifyCert = verify.VerifyCert;
+    plugin->CAFile = verify.CAFile;
+    return plugin;
 }
 
 void ForceTLSNone(bool Force) { g_forceNone = Force; }

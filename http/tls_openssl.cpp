@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "http/socket_io.h"
+#include "http/tls_openssl_verify.h"
 #include "http/tls_plugins.h"
 
 namespace {
@@ -118,6 +119,14 @@ bool TTLSOpenSSL3::Connect(int Fd, int TimeoutMs) {
     SSL_set_bio(ssl, bio, bio);
     // Server name indication carries names only; an address literal is not allowed in it.
     if (!SNIHost.empty() && !IsIPLiteral(SNIHost)) SSL_set_tlsext_host_name(ssl, SNIHost.c_str());
+    if (VerifyCert) {
+        std::string why;
+        if (!SetUpPeerVerification(ctx, ssl, SNIHost, CAFile, why)) {
+            fail(SSL_ERROR_SSL, 0);
+            LastErrorDesc = why;
+            return false;
+        }
+    }
 
     const int limit = TimeoutMs > 0 ? TimeoutMs : -1;
     const int64_t deadline = MonotonicMs() + (limit > 0 ? limit : 0);
@@ -131,7 +140,12 @@ bool TTLSOpenSSL3::Connect(int Fd, int TimeoutMs) {
         }
         const int code = SSL_get_error(ssl, r);
         const int savedErrno = errno;
-        if (code != SSL_ERROR_WANT_READ && code != SSL_ERROR_WANT_WRITE) return fail(code, savedErrno);
+        if (code != SSL_ERROR_WANT_READ && code != SSL_ERROR_WANT_WRITE) {
+            const std::string why = VerifyCert ? PeerVerificationFailure(ssl, SNIHost) : "";
+            fail(code, savedErrno);
+            if (!why.empty()) LastErrorDesc = why;
+            return false;
+        }
         int error = 0;
         const TWaitResult w = WaitSocket(Fd, code == SSL_ERROR_WANT_WRITE, RemainingMs(deadline, limit), nullptr, error);
         if (w != TWaitResult::Ready) {

@@ -1,5 +1,6 @@
 #include "http/zel_http_file_downloader.h"
 
+#include "http/size_limited_stream.h"
 #include "platform/errors.h"
 #include "platform/file_utils.h"
 #include "platform/strconv.h"
@@ -38,7 +39,8 @@ bool TzelHTTPFileDownloader::DownloadFile(const std::string& URL, const std::str
     try {
         // The body goes to the file as it arrives; what the transport stores is exactly what
         // would have been copied from Document at the end.
-        OutputStream = FFileStream.get();
+        TSizeLimitedStream limited(*FFileStream, MaxFileSize);
+        OutputStream = MaxFileSize >= 0 ? static_cast<TStream*>(&limited) : FFileStream.get();
         result = HTTPMethod("GET", URL);
         OutputStream = nullptr;
         if (result) {

@@ -37,6 +37,8 @@ public:
     TUploadProgressEvent OnDownloadProgress;
     // Stops DownloadFileWithIE; DownloadFile is stopped by closing the socket.
     bool CancelDownload = false;
+    // 0 or more: a body that grows past this many bytes is stopped there with EBodyTooLarge.
+    int64_t MaxFileSize = -1;
 
 protected:
     // The socket's monitor hook: runs for every block, before the block is stored.

@@ -1,13 +1,22 @@
-// zelupdtool check-ini FILE: reads a server INI as the updater does and names what would
-// make an update fail (errors) or behave other than its author likely meant (warnings).
+// zelupdtool check-ini FILE|SITEDIR [--key PUB]: reads a server INI as the updater does and
+// names what would make an update fail (errors) or behave other than its author likely meant
+// (warnings). Given the site folder, it also checks each listed file there against its SHA256
+// and SIZE; with the publisher's public key, the INI's signature and that every file has a hash.
 #include <cstdio>
+#include <filesystem>
+
+#include "crypto/crypto.h"
 
 #include "engine/file_names.h"
 #include "platform/errors.h"
+#include "platform/file_utils.h"
 #include "platform/string_list.h"
 #include "platform/strconv.h"
 #include "platform/update_utils.h"
 #include "tools/commands.h"
+#include "tools/site_folder.h"
+#include "trust/file_expectation.h"
+#include "trust/server_ini_signature.h"
 
 namespace {
 // How the updater reads a version text, written as four numbers.
@@ -35,15 +44,63 @@ void CheckCase(Report& r, const TStringList& ini, const std::string& key, const 
         r.Warning(key + " \"" + v + "\" is not " + word + " (letter case matters): " + effect);
 }
 
+// The key as PUBLICKEY holds it: from a PEM file (public or private key), or the base64 text itself.
+std::string ReadPublicKey(const std::string& KeyFile) {
+    const std::string text = ReadFileBytes(KeyFile);
+    if (text.find("-----BEGIN") == std::string::npos) return Trim(text);
+    std::string error;
+    const std::string key = crypto::PublicKeyBase64FromPem(text, error);
+    if (key.empty()) throw EUpdaterError(KeyFile + ": " + error);
+    return key;
+}
+
+// Entry n's SHA256 and SIZE: well-formed, and (in a site folder) true of the file there.
+void CheckPromises(Report& r, const TStringList& ini, int n, const std::string& name, const std::string& folder,
+                   bool signedSite) {
+    TFileExpectation expected;
+    try {
+        expected = ReadFileExpectation(ini, n);
+    } catch (const EUpdaterError& e) {
+        r.Error(e.Message());
+        return;
+    }
+    std::error_code ec;
+    const bool inSite = !folder.empty() && IsSafeFileName(name) && std::filesystem::is_regular_file(folder + name, ec);
+    if (expected.Sha256.empty() && (signedSite || inSite)) {
+        // A file the site offers, or any file under a key unless the site shows it is not offered.
+        const std::string why =
+            FileKey(n, "SHA256") + " is missing: with a publisher's key the updater refuses to download " + name;
+        if (signedSite && (inSite || folder.empty())) r.Error(why);
+        else r.Warning(why);
+    }
+    if (!inSite) {
+        if (!folder.empty() && expected.Any()) r.Warning(name + " is not in the site folder");
+        return;
+    }
+    const std::string mismatch = MismatchOf(folder + name, name, expected);
+    if (!mismatch.empty()) r.Error(mismatch);
+}
+
 int CheckIni(const std::vector<std::string>& args) {
-    if (args.size() != 1) {
-        std::fprintf(stderr, "usage: zelupdtool check-ini FILE\n");
+    std::string site, keyFile;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--key" && i + 1 < args.size() && keyFile.empty()) keyFile = args[++i];
+        else if (site.empty() && args[i].rfind("--", 0) != 0) site = args[i];
+        else site.clear(), i = args.size();
+    }
+    if (site.empty()) {
+        std::fprintf(stderr, "usage: zelupdtool check-ini FILE|SITEDIR [--key PUB]\n");
         return kExitUsage;
     }
-    const std::string& file = args[0];
+    std::error_code ec;
+    const bool isSite = std::filesystem::is_directory(site, ec);
+    std::string file, bytes, publicKey;
     TStringList ini;
     try {
-        ini.LoadFromFile(file);
+        file = FindServerIni(site);
+        bytes = ReadFileBytes(file);
+        ini.LoadFromBytes(bytes);
+        if (!keyFile.empty()) publicKey = ReadPublicKey(keyFile);
     } catch (const EUpdaterError& e) {
         std::fprintf(stderr, "%s\n", e.what());
         return kExitFailed;
@@ -73,10 +130,21 @@ int CheckIni(const std::vector<std::string>& args) {
         int32_t ms;
         if (!wait.empty() && !TryStrToInt(wait, ms))
             r.Warning(FileKey(i, "WAIT") + " \"" + wait + "\" is not a number: the file is opened without waiting");
+        CheckPromises(r, ini, i, name, isSite ? ExtractFilePath(file) : "", !publicKey.empty());
+    }
+    if (!publicKey.empty()) {
+        try {
+            const std::string sig = file + kSignatureSuffix;
+            if (!std::filesystem::is_regular_file(sig, ec)) throw MissingSignatureError(file, "there is no " + sig);
+            CheckServerIniSignature(publicKey, file, bytes, ReadFileBytes(sig));
+            std::printf("%s: the signature holds\n", file.c_str());
+        } catch (const EUpdaterError& e) {
+            r.Error(e.Message());
+        }
     }
     if (!r.failed) std::printf("%s: no problem that fails an update\n", file.c_str());
     return r.failed ? kExitFailed : kExitOk;
 }
 
-const ToolCommandRegistrar kRegister{{"check-ini", "check-ini FILE   report what in a server INI would fail an update", CheckIni}};
+const ToolCommandRegistrar kRegister{{"check-ini", "check-ini FILE|SITEDIR [--key PUB]   report what in a server INI or site would fail an update", CheckIni}};
 }  // namespace

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include "http/tls_verification.h"
 #include "http/zel_http_file_downloader.h"
 #include "platform/errors.h"
 #include "platform/file_utils.h"
@@ -52,6 +53,8 @@ int Get(const std::vector<std::string>& args) {
     const std::string& url = args[0];
     const std::string& file = args[1];
     ProgressLine line;
+    // The updater checks certificates on every https connection, so the same fetch here does.
+    SetTLSVerifyDefaults({true, ""});
     TzelHTTPFileDownloader dl;
     if (::isatty(STDERR_FILENO))
         dl.OnDownloadProgress = [&line](TzelHTTPFileDownloader&, int32_t total, int32_t stored) {

@@ -54,7 +54,9 @@ TEST_F(Lifecycle, StartUpIsLoggedWithDebug) {
     auto form = MakeForm();
     form->InitializeIt();
     EXPECT_EQ(LogTexts(), (std::vector<std::string>{"Loaded Params as DEBUG", "|",
-                                                    "No inifile at" + dir.File("Updater_Local.ini") + " as "}));
+                                                    "No inifile at" + dir.File("Updater_Local.ini") + " as ",
+                                                    "No PUBLICKEY in the local INI: the server INI is not checked "
+                                                    "against a publisher's key."}));
 }
 
 TEST_F(Lifecycle, LogEntriesCarryDateTimeAndTwoBlanksInAnsi) {

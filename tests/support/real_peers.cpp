@@ -153,13 +153,14 @@ void TPeerProcess::Stop() {
     pid_ = -1;
 }
 
-NginxServer::NginxServer(const std::string& Root, bool Https) {
+NginxServer::NginxServer(const std::string& Root, bool Https, const TTestCertificate* Cert) {
     const std::string dir = Trimmed(dir_.Path());
     if (::access("/usr/sbin/nginx", X_OK) != 0) {
         error_ = "/usr/sbin/nginx is not installed (scripts/install-deps)";
         return;
     }
-    if (Https && !MakeTestCertificate(dir_.Path(), cert_, error_)) return;
+    if (Https && Cert) cert_ = *Cert;
+    else if (Https && !MakeTestCertificate(dir_.Path(), cert_, error_)) return;
     const std::string root = std::filesystem::absolute(Root).string();
     for (int attempt = 0; attempt < kStartAttempts && !started_; ++attempt) {
         httpPort_ = FreeLoopbackPort();
@@ -245,9 +246,10 @@ TinyProxy::TinyProxy(const TOptions& Options) {
 
 std::string TinyProxy::Log() const { return ReadFile(dir_.Path() + "tinyproxy.log"); }
 
-OpensslServer::OpensslServer(const std::vector<std::string>& ExtraArgs) {
+OpensslServer::OpensslServer(const std::vector<std::string>& ExtraArgs, const TTestCertificate* Cert) {
     const std::string dir = Trimmed(dir_.Path());
-    if (!MakeTestCertificate(dir_.Path(), cert_, error_)) return;
+    if (Cert) cert_ = *Cert;
+    else if (!MakeTestCertificate(dir_.Path(), cert_, error_)) return;
     for (int attempt = 0; attempt < kStartAttempts && !started_; ++attempt) {
         port_ = FreeLoopbackPort();
         std::vector<std::string> argv{"/usr/bin/openssl", "s_server", "-accept", "127.0.0.1:" + std::to_string(port_),

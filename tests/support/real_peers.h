@@ -43,8 +43,9 @@ private:
 
 class NginxServer {
 public:
-    // Serves the files of Root; over HTTPS as well when Https is set.
-    explicit NginxServer(const std::string& Root, bool Https = false);
+    // Serves the files of Root; over HTTPS as well when Https is set, with Cert when given
+    // (else a fresh self-signed one).
+    explicit NginxServer(const std::string& Root, bool Https = false, const TTestCertificate* Cert = nullptr);
     ~NginxServer();
 
     bool Started() const { return started_; }
@@ -95,7 +96,7 @@ private:
 // answer "GET /" with a status page, or {"-tls1_2"} to limit the version.
 class OpensslServer {
 public:
-    explicit OpensslServer(const std::vector<std::string>& ExtraArgs = {"-www"});
+    explicit OpensslServer(const std::vector<std::string>& ExtraArgs = {"-www"}, const TTestCertificate* Cert = nullptr);
 
     bool Started() const { return started_; }
     const std::string& Error() const { return error_; }

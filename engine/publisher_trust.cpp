@@ -1,0 +1,111 @@
+// The publisher's proofs: a signed server INI, a hash and a size for every downloaded file,
+// and the certificate policy for every https connection, all set in the local INI.
+#include "engine/file_names.h"
+#include "engine/zel_cust_update_dialog.h"
+#include "http/tls_verification.h"
+#include "http/zel_http_file_downloader.h"
+#include "platform/file_utils.h"
+#include "platform/strconv.h"
+#include "trust/server_ini_signature.h"
+#include "ui/application.h"
+
+namespace {
+const char kMarker[] = "FOUNDIT";
+// A DER ECDSA P-256 signature is at most 72 bytes; anything far larger is not one.
+constexpr int64_t kMaxSignatureSize = 4096;
+
+std::string PublicKey(const TStringList& LocalIni) { return Trim(LocalIni.Values("PUBLICKEY")); }
+
+struct TDeleteOnExit {
+    std::string path;
+    ~TDeleteOnExit() { DeleteFileIfExists(path); }
+};
+}  // namespace
+
+void TzelCustUpdaterDialogForm::ApplyTrustSettings() {
+    TTLSVerifyDefaults tls;
+    tls.VerifyCert = Trim(FLocalIniList->Values("TLSVERIFY")) != "0";
+    const std::string caFile = Trim(FLocalIniList->Values("CAFILE"));
+    if (!caFile.empty()) tls.CAFile = caFile.front() == '/' ? caFile : ProgramFolder() + caFile;
+    // Every https connection of the run: this form's downloader, and the senders made later.
+    SetTLSVerifyDefaults(tls);
+    TTLSPlugin& plugin = FHTTPFileDownloader->Sock->SSL();
+    plugin.VerifyCert = tls.VerifyCert;
+    plugin.CAFile = tls.CAFile;
+    if (!tls.VerifyCert)
+        ReportStatus("TLSVERIFY=0 in the local INI: the certificates of https servers are not checked.", false, false,
+                     false);
+    if (PublicKey(*FLocalIniList).empty())
+        ReportStatus("No PUBLICKEY in the local INI: the server INI is not checked against a publisher's key.", false,
+                     false, false);
+}
+
+// Loads FileName, fetched from Url, into the server INI list when it is a configuration file
+// and, with a publisher's key, when its signature holds. True when it carries the marker.
+bool TzelCustUpdaterDialogForm::LoadServerIni(const std::string& Url, const std::string& FileName) {
+    const std::string key = PublicKey(*FLocalIniList);
+    if (key.empty()) {
+        FServerIniList->LoadFromFile(FileName);
+        return FServerIniList->Text().find(kMarker) != std::string::npos;
+    }
+    // Nothing unverified reaches the list: a file without the marker is not a configuration
+    // file (the fall-back decides what follows), one with it must carry the signature.
+    const std::string bytes = ReadFileBytes(FileName);
+    TStringList candidate;
+    candidate.LoadFromBytes(bytes);
+    if (candidate.Text().find(kMarker) == std::string::npos) return false;
+
+    const std::string sigUrl = Url + kSignatureSuffix;
+    const std::string sigFile = FileName + kSignatureSuffix;
+    TDeleteOnExit cleanup{sigFile};
+    WriteLog(FzelLogFileName, "TzelCustUpdaterDialogForm.LoadServerIni(): Signature Source = " + sigUrl);
+    std::string signature;
+    try {
+        FHTTPFileDownloader->MaxFileSize = kMaxSignatureSize;
+        bool got = false;
+        try {
+            got = FHTTPFileDownloader->DownloadFile(sigUrl, sigFile, nullptr);
+        } catch (...) {
+            FHTTPFileDownloader->MaxFileSize = -1;
+            throw;
+        }
+        FHTTPFileDownloader->MaxFileSize = -1;
+        if (!got) throw MissingSignatureError(Url, "the server did not answer");
+        signature = ReadFileBytes(sigFile);
+        CheckServerIniSignature(key, Url, bytes, signature);
+    } catch (const ETrustError& e) {
+        ReportStatus(e.Message(), true, true, true);
+        throw;
+    } catch (const EUpdaterError& e) {
+        const ETrustError missing = MissingSignatureError(Url, e.Message());
+        ReportStatus(missing.Message(), true, true, true);
+        throw missing;
+    }
+    FServerIniList->LoadFromBytes(bytes);
+    WriteLog(FzelLogFileName, "TzelCustUpdaterDialogForm.LoadServerIni(): " + Url + " carries the publisher's signature");
+    return true;
+}
+
+// Before entry N's download: what the file must match, and with a publisher's key a hash
+// for every byte that will be installed.
+void TzelCustUpdaterDialogForm::ExpectDownload(int N, const std::string& FileName) {
+    TFileExpectation expected = ReadFileExpectation(*FServerIniList, N);
+    if (expected.Sha256.empty() && !PublicKey(*FLocalIniList).empty())
+        RefuseDownload("The download of " + FileName + " was refused: the server INI gives no " + FileKey(N, "SHA256") +
+                       " for it, and with a publisher's key every downloaded file must have one.");
+    FExpectedDownload = expected;
+}
+
+void TzelCustUpdaterDialogForm::CheckTransferFile(const std::string& FileName, const std::string& Alias,
+                                                  const TFileExpectation& Expected) {
+    if (!Expected.Any()) return;
+    const std::string mismatch = MismatchOf(FileName, Alias, Expected);
+    if (mismatch.empty()) return;
+    DeleteFileIfExists(FileName);
+    RefuseDownload("The download of " + Alias + " was refused: " + mismatch + " The installed file was left as it was.");
+}
+
+void TzelCustUpdaterDialogForm::RefuseDownload(const std::string& Text) {
+    ReportStatus(Text, true, true, true);
+    throw ETrustError(Text);
+}

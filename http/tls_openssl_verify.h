@@ -1,0 +1,14 @@
+#pragma once
+// Peer verification for the OpenSSL plug-in: the chain against the system's trust store (and
+// a named CA file), the host name or IP address against the certificate, and a clear text
+// for each way it fails.
+#include <openssl/ssl.h>
+
+#include <string>
+
+// Asks Ssl (made from Ctx) to verify its peer as Host. False with Error when it cannot even
+// start (no host to check, a CA file that does not load).
+bool SetUpPeerVerification(SSL_CTX* Ctx, SSL* Ssl, const std::string& Host, const std::string& CAFile,
+                           std::string& Error);
+// Why a handshake failed its verification, naming Host; empty when verification passed.
+std::string PeerVerificationFailure(SSL* Ssl, const std::string& Host);

@@ -1,0 +1,114 @@
+// zelupdtool publish and check-ini on a copy of the demo site, checked with the openssl
+// command line as a publisher would before uploading.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "tests/support/run_command.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/test_keys.h"
+
+namespace {
+std::string Tool(const std::string& args) { return std::string(ZELUPDTOOL) + " " + args + " 2>&1"; }
+
+class Publish : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::filesystem::copy(std::string(ZEL_SOURCE_DIR) + "/demo/site", site.Path(),
+                              std::filesystem::copy_options::recursive);
+        original = site.Read(kIni);
+        // The library is offered at a newer version than the INI states: publish updates it.
+        const CommandResult pe = RunCommand("python3 " + std::string(ZEL_SOURCE_DIR) +
+                                            "/demo/make_versioned_pe.py " + site.File("BrinquetTool.dll") + " 2.2.0.7");
+        ASSERT_EQ(pe.code, 0) << pe.output;
+        std::string error;
+        ASSERT_TRUE(MakePublisherKey(keys.Path(), "publisher", key, error)) << error;
+        ASSERT_TRUE(MakePublisherKey(keys.Path(), "other", other, error)) << error;
+    }
+    std::string Sha(const std::string& file) {
+        return RunCommand("sha256sum " + site.File(file) + " | cut -c1-64").output.substr(0, 64);
+    }
+    std::string Size(const std::string& file) { return std::to_string(std::filesystem::file_size(site.File(file))); }
+
+    static constexpr const char* kIni = "BrinquetExpressUpdater.ini";
+    TempDir site{"zelsite"}, keys{"zelkeys"};
+    TPublisherKey key, other;
+    std::string original;
+};
+
+TEST_F(Publish, FillsInVersionsHashesAndSizesOnlyAndSigns) {
+    const CommandResult r = RunCommand(Tool("publish " + site.Path() + " --key " + key.PrivatePem));
+    ASSERT_EQ(r.code, 0) << r.output;
+    // Everything the publisher wrote stays, in its place; entry 1's file is not on the site.
+    std::string expected = original;
+    const std::string eol = original.find("\r\n") != std::string::npos ? "\r\n" : "\n";
+    auto replace = [&](const std::string& from, const std::string& to) {
+        const size_t at = expected.find(from);
+        ASSERT_NE(at, std::string::npos) << from;
+        expected.replace(at, from.size(), to);
+    };
+    replace("FILE0VERSION=2.1.0.5" + eol, "FILE0VERSION=2.2.0.7" + eol);
+    replace("FILE0EXECUTE=NEVER" + eol, "FILE0EXECUTE=NEVER" + eol + "FILE0SHA256=" + Sha("BrinquetTool.dll") + eol +
+                                           "FILE0SIZE=" + Size("BrinquetTool.dll") + eol);
+    const std::string message = "FILE2MESSAGE=Collect information about this workstation for support?" + eol;
+    replace(message, message + "FILE2SHA256=" + Sha("collect-info.sh") + eol + "FILE2SIZE=" + Size("collect-info.sh") +
+                         eol);
+    EXPECT_EQ(site.Read(kIni), expected);
+    EXPECT_NE(expected.find("FILE2VERSION=1.0.0.0" + eol), std::string::npos) << "a script has no version resource";
+
+    const CommandResult verify = RunCommand("openssl dgst -sha256 -verify " + key.PublicPem + " -signature " +
+                                            site.File(std::string(kIni) + ".sig") + " " + site.File(kIni) + " 2>&1");
+    EXPECT_EQ(verify.code, 0) << verify.output;
+
+    // Published again: nothing to change, the same bytes.
+    const CommandResult again = RunCommand(Tool("publish " + site.Path()));
+    EXPECT_EQ(again.code, 0) << again.output;
+    EXPECT_EQ(site.Read(kIni), expected);
+}
+
+TEST_F(Publish, CheckIniVerifiesASiteBeforeItIsUploaded) {
+    ASSERT_EQ(RunCommand(Tool("publish " + site.Path() + " --key " + key.PrivatePem)).code, 0);
+    const std::string ini = site.Read(kIni), sig = site.Read(std::string(kIni) + ".sig");
+    const std::string script = site.Read("collect-info.sh");
+    struct Case {
+        const char* what;
+        std::function<void()> spoil;
+        std::string keyFile;
+        int code;
+        std::string finding;
+    } cases[] = {
+        {"as published, PEM key", [] {}, key.PublicPem, 0, "the signature holds"},
+        {"as published, PUBLICKEY text", [] {}, keys.Write("pub.txt", key.PublicBase64 + "\n"), 0, "the signature holds"},
+        {"a file changed after publishing", [&] { site.Write("collect-info.sh", script + "#"); }, "", 1,
+         "error: collect-info.sh is " + std::to_string(script.size() + 1) + " bytes long"},
+        {"same size, other bytes", [&] { site.Write("collect-info.sh", "X" + script.substr(1)); }, "", 1,
+         "error: collect-info.sh does not match the SHA256"},
+        {"the INI changed after signing", [&] { site.Write(kIni, ini + ";\r\n"); }, key.PublicPem, 1,
+         "does not match its signature"},
+        {"another publisher's key", [] {}, other.PublicPem, 1, "does not match its signature"},
+        {"no signature", [&] { std::filesystem::remove(site.File(std::string(kIni) + ".sig")); }, key.PublicPem, 1,
+         "is not signed"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        site.Write(kIni, ini);
+        site.Write(std::string(kIni) + ".sig", sig);
+        site.Write("collect-info.sh", script);
+        c.spoil();
+        const CommandResult r =
+            RunCommand(Tool("check-ini " + site.Path() + (c.keyFile.empty() ? "" : " --key " + c.keyFile)));
+        EXPECT_EQ(r.code, c.code) << r.output;
+        EXPECT_NE(r.output.find(c.finding), std::string::npos) << r.output;
+    }
+}
+
+TEST_F(Publish, AnEntryWithoutAHashIsAnErrorUnderAKey) {
+    // The demo INI as written has no hashes: fine without a key, refused with one.
+    const CommandResult plain = RunCommand(Tool("check-ini " + site.Path()));
+    EXPECT_EQ(plain.code, 0) << plain.output;
+    EXPECT_NE(plain.output.find("warning: FILE2SHA256 is missing"), std::string::npos) << plain.output;
+    const CommandResult keyed = RunCommand(Tool("check-ini " + site.File(kIni) + " --key " + key.PublicPem));
+    EXPECT_EQ(keyed.code, 1) << keyed.output;
+    EXPECT_NE(keyed.output.find("error: FILE2SHA256 is missing"), std::string::npos) << keyed.output;
+}
+}  // namespace

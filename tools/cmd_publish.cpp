@@ -1,0 +1,97 @@
+// zelupdtool publish SITEDIR [--key KEY.pem]: fills in, for every entry of the site's server
+// INI, VERSION from the file's version resource (where it has one), SHA256 and SIZE from the
+// file itself; keeps every other line as written; writes the INI atomically, and with --key
+// its detached signature (INI + ".sig", DER, as `openssl dgst -sha256 -sign` writes it).
+#include <cstdio>
+#include <filesystem>
+
+#include "crypto/crypto.h"
+#include "engine/file_names.h"
+#include "platform/errors.h"
+#include "platform/file_utils.h"
+#include "platform/pe_version.h"
+#include "platform/string_list.h"
+#include "platform/strconv.h"
+#include "platform/update_utils.h"
+#include "tools/commands.h"
+#include "tools/site_folder.h"
+#include "trust/server_ini_signature.h"
+
+namespace {
+std::string VersionText(const TPeFileVersion& v) {
+    return Format("%u.%u.%u.%u", v.FileVersionMS >> 16, v.FileVersionMS & 0xFFFF, v.FileVersionLS >> 16,
+                  v.FileVersionLS & 0xFFFF);
+}
+
+// Whether the INI's text already says Version, as the updater reads it.
+bool SameVersion(const std::string& Text, const std::string& Version) {
+    TFileVerRec a, b;
+    a.VersionStr = Text;
+    b.VersionStr = Version;
+    return !IsVersionNewer(a, b) && !IsVersionNewer(b, a) && !Trim(Text).empty();
+}
+
+int Publish(const std::vector<std::string>& args) {
+    std::string site, keyFile;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--key" && i + 1 < args.size()) keyFile = args[++i];
+        else if (site.empty() && args[i].rfind("--", 0) != 0) site = args[i];
+        else site.clear(), i = args.size();
+    }
+    if (site.empty()) {
+        std::fprintf(stderr, "usage: zelupdtool publish SITEDIR [--key KEY.pem]\n");
+        return kExitUsage;
+    }
+    try {
+        const std::string iniFile = FindServerIni(site);
+        const std::string folder = ExtractFilePath(iniFile);
+        const std::string original = ReadFileBytes(iniFile);
+        TIniLines lines(original);
+        TStringList ini;
+        ini.LoadFromBytes(original);
+        int32_t count = 0;
+        if (!TryStrToInt(ini.Values("FILECOUNT"), count))
+            throw EUpdaterError("FILECOUNT \"" + ini.Values("FILECOUNT") + "\" is not a number");
+        for (int n = 0; n < count; ++n) {
+            const std::string name = Trim(ini.Values(FileKey(n, "NAME")));
+            if (name.empty()) throw EUpdaterError(FileKey(n, "NAME") + " is missing or empty");
+            if (!IsSafeFileName(name))
+                throw EUpdaterError(FileKey(n, "NAME") + " \"" + name + "\" is not a file inside the program folder");
+            const std::string file = folder + name;
+            std::error_code ec;
+            if (!std::filesystem::is_regular_file(file, ec)) {
+                std::printf("%s: not in the site folder; entry left as it is\n", name.c_str());
+                continue;
+            }
+            TPeFileVersion pe;
+            std::string old;
+            if (ReadPeFileVersion(file, pe)) {
+                const std::string version = VersionText(pe);
+                if (!(lines.Find(FileKey(n, "VERSION"), old) && SameVersion(old, version)))
+                    lines.Set(FileKey(n, "VERSION"), version, n);
+            }
+            const std::string hash = crypto::ToHex(crypto::Sha256OfFile(file));
+            if (!(lines.Find(FileKey(n, "SHA256"), old) && SameText(Trim(old), hash)))
+                lines.Set(FileKey(n, "SHA256"), hash, n);
+            const std::string size = std::to_string(std::filesystem::file_size(file));
+            if (!(lines.Find(FileKey(n, "SIZE"), old) && Trim(old) == size)) lines.Set(FileKey(n, "SIZE"), size, n);
+            std::printf("%s: %s bytes, SHA256 %s\n", name.c_str(), size.c_str(), hash.c_str());
+        }
+        const std::string published = lines.Bytes();
+        if (published != original) WriteFileAtomically(iniFile, published);
+        std::printf("%s: %s\n", iniFile.c_str(), published != original ? "written" : "unchanged");
+        if (!keyFile.empty()) {
+            WriteFileAtomically(iniFile + kSignatureSuffix, crypto::SignP256(ReadFileBytes(keyFile), published));
+            std::printf("%s%s: signed with %s\n", iniFile.c_str(), kSignatureSuffix, keyFile.c_str());
+        }
+    } catch (const EUpdaterError& e) {
+        std::fprintf(stderr, "zelupdtool publish: %s\n", e.what());
+        return kExitFailed;
+    }
+    std::fflush(stdout);
+    return kExitOk;
+}
+
+const ToolCommandRegistrar kRegister{
+    {"publish", "publish SITEDIR [--key KEY.pem]   fill in versions, hashes and sizes; sign with KEY", Publish}};
+}  // namespace

@@ -1,0 +1,23 @@
+#pragma once
+// What the server INI promises about one listed file: its SHA-256 and its size in bytes.
+// Both are optional; the transfer file must match what is given before it replaces the
+// installed file.
+#include <cstdint>
+#include <string>
+
+#include "platform/string_list.h"
+
+struct TFileExpectation {
+    std::string Sha256;  // 64 lower-case hexadecimal digits; empty: not given
+    int64_t Size = -1;   // -1: not given
+    bool Any() const { return !Sha256.empty() || Size >= 0; }
+};
+
+// FILE{n}SHA256 (64 hexadecimal digits, any letter case) and FILE{n}SIZE (decimal bytes),
+// blanks around them ignored. A value that is given but malformed raises EUpdaterError as
+// a configuration error: a broken promise must not read as no promise.
+TFileExpectation ReadFileExpectation(const TStringList& ServerIni, int n);
+
+// Empty when the file FileName matches; otherwise why not, naming Alias. Raises
+// EUpdaterError when the file cannot be read.
+std::string MismatchOf(const std::string& FileName, const std::string& Alias, const TFileExpectation& Expected);
