@@ -1,10 +1,10 @@
 #include "http/http_transport.h"
 
 #include "http/http_request.h"
+#include "http/socket_errors.h"
 #include "platform/strconv.h"
 
 namespace {
-constexpr int kNoBufferSpace = 10055;
 constexpr int kSocketBuffer = 65536;
 // A request body below this size leaves in the same write as the header text.
 constexpr int64_t kOneWriteBody = 65536;
@@ -183,7 +183,7 @@ bool THTTPTransport::HTTPMethod(const std::string& Method, const std::string& UR
     ResultString = head.ResultString;
     MimeType = head.Framing.MimeType;
     if (!head.BodyPrefix.empty()) BodySink().Write(head.BodyPrefix);
-    if (got == THeadResult::TooLarge) FailWith(kNoBufferSpace);
+    if (got == THeadResult::TooLarge) FailWith(wsNoBufferSpace);
     if (got != THeadResult::Ok) {
         DropConnection();
         return false;
@@ -213,7 +213,7 @@ bool THTTPTransport::ReadUnknown() {
         if (SocketFailed()) break;
         sink.Write(packet);
     }
-    if (Sock->LastError == 10054) {
+    if (Sock->LastError == wsConnectionReset) {
         Sock->ResetLastError();
         return true;
     }

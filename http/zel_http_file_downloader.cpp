@@ -1,5 +1,6 @@
 #include "http/zel_http_file_downloader.h"
 
+#include "http/socket_errors.h"
 #include "platform/errors.h"
 #include "platform/file_utils.h"
 #include "platform/strconv.h"
@@ -46,9 +47,10 @@ bool TzelHTTPFileDownloader::DownloadFile(const std::string& URL, const std::str
             if (header.find("200 OK") == std::string::npos)
                 throw EUpdaterError("Unable to get file at location: \"" + URL + "\"\r" + header);
         }
-    } catch (EUpdaterError& e) {
+    } catch (ESocketError& e) {
         deleteFile = true;
-        if (e.Message().find("10060") != std::string::npos) e.SetMessage(kNoConnection);
+        // A time-out, the connect's or a receive's, means no way out to the internet.
+        if (e.ErrorCode == wsTimedOut) e.SetMessage(kNoConnection);
         finish();
         throw;
     } catch (...) {

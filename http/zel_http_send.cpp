@@ -2,6 +2,7 @@
 
 #include <random>
 
+#include "http/socket_errors.h"
 #include "platform/codepage.h"
 #include "platform/errors.h"
 #include "platform/strconv.h"
@@ -11,7 +12,6 @@ constexpr const char* kWin9xRefusal =
     "This feature is not allowed in Windows 95, 98 or ME.  You must use a web browser to "
     "connect to the internet.";
 constexpr const char* kFormMimeType = "application/x-www-form-urlencoded";
-constexpr const char* kResetText = "Connection reset by peer";
 
 std::string BlanksToCommas(std::string s) {
     for (char& c : s)
@@ -190,8 +190,8 @@ bool TzelHttpSend::PostURL(const std::string& URL, const std::string& URLData, T
     bool reset = false;
     try {
         ok = HTTPMethod("POST", URL);
-    } catch (const EUpdaterError& e) {
-        if (!IgnoreConnectionReset || e.Message().find(kResetText) == std::string::npos) throw;
+    } catch (const ESocketError& e) {
+        if (!IgnoreConnectionReset || e.ErrorCode != wsConnectionReset) throw;
         ok = true;
         reset = true;
     }

@@ -2,7 +2,7 @@
 // "Connection reset by peer" rule.
 #include <gtest/gtest.h>
 
-#include "http/socket_faults.h"
+#include "tests/support/socket_faults.h"
 #include "http/zel_http_send.h"
 #include "platform/errors.h"
 #include "tests/http/sender_fixtures.h"

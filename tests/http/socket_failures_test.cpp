@@ -9,7 +9,7 @@
 
 #include <thread>
 
-#include "http/socket_faults.h"
+#include "tests/support/socket_faults.h"
 #include "http/tcp_socket.h"
 #include "tests/http/socket_test_util.h"
 #include "tests/support/real_peers.h"

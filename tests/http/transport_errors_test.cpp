@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "http/http_transport.h"
-#include "http/socket_faults.h"
+#include "tests/support/socket_faults.h"
 #include "tests/http/transport_helpers.h"
 
 namespace {
