@@ -9,11 +9,11 @@
 
 #include <thread>
 
-#include "tests/support/socket_faults.h"
 #include "http/tcp_socket.h"
 #include "tests/http/socket_test_util.h"
 #include "tests/support/real_peers.h"
 #include "tests/support/scripted_server.h"
+#include "tests/support/socket_faults.h"
 
 namespace {
 std::string LastErrorEvent(const TStatusLog& log) {
