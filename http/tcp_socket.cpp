@@ -6,6 +6,7 @@
 #include "http/base64.h"
 #include "http/socket_errors.h"
 #include "http/line_reader.h"
+#include "http/low_speed_meter.h"
 #include "http/socket_io.h"
 #include "platform/codepage.h"
 #include "platform/strconv.h"
@@ -32,11 +33,7 @@ struct TTCPClientSocket::Impl {
     TLineReader lines;
     std::vector<char> scratch;
     int monitorDepth = 0;  // inside the monitor hook: scratch still holds the block it is shown
-    // Time spent waiting for the peer and the bytes it delivered meanwhile (low-speed rule).
-    struct {
-        int64_t WaitedMs = 0;
-        int64_t Bytes = 0;
-    } meter;
+    TLowSpeedMeter meter;
 
     void Monitor(bool writing, const void* data, int len) {
         if (!s.OnMonitor) return;
@@ -109,7 +106,7 @@ struct TTCPClientSocket::Impl {
         if (s.LastError != wsAlreadyConnected) {  // a live connection keeps what it has buffered
             s.LineBuffer.clear();
             lines.ResetCarry();
-            meter = {};
+            meter.Reset();
         }
         s.CheckError();
         Status(SR_Connect, ip + ":" + port);
@@ -159,16 +156,8 @@ struct TTCPClientSocket::Impl {
         return s.LowSpeedWindow > 0 ? s.LowSpeedWindow : std::max(timeoutMs, 0);
     }
 
-    // Adds a finished wait to the meter. Once a whole window was spent waiting, true when the
-    // peer moved fewer than LowSpeedLimit bytes a second over it; the meter then starts anew.
     bool TooSlow(int64_t waitedMs, int64_t bytes, int window) {
-        if (window <= 0) return false;
-        meter.WaitedMs += waitedMs;
-        meter.Bytes += bytes;
-        if (meter.WaitedMs < window) return false;
-        const bool slow = meter.Bytes * 1000 < int64_t(s.LowSpeedLimit) * meter.WaitedMs;
-        meter = {};
-        return slow;
+        return meter.Add(waitedMs, bytes, s.LowSpeedLimit, window);
     }
 
     // The raw receive step: one block of at most len bytes, waiting up to timeoutMs for it.
@@ -201,8 +190,7 @@ struct TTCPClientSocket::Impl {
             }
             // The wait ends at the packet's time-out or where the low-speed window is full.
             const int packetLeft = RemainingMs(deadline, timeoutMs);
-            const int windowLeft =
-                window > 0 ? int(std::max<int64_t>(0, window - meter.WaitedMs - (MonotonicMs() - waitFrom))) : -1;
+            const int windowLeft = meter.WindowLeft(MonotonicMs() - waitFrom, window);
             const bool windowFirst = windowLeft >= 0 && (packetLeft < 0 || windowLeft < packetLeft);
             const TWaitResult r =
                 WaitSocket(handle.Get(), waitWritable, windowFirst ? windowLeft : packetLeft, &s.StopFlag, error);
