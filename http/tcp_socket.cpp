@@ -58,6 +58,11 @@ struct TTCPClientSocket::Impl {
         s.LastError = code;
         return false;
     }
+    // The same for the receive step, whose result is a byte count.
+    size_t NoBlock(int code) {
+        s.LastError = code;
+        return 0;
+    }
 
     // The stop flag fails the operation once and is cleared.
     bool TakeStop() {
@@ -164,7 +169,7 @@ struct TTCPClientSocket::Impl {
     // Returns the byte count, or 0 with LastError set.
     size_t ReceiveBlock(char* buf, size_t len, int timeoutMs) {
         if (TakeStop()) return 0;
-        if (!handle.Valid()) return Fail(wsNotConnected), 0;
+        if (!handle.Valid()) return NoBlock(wsNotConnected);
         const int window = SpeedWindow(timeoutMs);
         const int64_t deadline = MonotonicMs() + std::max(timeoutMs, 0);
         int64_t waitFrom = MonotonicMs();
@@ -181,9 +186,9 @@ struct TTCPClientSocket::Impl {
                 n = RawRecv(handle.Get(), buf, len, error);
             }
             if (n >= 0 || error != wsWouldBlock) {
-                if (n <= 0) return Fail(n == 0 ? wsConnectionReset : error), 0;
+                if (n <= 0) return NoBlock(n == 0 ? wsConnectionReset : error);
                 // A peer that drips keeps every single wait short: only the rate catches it.
-                if (TooSlow(MonotonicMs() - waitFrom, n, window)) return Fail(wsTimedOut), 0;
+                if (TooSlow(MonotonicMs() - waitFrom, n, window)) return NoBlock(wsTimedOut);
                 Status(SR_ReadCount, std::to_string(n));
                 Monitor(false, buf, int(n));
                 return size_t(n);
@@ -196,11 +201,14 @@ struct TTCPClientSocket::Impl {
                 WaitSocket(handle.Get(), waitWritable, windowFirst ? windowLeft : packetLeft, &s.StopFlag, error);
             if (r == TWaitResult::TimedOut && windowFirst) {
                 const int64_t now = MonotonicMs();
-                if (TooSlow(now - waitFrom, 0, window)) return Fail(wsTimedOut), 0;
+                if (TooSlow(now - waitFrom, 0, window)) return NoBlock(wsTimedOut);
                 waitFrom = now;
                 continue;
             }
-            if (r != TWaitResult::Ready) return SetWaitError(r, error), 0;
+            if (r != TWaitResult::Ready) {
+                SetWaitError(r, error);
+                return 0;
+            }
             Status(waitWritable ? SR_CanWrite : SR_CanRead, "");
         }
     }

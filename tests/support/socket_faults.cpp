@@ -20,13 +20,19 @@ int Take(std::atomic<int>& counter, std::atomic<int>& failAt) {
 class TFaultInjector final : public TSocketRawIO {
 public:
     long Send(int Fd, const void* Buffer, size_t Len, int& Error) override {
-        if (const int fault = Take(g_writes, g_failWrite)) return Error = fault, -1;
+        if (const int fault = Take(g_writes, g_failWrite)) {
+            Error = fault;
+            return -1;
+        }
         return SystemSocketIO().Send(Fd, Buffer, Len, Error);
     }
     long Recv(int Fd, void* Buffer, size_t Len, int& Error) override {
         const long n = SystemSocketIO().Recv(Fd, Buffer, Len, Error);
         if (n < 0 && Error == wsWouldBlock) return n;  // nothing taken off the connection
-        if (const int fault = Take(g_reads, g_failRead)) return Error = fault, -1;
+        if (const int fault = Take(g_reads, g_failRead)) {
+            Error = fault;
+            return -1;
+        }
         return n;
     }
 };
