@@ -58,18 +58,18 @@ void ApplyHeaderLine(TReplyFraming& Framing, std::string_view Line, bool ViaProx
 
 int64_t ParseChunkSize(std::string_view Line) {
     const std::string text = Trim(SeparateLeft(SeparateLeft(Line, " "), ";"));
-    if (text.empty()) return 0;
+    if (text.empty()) return -1;
     uint64_t value = 0;
     for (char c : text) {
         int d;
         if (c >= '0' && c <= '9') d = c - '0';
         else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
         else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
-        else return 0;
-        if (value > uint64_t(INT64_MAX) / 16) return 0;
+        else return -1;
+        if (value > uint64_t(INT64_MAX) / 16) return -1;
         value = value * 16 + uint64_t(d);
     }
-    return value > uint64_t(INT64_MAX) ? 0 : int64_t(value);
+    return value > uint64_t(INT64_MAX) ? -1 : int64_t(value);
 }
 
 THeadResult ReadReplyHead(const TLineSource& NextLine, bool ViaProxy, bool Http11, TReplyHead& Head) {
@@ -121,21 +121,4 @@ THeadResult ReadReplyHead(const TLineSource& NextLine, bool ViaProxy, bool Http1
         Head.Lines.push_back(std::move(line));
     }
     return THeadResult::Ok;
-}
-
-void UpdateCookies(TStringList& Cookies, const TStringList& Headers) {
-    for (const std::string& line : Headers.Lines()) {
-        if (!StartsText("set-cookie:", line)) continue;
-        const std::string pair = Trim(SeparateLeft(SeparateRight(line, ":"), ";"));
-        const std::string name = Trim(SeparateLeft(pair, "="));
-        const std::string value = Trim(SeparateRight(pair, "="));
-        const int i = Cookies.IndexOfName(name);
-        if (value.empty()) {
-            if (i >= 0) Cookies.Delete(i);
-        } else if (i >= 0) {
-            Cookies[i] = name + "=" + value;
-        } else {
-            Cookies.Add(name + "=" + value);
-        }
-    }
 }

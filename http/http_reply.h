@@ -40,7 +40,8 @@ struct TReplyFraming {
 void ApplyHeaderLine(TReplyFraming& Framing, std::string_view Line, bool ViaProxy);
 
 // The size on a chunk-size line: the text before the first blank, then before the first ";",
-// trimmed, read as hexadecimal; 0 when it is not a hexadecimal number that fits 63 bits.
+// trimmed, read as hexadecimal; -1 when it is not a hexadecimal number that fits 63 bits (a
+// size misread as 0 would end the body early and pass a cut file as whole).
 int64_t ParseChunkSize(std::string_view Line);
 
 // The head of a reply as read from a line source.
@@ -64,7 +65,3 @@ using TLineSource = std::function<bool(std::string& Line)>;
 // connection open unless the reply says close. A line above kMaxReplyLine or a head above
 // kMaxReplyHead ends with TooLarge.
 THeadResult ReadReplyHead(const TLineSource& NextLine, bool ViaProxy, bool Http11, TReplyHead& Head);
-
-// Set-Cookie lines of Headers into Cookies: name=value, replacing the same name (any case);
-// an empty value removes the cookie.
-void UpdateCookies(TStringList& Cookies, const TStringList& Headers);

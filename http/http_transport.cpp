@@ -1,10 +1,10 @@
 #include "http/http_transport.h"
 
 #include "http/http_request.h"
+#include "http/socket_errors.h"
 #include "platform/strconv.h"
 
 namespace {
-constexpr int kNoBufferSpace = 10055;
 constexpr int kSocketBuffer = 65536;
 // A request body below this size leaves in the same write as the header text.
 constexpr int64_t kOneWriteBody = 65536;
@@ -61,6 +61,9 @@ bool THTTPTransport::OpenConnection(bool Https) {
         return true;
     }
     Sock->CloseSocket();
+    // A connect that is never answered and a TLS handshake that never ends wait no longer
+    // than a receive does.
+    Sock->ConnectionTimeout = Timeout;
     Sock->Bind(IPInterface, "0");  // "0.0.0.0" binds nothing
     bool ok = !SocketFailed();
     if (ok) {
@@ -115,6 +118,7 @@ bool THTTPTransport::HTTPMethod(const std::string& Method, const std::string& UR
     ResultString.clear();
     DownloadSize = 0;
     UploadSize = 0;
+    FRequestSent = false;
 
     const TUrlParts url = SplitUrl(Trim(URL));
     TRequestHeadInput in;
@@ -149,7 +153,9 @@ bool THTTPTransport::HTTPMethod(const std::string& Method, const std::string& UR
     in.KeepAliveTimeout = KeepAliveTimeout;
     in.ProxyUser = ProxyUser;
     in.ProxyPass = ProxyPass;
-    in.Cookies = &Cookies;
+    TStringList cookies = Cookies;
+    for (std::string& c : CookieJar.For(url.Host, https)) cookies.Add(std::move(c));
+    in.Cookies = &cookies;
     in.UserAgent = UserAgent;
     in.MimeType = MimeType;
     in.AddPortNumberToHost = AddPortNumberToHost;
@@ -169,6 +175,7 @@ bool THTTPTransport::HTTPMethod(const std::string& Method, const std::string& UR
     }
 
     Clear();
+    FRequestSent = true;
     TransferEncoding = TE_UNKNOWN;
 
     TReplyHead head;
@@ -183,7 +190,7 @@ bool THTTPTransport::HTTPMethod(const std::string& Method, const std::string& UR
     ResultString = head.ResultString;
     MimeType = head.Framing.MimeType;
     if (!head.BodyPrefix.empty()) BodySink().Write(head.BodyPrefix);
-    if (got == THeadResult::TooLarge) FailWith(kNoBufferSpace);
+    if (got == THeadResult::TooLarge) FailWith(wsNoBufferSpace);
     if (got != THeadResult::Ok) {
         DropConnection();
         return false;
@@ -202,7 +209,7 @@ bool THTTPTransport::HTTPMethod(const std::string& Method, const std::string& UR
     BodySink().SetPosition(0);
     // A body that failed part-way leaves unread bytes on the connection: never reuse it.
     if (head.Framing.CloseAfter || !ok) DropConnection();
-    UpdateCookies(Cookies, Headers);
+    CookieJar.Update(url.Host, https, Headers);
     return ok;
 }
 
@@ -213,7 +220,7 @@ bool THTTPTransport::ReadUnknown() {
         if (SocketFailed()) break;
         sink.Write(packet);
     }
-    if (Sock->LastError == 10054) {
+    if (Sock->LastError == wsConnectionReset) {
         Sock->ResetLastError();
         return true;
     }
@@ -239,6 +246,11 @@ bool THTTPTransport::ReadChunked() {
             if (SocketFailed()) return false;
         } while (line.empty());
         const int64_t size = ParseChunkSize(line);
+        // A size that cannot be read leaves the body's end unknown: the reply is broken.
+        if (size < 0) {
+            FailWith(wsInvalidArgument);
+            return false;
+        }
         if (size == 0) break;
         if (!ReadIdentity(size)) break;
     }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "http/cookie_jar.h"
 #include "http/http_reply.h"
 #include "http/stream.h"
 #include "http/tcp_socket.h"
@@ -54,7 +55,8 @@ public:
     int ResultCode = 0;
     std::string ResultString;
     std::string UserAgent = "Mozilla/5.0 (compatible; zelHTTP)";
-    TStringList Cookies;
+    TStringList Cookies;      // the caller's own name=value lines, sent to every host
+    TCookieJar CookieJar;     // what servers set, sent back to the host that set it
     int64_t DownloadSize = 0;  // declared length of the body part being read
     int64_t UploadSize = 0;
     bool AddPortNumberToHost = true;
@@ -71,6 +73,9 @@ protected:
     void FailWith(int ErrorCode);
     // Closes the connection and forgets it, so the next request connects anew.
     void DropConnection();
+
+    // The whole request went out: from here on the body sink holds reply bytes only.
+    bool FRequestSent = false;
 
 private:
     bool OpenConnection(bool Https);

@@ -7,48 +7,48 @@
 int WinsockFromErrno(int Errno) {
     switch (Errno) {
     case 0: return 0;
-    case EINTR: return 10004;
-    case EBADF: return 10009;
-    case EACCES: case EPERM: return 10013;
-    case EFAULT: return 10014;
-    case EINVAL: return 10022;
-    case EMFILE: case ENFILE: return 10024;
-    case EAGAIN: return 10035;  // EWOULDBLOCK is the same number on Linux
-    case EINPROGRESS: return 10036;
-    case EALREADY: return 10037;
-    case ENOTSOCK: return 10038;
-    case EDESTADDRREQ: return 10039;
-    case EMSGSIZE: return 10040;
-    case EPROTOTYPE: return 10041;
-    case ENOPROTOOPT: return 10042;
-    case EPROTONOSUPPORT: return 10043;
-    case ESOCKTNOSUPPORT: return 10044;
-    case EOPNOTSUPP: return 10045;
-    case EPFNOSUPPORT: return 10046;
-    case EAFNOSUPPORT: return 10047;
-    case EADDRINUSE: return 10048;
-    case EADDRNOTAVAIL: return 10049;
-    case ENETDOWN: return 10050;
-    case ENETUNREACH: return 10051;
-    case ENETRESET: return 10052;
-    case ECONNABORTED: return 10053;
-    case ECONNRESET: case EPIPE: return 10054;
-    case ENOBUFS: case ENOMEM: return 10055;
-    case EISCONN: return 10056;
-    case ENOTCONN: return 10057;
-    case ESHUTDOWN: return 10058;
-    case ETOOMANYREFS: return 10059;
-    case ETIMEDOUT: return 10060;
-    case ECONNREFUSED: return 10061;
-    case ELOOP: return 10062;
-    case ENAMETOOLONG: return 10063;
-    case EHOSTDOWN: return 10064;
-    case EHOSTUNREACH: return 10065;
-    case ENOTEMPTY: return 10066;
-    case EUSERS: return 10068;
-    case EDQUOT: return 10069;
-    case ESTALE: return 10070;
-    case EREMOTE: return 10071;
+    case EINTR: return wsInterrupted;
+    case EBADF: return wsBadFile;
+    case EACCES: case EPERM: return wsAccessDenied;
+    case EFAULT: return wsBadAddress;
+    case EINVAL: return wsInvalidArgument;
+    case EMFILE: case ENFILE: return wsTooManyFiles;
+    case EAGAIN: return wsWouldBlock;  // EWOULDBLOCK is the same number on Linux
+    case EINPROGRESS: return wsInProgress;
+    case EALREADY: return wsAlreadyInProgress;
+    case ENOTSOCK: return wsNotSocket;
+    case EDESTADDRREQ: return wsDestAddrRequired;
+    case EMSGSIZE: return wsMessageSize;
+    case EPROTOTYPE: return wsProtocolType;
+    case ENOPROTOOPT: return wsNoProtocolOption;
+    case EPROTONOSUPPORT: return wsProtocolNotSupported;
+    case ESOCKTNOSUPPORT: return wsSocketNotSupported;
+    case EOPNOTSUPP: return wsOperationNotSupported;
+    case EPFNOSUPPORT: return wsProtocolFamilyNotSupported;
+    case EAFNOSUPPORT: return wsAddressFamilyNotSupported;
+    case EADDRINUSE: return wsAddressInUse;
+    case EADDRNOTAVAIL: return wsAddressNotAvailable;
+    case ENETDOWN: return wsNetworkDown;
+    case ENETUNREACH: return wsNetworkUnreachable;
+    case ENETRESET: return wsNetworkReset;
+    case ECONNABORTED: return wsConnectionAborted;
+    case ECONNRESET: case EPIPE: return wsConnectionReset;
+    case ENOBUFS: case ENOMEM: return wsNoBufferSpace;
+    case EISCONN: return wsAlreadyConnected;
+    case ENOTCONN: return wsNotConnected;
+    case ESHUTDOWN: return wsShutdown;
+    case ETOOMANYREFS: return wsTooManyReferences;
+    case ETIMEDOUT: return wsTimedOut;
+    case ECONNREFUSED: return wsConnectionRefused;
+    case ELOOP: return wsLoop;
+    case ENAMETOOLONG: return wsNameTooLong;
+    case EHOSTDOWN: return wsHostDown;
+    case EHOSTUNREACH: return wsHostUnreachable;
+    case ENOTEMPTY: return wsNotEmpty;
+    case EUSERS: return wsTooManyUsers;
+    case EDQUOT: return wsDiskQuota;
+    case ESTALE: return wsStale;
+    case EREMOTE: return wsRemote;
     default: return Errno;
     }
 }
@@ -56,19 +56,19 @@ int WinsockFromErrno(int Errno) {
 int WinsockFromResolver(int GaiError, int Errno) {
     switch (GaiError) {
     case 0: return 0;
-    case EAI_NONAME: return 11001;
-    case EAI_AGAIN: return 11002;
-    case EAI_FAIL: return 11003;
+    case EAI_NONAME: return wsHostNotFound;
+    case EAI_AGAIN: return wsTryAgain;
+    case EAI_FAIL: return wsNoRecovery;
 #ifdef EAI_NODATA
-    case EAI_NODATA: return 11004;
+    case EAI_NODATA: return wsNoData;
 #endif
 #ifdef EAI_ADDRFAMILY
-    case EAI_ADDRFAMILY: return 11004;
+    case EAI_ADDRFAMILY: return wsNoData;
 #endif
-    case EAI_FAMILY: return 10047;
-    case EAI_MEMORY: return 10055;
-    case EAI_SERVICE: return 10109;  // WSATYPE_NOT_FOUND: the port is no known service name
+    case EAI_FAMILY: return wsAddressFamilyNotSupported;
+    case EAI_MEMORY: return wsNoBufferSpace;
+    case EAI_SERVICE: return wsTypeNotFound;  // WSATYPE_NOT_FOUND: the port is no known service name
     case EAI_SYSTEM: return WinsockFromErrno(Errno);
-    default: return 11003;
+    default: return wsNoRecovery;
     }
 }

@@ -7,12 +7,26 @@
 #include <cstdint>
 #include <string>
 
-constexpr int kWsaWouldBlock = 10035;
+#include "http/socket_errors.h"
 
 // >= 0: bytes moved (a receive of 0 means the peer closed). < 0: failed, Error holds the
-// Winsock number (kWsaWouldBlock when nothing could move right now).
+// Winsock number (wsWouldBlock when nothing could move right now).
 long RawSend(int Fd, const void* Buffer, size_t Len, int& Error);  // never raises SIGPIPE
 long RawRecv(int Fd, void* Buffer, size_t Len, int& Error);
+
+// The two calls that move bytes, under every socket and every TLS connection alike. The
+// system's goes straight to the OS; another can be installed for the whole process (a test's
+// fault injector wraps the system's).
+class TSocketRawIO {
+public:
+    virtual ~TSocketRawIO() = default;
+    virtual long Send(int Fd, const void* Buffer, size_t Len, int& Error) = 0;
+    virtual long Recv(int Fd, void* Buffer, size_t Len, int& Error) = 0;
+};
+TSocketRawIO& SystemSocketIO();
+// RawSend and RawRecv go through Io from now on; nullptr puts the system's back. Install
+// before any socket is in use: a call in progress keeps the one it started with.
+void SetSocketRawIO(TSocketRawIO* Io);
 
 enum class TWaitResult { Ready, TimedOut, Stopped, Failed };
 // Waits until Fd is readable (Write false) or writable. TimeoutMs < 0 waits without limit.

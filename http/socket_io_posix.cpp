@@ -19,24 +19,47 @@
 
 #include "http/socket_errors.h"
 
-long RawSend(int Fd, const void* Buffer, size_t Len, int& Error) {
-    for (;;) {
-        const ssize_t n = ::send(Fd, Buffer, Len, MSG_NOSIGNAL);
-        if (n >= 0) return long(n);
-        if (errno == EINTR) continue;
-        Error = errno == EWOULDBLOCK ? kWsaWouldBlock : WinsockFromErrno(errno);
-        return -1;
+namespace {
+class TSystemSocketIO final : public TSocketRawIO {
+public:
+    long Send(int Fd, const void* Buffer, size_t Len, int& Error) override {
+        for (;;) {
+            const ssize_t n = ::send(Fd, Buffer, Len, MSG_NOSIGNAL);
+            if (n >= 0) return long(n);
+            if (errno == EINTR) continue;
+            Error = errno == EWOULDBLOCK ? wsWouldBlock : WinsockFromErrno(errno);
+            return -1;
+        }
     }
+    long Recv(int Fd, void* Buffer, size_t Len, int& Error) override {
+        for (;;) {
+            const ssize_t n = ::recv(Fd, Buffer, Len, 0);
+            if (n >= 0) return long(n);
+            if (errno == EINTR) continue;
+            Error = errno == EWOULDBLOCK ? wsWouldBlock : WinsockFromErrno(errno);
+            return -1;
+        }
+    }
+};
+
+std::atomic<TSocketRawIO*> g_rawIO{nullptr};
+}  // namespace
+
+TSocketRawIO& SystemSocketIO() {
+    static TSystemSocketIO io;
+    return io;
+}
+
+void SetSocketRawIO(TSocketRawIO* Io) { g_rawIO = Io; }
+
+long RawSend(int Fd, const void* Buffer, size_t Len, int& Error) {
+    TSocketRawIO* io = g_rawIO.load();
+    return (io ? *io : SystemSocketIO()).Send(Fd, Buffer, Len, Error);
 }
 
 long RawRecv(int Fd, void* Buffer, size_t Len, int& Error) {
-    for (;;) {
-        const ssize_t n = ::recv(Fd, Buffer, Len, 0);
-        if (n >= 0) return long(n);
-        if (errno == EINTR) continue;
-        Error = errno == EWOULDBLOCK ? kWsaWouldBlock : WinsockFromErrno(errno);
-        return -1;
-    }
+    TSocketRawIO* io = g_rawIO.load();
+    return (io ? *io : SystemSocketIO()).Recv(Fd, Buffer, Len, Error);
 }
 
 int64_t MonotonicMs() {
@@ -61,7 +84,7 @@ TWaitResult WaitSocket(int Fd, bool Write, int TimeoutMs, const std::atomic<bool
         const int r = ::poll(&p, 1, slice);
         if (r > 0) {
             if (p.revents & POLLNVAL) {
-                Error = 10038;
+                Error = wsNotSocket;
                 return TWaitResult::Failed;
             }
             // Errors and hang-ups count as ready: the next send or receive reports them.
@@ -108,7 +131,7 @@ int ResolveAddress(const std::string& Host, const std::string& Port, bool Prefer
     if (host.empty()) host = "0.0.0.0";
     // Names under the reserved .invalid domain never resolve; answering at once spares a
     // pointless trip to the name server.
-    if (EndsWithInvalidTld(host)) return 11001;
+    if (EndsWithInvalidTld(host)) return wsHostNotFound;
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
@@ -126,7 +149,7 @@ int ResolveAddress(const std::string& Host, const std::string& Port, bool Prefer
                 pick = a;
                 break;
             }
-    if (pick->ai_addrlen > sizeof Out.Storage) return 10047;
+    if (pick->ai_addrlen > sizeof Out.Storage) return wsAddressFamilyNotSupported;
     std::memcpy(Out.Storage, pick->ai_addr, pick->ai_addrlen);
     Out.Len = unsigned(pick->ai_addrlen);
     Out.IPv6 = pick->ai_family == AF_INET6;
@@ -164,8 +187,8 @@ int ConnectHandle(int Fd, const TSockAddr& Addr, int TimeoutMs, const std::atomi
     int error = 0;
     switch (WaitSocket(Fd, true, TimeoutMs > 0 ? TimeoutMs : -1, Stop, error)) {
     case TWaitResult::Ready: break;
-    case TWaitResult::TimedOut: return 10060;
-    case TWaitResult::Stopped: return 10053;
+    case TWaitResult::TimedOut: return wsTimedOut;
+    case TWaitResult::Stopped: return wsConnectionAborted;
     case TWaitResult::Failed: return error;
     }
     int soError = 0;

@@ -5,15 +5,14 @@
 
 #include "http/base64.h"
 #include "http/socket_errors.h"
-#include "http/socket_faults.h"
+#include "http/line_reader.h"
+#include "http/low_speed_meter.h"
 #include "http/socket_io.h"
 #include "platform/codepage.h"
 #include "platform/strconv.h"
 
 namespace {
 constexpr size_t kPacketSize = 65536;
-// A line has a bound even when MaxLineLength is 0, so a peer cannot grow it without end.
-constexpr size_t kDefaultLineLimit = 65536;
 // Bounds a proxy's whole answer to CONNECT, which is read line by line.
 constexpr size_t kTunnelAnswerLimit = 1 << 20;
 // Bounds the drain on close: a peer that keeps sending must not hold the close up.
@@ -26,14 +25,15 @@ ESocketError::ESocketError(int Code, std::string Text)
       ErrorMessage(std::move(Text)) {}
 
 struct TTCPClientSocket::Impl {
-    explicit Impl(TTCPClientSocket& owner) : s(owner), scratch(kPacketSize) {}
+    explicit Impl(TTCPClientSocket& owner) : s(owner), lines(owner.LineBuffer), scratch(kPacketSize) {}
 
     TTCPClientSocket& s;
     TSocketHandle handle;
     bool connected = false;  // the handle holds an established connection
-    bool lastCR = false, lastLF = false;
+    TLineReader lines;
     std::vector<char> scratch;
     int monitorDepth = 0;  // inside the monitor hook: scratch still holds the block it is shown
+    TLowSpeedMeter meter;
 
     void Monitor(bool writing, const void* data, int len) {
         if (!s.OnMonitor) return;
@@ -53,20 +53,35 @@ struct TTCPClientSocket::Impl {
         if (s.OnStatus) s.OnStatus(s, reason, value);
     }
 
+    // Sets the error of the operation in progress; false, for the callers that return it.
+    bool Fail(int code) {
+        s.LastError = code;
+        return false;
+    }
+    // The same for the receive step, whose result is a byte count.
+    size_t NoBlock(int code) {
+        s.LastError = code;
+        return 0;
+    }
+
     // The stop flag fails the operation once and is cleared.
     bool TakeStop() {
         if (!s.StopFlag.exchange(false)) return false;
-        s.LastError = 10053;
+        s.LastError = wsConnectionAborted;
         return true;
     }
 
     void SetWaitError(TWaitResult r, int error) {
         switch (r) {
         case TWaitResult::Ready: break;
-        case TWaitResult::TimedOut: s.LastError = 10060; break;
-        case TWaitResult::Stopped: TakeStop(); if (s.LastError == 0) s.LastError = 10053; break;
+        case TWaitResult::TimedOut: s.LastError = wsTimedOut; break;
+        case TWaitResult::Stopped: TakeStop(); if (s.LastError == 0) s.LastError = wsConnectionAborted; break;
         case TWaitResult::Failed: s.LastError = error; break;
         }
+    }
+
+    TLineRules Rules() const {
+        return {s.ConvertLineEnd, s.InterPacketTimeout, size_t(std::max(s.MaxLineLength, 0))};
     }
 
     // Connect without a tunnel; reports and runs the error step itself.
@@ -79,11 +94,11 @@ struct TTCPClientSocket::Impl {
         if (s.LastError == 0 && !handle.Valid()) OpenHandle(addr.IPv6);
         // Linux would take a second connect as the completion of the first; Winsock's answer
         // is 10056 on every platform.
-        if (s.LastError == 0 && connected) s.LastError = 10056;
+        if (s.LastError == 0 && connected) s.LastError = wsAlreadyConnected;
         if (s.LastError == 0) {
             bool waited = false;
             s.LastError = ConnectHandle(handle.Get(), addr, s.ConnectionTimeout, &s.StopFlag, waited);
-            if (s.LastError == 10053) s.StopFlag = false;
+            if (s.LastError == wsConnectionAborted) s.StopFlag = false;
             // A blocking connect (no time-out) has no readiness wait to report.
             if (waited && s.ConnectionTimeout > 0) Status(SR_CanWrite, "");
             // A handle whose connect failed cannot connect again, so the next Connect makes a new
@@ -93,9 +108,10 @@ struct TTCPClientSocket::Impl {
             else if (!connected)
                 handle.Reset();
         }
-        if (s.LastError != 10056) {  // a live connection keeps what it has buffered
+        if (s.LastError != wsAlreadyConnected) {  // a live connection keeps what it has buffered
             s.LineBuffer.clear();
-            lastCR = lastLF = false;
+            lines.ResetCarry();
+            meter.Reset();
         }
         s.CheckError();
         Status(SR_Connect, ip + ":" + port);
@@ -129,52 +145,66 @@ struct TTCPClientSocket::Impl {
         while (s.LastError == 0 && ReadLine(s.HTTPTunnelTimeout, "\n", line)) {
             total += line.size() + 1;
             if (total > kTunnelAnswerLimit) {
-                s.LastError = 10055;
+                s.LastError = wsNoBufferSpace;
                 break;
             }
             if (line.empty() || line == "\r") break;
             if (line.compare(0, 5, "HTTP/") == 0 && line.size() > 11) s.HTTPTunnel = line[9] == '2';
         }
-        if (s.LastError == 0 && !s.HTTPTunnel) s.LastError = 10061;
+        if (s.LastError == 0 && !s.HTTPTunnel) s.LastError = wsConnectionRefused;
         s.CheckError();
+    }
+
+    // The low-speed window of a receive: the socket's own, else the receive's time-out.
+    int SpeedWindow(int timeoutMs) const {
+        if (s.LowSpeedLimit <= 0) return 0;
+        return s.LowSpeedWindow > 0 ? s.LowSpeedWindow : std::max(timeoutMs, 0);
+    }
+
+    bool TooSlow(int64_t waitedMs, int64_t bytes, int window) {
+        return meter.Add(waitedMs, bytes, s.LowSpeedLimit, window);
     }
 
     // The raw receive step: one block of at most len bytes, waiting up to timeoutMs for it.
     // Returns the byte count, or 0 with LastError set.
     size_t ReceiveBlock(char* buf, size_t len, int timeoutMs) {
         if (TakeStop()) return 0;
-        if (!handle.Valid()) {
-            s.LastError = 10057;
-            return 0;
-        }
+        if (!handle.Valid()) return NoBlock(wsNotConnected);
+        const int window = SpeedWindow(timeoutMs);
         const int64_t deadline = MonotonicMs() + std::max(timeoutMs, 0);
+        int64_t waitFrom = MonotonicMs();
         for (;;) {
             long n;
             int error = 0;
             bool waitWritable = false;
             if (TlsActive()) {
                 n = s.tls_->Recv(buf, int(len));
-                if (n == TTLSPlugin::kWantRead) error = kWsaWouldBlock;
-                else if (n == TTLSPlugin::kWantWrite) error = kWsaWouldBlock, waitWritable = true;
-                else if (n < 0) error = 10091;
+                if (n == TTLSPlugin::kWantRead) error = wsWouldBlock;
+                else if (n == TTLSPlugin::kWantWrite) error = wsWouldBlock, waitWritable = true;
+                else if (n < 0) error = wsSystemNotReady;
             } else {
                 n = RawRecv(handle.Get(), buf, len, error);
             }
-            if (n >= 0 || error != kWsaWouldBlock) {
-                if (const int fault = TakeSocketReadFault()) {
-                    s.LastError = fault;
-                    return 0;
-                }
-                if (n <= 0) {
-                    s.LastError = n == 0 ? 10054 : error;
-                    return 0;
-                }
+            if (n >= 0 || error != wsWouldBlock) {
+                if (n <= 0) return NoBlock(n == 0 ? wsConnectionReset : error);
+                // A peer that drips keeps every single wait short: only the rate catches it.
+                if (TooSlow(MonotonicMs() - waitFrom, n, window)) return NoBlock(wsTimedOut);
                 Status(SR_ReadCount, std::to_string(n));
                 Monitor(false, buf, int(n));
                 return size_t(n);
             }
+            // The wait ends at the packet's time-out or where the low-speed window is full.
+            const int packetLeft = RemainingMs(deadline, timeoutMs);
+            const int windowLeft = meter.WindowLeft(MonotonicMs() - waitFrom, window);
+            const bool windowFirst = windowLeft >= 0 && (packetLeft < 0 || windowLeft < packetLeft);
             const TWaitResult r =
-                WaitSocket(handle.Get(), waitWritable, RemainingMs(deadline, timeoutMs), &s.StopFlag, error);
+                WaitSocket(handle.Get(), waitWritable, windowFirst ? windowLeft : packetLeft, &s.StopFlag, error);
+            if (r == TWaitResult::TimedOut && windowFirst) {
+                const int64_t now = MonotonicMs();
+                if (TooSlow(now - waitFrom, 0, window)) return NoBlock(wsTimedOut);
+                waitFrom = now;
+                continue;
+            }
             if (r != TWaitResult::Ready) {
                 SetWaitError(r, error);
                 return 0;
@@ -188,94 +218,34 @@ struct TTCPClientSocket::Impl {
     std::string ReceivePacket(int timeoutMs) {
         const size_t n = ReceiveBlock(scratch.data(), scratch.size(), timeoutMs);
         std::string packet(scratch.data(), n);
-        if (n > 0) {
-            if (s.ConvertLineEnd && ((lastCR && packet[0] == '\n') || (lastLF && packet[0] == '\r')))
-                packet.erase(0, 1);
-            lastCR = lastLF = false;
-        }
+        lines.ApplyCarry(packet, s.ConvertLineEnd);
         return packet;
     }
 
-    int PacketTimeout(int64_t deadline, int timeoutMs) const {
-        return s.InterPacketTimeout ? timeoutMs : RemainingMs(deadline, timeoutMs);
+    // What the line reader reads from: packets straight off the connection.
+    int NextBlock(int timeoutMs, std::string& packet) {
+        const size_t n = ReceiveBlock(scratch.data(), scratch.size(), timeoutMs);
+        packet.assign(scratch.data(), n);
+        return s.LastError;
     }
 
     // One line without its end; false with LastError set. What was read stays in LineBuffer.
     bool ReadLine(int timeoutMs, std::string_view terminator, std::string& line) {
-        line.clear();
-        if (terminator.empty()) {
-            s.LastError = 10022;
-            return false;
-        }
-        const size_t limit = s.MaxLineLength > 0 ? size_t(s.MaxLineLength) : kDefaultLineLimit;
-        const bool convert = s.ConvertLineEnd && terminator == "\r\n";
-        const int64_t deadline = MonotonicMs() + std::max(timeoutMs, 0);
-        std::string& buf = s.LineBuffer;
-        size_t scanFrom = 0;
-        for (;;) {
-            if (convert) {
-                const size_t pos = buf.find_first_of("\r\n", scanFrom);
-                if (pos != std::string::npos) {
-                    if (pos > limit) return s.LastError = 10055, false;
-                    const char end = buf[pos];
-                    const bool atEnd = pos + 1 == buf.size();
-                    size_t used = 1;
-                    if (!atEnd && buf[pos + 1] != end && (buf[pos + 1] == '\r' || buf[pos + 1] == '\n')) used = 2;
-                    line.assign(buf, 0, pos);
-                    buf.erase(0, pos + used);
-                    // A lone end at the end of the data may be half of a pair split across packets.
-                    lastCR = atEnd && end == '\r';
-                    lastLF = atEnd && end == '\n';
-                    return true;
-                }
-                scanFrom = buf.size();
-            } else {
-                const size_t pos = buf.find(terminator, scanFrom);
-                if (pos != std::string::npos) {
-                    if (pos > limit) return s.LastError = 10055, false;
-                    line.assign(buf, 0, pos);
-                    buf.erase(0, pos + terminator.size());
-                    lastCR = lastLF = false;
-                    return true;
-                }
-                scanFrom = buf.size() >= terminator.size() ? buf.size() - terminator.size() + 1 : 0;
-            }
-            if (scanFrom > limit) return s.LastError = 10055, false;
-            const int wait = PacketTimeout(deadline, timeoutMs);
-            if (wait == 0 && timeoutMs > 0) return s.LastError = 10060, false;
-            std::string packet = ReceivePacket(wait);
-            if (s.LastError != 0) return false;
-            buf += packet;
-        }
+        const int error = lines.ReadLine([this](int t, std::string& p) { return NextBlock(t, p); }, Rules(),
+                                         timeoutMs, terminator, line);
+        return error == 0 || Fail(error);
     }
 
-    // Exactly length bytes; false with LastError set. Bytes are stored as they arrive (in
-    // LineBuffer, where a surplus or a partial read stays), never reserved up front.
+    // Exactly length bytes; false with LastError set.
     bool ReadExact(size_t length, int timeoutMs, std::string& out) {
-        out.clear();
-        const int64_t deadline = MonotonicMs() + std::max(timeoutMs, 0);
-        std::string& buf = s.LineBuffer;
-        while (buf.size() < length) {
-            const int wait = PacketTimeout(deadline, timeoutMs);
-            if (wait == 0 && timeoutMs > 0) return s.LastError = 10060, false;
-            std::string packet = ReceivePacket(wait);
-            if (s.LastError != 0) return false;
-            buf += packet;
-        }
-        if (buf.size() == length) {
-            out.swap(buf);
-            buf.clear();
-        } else {
-            out.assign(buf, 0, length);
-            buf.erase(0, length);
-        }
-        return true;
+        const int error = lines.ReadExact([this](int t, std::string& p) { return NextBlock(t, p); }, Rules(),
+                                          timeoutMs, length, out);
+        return error == 0 || Fail(error);
     }
 
     // One piece: all of it goes out, waiting for writability when the OS buffer is full.
     bool SendPiece(const char* data, size_t len) {
-        if (const int fault = TakeSocketWriteFault()) return s.LastError = fault, false;
-        if (!handle.Valid()) return s.LastError = 10057, false;
+        if (!handle.Valid()) return Fail(wsNotConnected);
         size_t done = 0;
         while (done < len) {
             long n;
@@ -283,9 +253,9 @@ struct TTCPClientSocket::Impl {
             bool waitReadable = false;
             if (TlsActive()) {
                 n = s.tls_->Send(data + done, int(len - done));
-                if (n == TTLSPlugin::kWantWrite) error = kWsaWouldBlock;
-                else if (n == TTLSPlugin::kWantRead) error = kWsaWouldBlock, waitReadable = true;
-                else if (n < 0) error = 10091;
+                if (n == TTLSPlugin::kWantWrite) error = wsWouldBlock;
+                else if (n == TTLSPlugin::kWantRead) error = wsWouldBlock, waitReadable = true;
+                else if (n < 0) error = wsSystemNotReady;
             } else {
                 n = RawSend(handle.Get(), data + done, len - done, error);
             }
@@ -293,9 +263,12 @@ struct TTCPClientSocket::Impl {
                 done += size_t(n);
                 continue;
             }
-            if (n < 0 && error != kWsaWouldBlock) return s.LastError = error, false;
+            if (n < 0 && error != wsWouldBlock) return Fail(error);
             const TWaitResult r = WaitSocket(handle.Get(), !waitReadable, s.NonblockSendTimeout, &s.StopFlag, error);
-            if (r != TWaitResult::Ready) return SetWaitError(r, error), false;
+            if (r != TWaitResult::Ready) {
+                SetWaitError(r, error);
+                return false;
+            }
             Status(waitReadable ? SR_CanRead : SR_CanWrite, "");
         }
         return true;
@@ -359,7 +332,7 @@ void TTCPClientSocket::CloseSocket() {
     impl_->handle.Reset();
     impl_->connected = false;
     LineBuffer.clear();
-    impl_->lastCR = impl_->lastLF = false;
+    impl_->lines.ResetCarry();
     impl_->Status(SR_SocketClose, "");
 }
 
@@ -367,10 +340,13 @@ bool TTCPClientSocket::StartTLS() {
     ResetLastError();
     tls_->LastError = 0;
     tls_->LastErrorDesc.clear();
-    if (!impl_->handle.Valid())
-        LastError = 10057;
-    else if (!tls_->Connect(impl_->handle.Get(), ConnectionTimeout))
-        LastError = 10091;
+    if (!impl_->handle.Valid()) {
+        LastError = wsNotConnected;
+    } else if (!tls_->Connect(impl_->handle.Get(), ConnectionTimeout, &StopFlag)) {
+        // A handshake cut short by its wait fails like any other wait of the socket.
+        LastError = tls_->WaitError != 0 ? tls_->WaitError : wsSystemNotReady;
+        if (LastError == wsConnectionAborted) StopFlag = false;
+    }
     CheckError();
     return LastError == 0;
 }
@@ -401,7 +377,9 @@ void TTCPClientSocket::SendStream(TStream& Stream) {
 std::string TTCPClientSocket::RecvPacket(int Timeout) {
     ResetLastError();
     std::string result;
-    if (!LineBuffer.empty())
+    if (impl_->TakeStop())
+        ;  // the line buffer must not answer a stopped receive either
+    else if (!LineBuffer.empty())
         result.swap(LineBuffer);
     else
         result = impl_->ReceivePacket(Timeout);
@@ -412,7 +390,7 @@ std::string TTCPClientSocket::RecvPacket(int Timeout) {
 std::string TTCPClientSocket::RecvUntil(int Timeout, std::string_view Terminator) {
     ResetLastError();
     std::string line;
-    impl_->ReadLine(Timeout, Terminator, line);
+    if (!impl_->TakeStop()) impl_->ReadLine(Timeout, Terminator, line);
     CheckError();
     if (LastError != 0) line.clear();
     return line;
@@ -423,7 +401,7 @@ std::string TTCPClientSocket::RecvString(int Timeout) { return RecvUntil(Timeout
 std::string TTCPClientSocket::RecvExact(int Length, int Timeout) {
     ResetLastError();
     std::string out;
-    if (Length > 0) impl_->ReadExact(size_t(Length), Timeout, out);
+    if (!impl_->TakeStop() && Length > 0) impl_->ReadExact(size_t(Length), Timeout, out);
     CheckError();
     if (LastError != 0) out.clear();
     return out;
@@ -433,6 +411,7 @@ void TTCPClientSocket::RecvToStream(TStream& Stream, int Timeout, int64_t Size) 
     ResetLastError();
     const int64_t chunk = std::max(SendMaxChunk, 1);
     std::string piece;
+    if (Size > 0) impl_->TakeStop();
     for (int64_t left = std::max<int64_t>(Size, 0); left > 0 && LastError == 0;) {
         const int64_t want = std::min(left, chunk);
         if (!impl_->ReadExact(size_t(want), Timeout, piece)) break;
@@ -497,8 +476,8 @@ void TTCPClientSocket::ResetLastError() {
 }
 
 void TTCPClientSocket::CheckError() {
-    LastErrorDesc = LastError == 10091 && tls_->LastError != 0 ? tls_->LastErrorDesc : GetErrorDesc(LastError);
-    if (LastError == 0 || LastError == 10035 || LastError == 10036) return;
+    LastErrorDesc = LastError == wsSystemNotReady && tls_->LastError != 0 ? tls_->LastErrorDesc : GetErrorDesc(LastError);
+    if (LastError == 0 || LastError == wsWouldBlock || LastError == wsInProgress) return;
     impl_->Status(SR_Error, std::to_string(LastError) + "," + LastErrorDesc);
     if (RaiseExcept) throw ESocketError(LastError, LastErrorDesc);
 }

@@ -79,6 +79,12 @@ public:
     int ConnectionTimeout = 0;
     int NonblockSendTimeout = 15000;
     int MaxLineLength = 0;
+    // Low-speed rule: a receive fails with 10060 once the peer has moved fewer than
+    // LowSpeedLimit bytes a second over LowSpeedWindow milliseconds of waiting for it (0: the
+    // receive's own time-out). A peer that drips keeps each single wait short, so the time-out
+    // alone never ends it. LowSpeedLimit 0 turns the rule off.
+    int LowSpeedLimit = 100;
+    int LowSpeedWindow = 0;
     bool PreferIP4 = true;
     // Set by Abort; may be set from another thread: a wait in progress ends within ~50 ms.
     std::atomic<bool> StopFlag{false};

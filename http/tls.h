@@ -1,6 +1,7 @@
 #pragma once
 // The TLS plug-in of a socket. The class is chosen once at start-up: OpenSSL 3 when it was
 // linked in, otherwise (or when a test forces it) the plug-in that has no TLS at all.
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -9,8 +10,11 @@ enum class TSSLType { tlsAny };
 class TTLSPlugin {
 public:
     virtual ~TTLSPlugin() = default;
-    // Handshake over the connected socket handle Fd; false on failure with LastErrorDesc set.
-    virtual bool Connect(int Fd, int TimeoutMs) = 0;
+    // Handshake over the connected socket handle Fd, bounded by TimeoutMs (<= 0: no bound) and
+    // ended within moments by a set Stop flag. False on failure with LastErrorDesc set; then
+    // WaitError tells a handshake cut short by its wait (10060 time-out, 10053 stop) from one
+    // that TLS itself refused (0).
+    virtual bool Connect(int Fd, int TimeoutMs, const std::atomic<bool>* Stop) = 0;
     // The handle is non-blocking: Send and Recv return kWantRead / kWantWrite when they must
     // be called again with the same arguments once the handle is readable / writable.
     static constexpr int kWantRead = -2;
@@ -22,6 +26,7 @@ public:
 
     bool SSLEnabled = false;
     int LastError = 0;
+    int WaitError = 0;
     std::string LastErrorDesc;
     std::string SNIHost;
     bool VerifyCert = false;

@@ -1,7 +1,8 @@
 #include "http/tls_plugins.h"
 
-bool TTLSNone::Connect(int, int) {
+bool TTLSNone::Connect(int, int, const std::atomic<bool>*) {
     SSLEnabled = false;
+    WaitError = 0;
     LastError = 1;
     LastErrorDesc = "SSL/TLS support is not compiled!";
     return false;

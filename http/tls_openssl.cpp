@@ -25,7 +25,7 @@ int BioWrite(BIO* b, const char* data, int len) {
     int error = 0;
     const long n = RawSend(int(reinterpret_cast<intptr_t>(BIO_get_data(b))), data, size_t(len), error);
     if (n >= 0) return int(n);
-    if (error == kWsaWouldBlock) BIO_set_retry_write(b);
+    if (error == wsWouldBlock) BIO_set_retry_write(b);
     return -1;
 }
 
@@ -34,7 +34,7 @@ int BioRead(BIO* b, char* data, int len) {
     int error = 0;
     const long n = RawRecv(int(reinterpret_cast<intptr_t>(BIO_get_data(b))), data, size_t(len), error);
     if (n >= 0) return int(n);
-    if (error == kWsaWouldBlock) BIO_set_retry_read(b);
+    if (error == wsWouldBlock) BIO_set_retry_read(b);
     return -1;
 }
 
@@ -87,9 +87,36 @@ std::string ErrorText(int sslError, int savedErrno) {
 }
 }  // namespace
 
-bool TTLSOpenSSL3::Connect(int Fd, int TimeoutMs) {
+namespace {
+// Drives a non-blocking handshake to its end. 0 when it completed; otherwise the SSL error
+// code, with WaitError set when the wait for the peer ran out (10060) or was stopped (10053).
+int RunHandshake(SSL* ssl, int Fd, int TimeoutMs, const std::atomic<bool>* Stop, int& WaitError,
+                 int& SavedErrno) {
+    const int limit = TimeoutMs > 0 ? TimeoutMs : -1;
+    const int64_t deadline = MonotonicMs() + (limit > 0 ? limit : 0);
+    for (;;) {
+        ERR_clear_error();
+        errno = 0;
+        const int r = SSL_connect(ssl);
+        if (r == 1) return 0;
+        const int code = SSL_get_error(ssl, r);
+        SavedErrno = errno;
+        if (code != SSL_ERROR_WANT_READ && code != SSL_ERROR_WANT_WRITE) return code;
+        int error = 0;
+        switch (WaitSocket(Fd, code == SSL_ERROR_WANT_WRITE, RemainingMs(deadline, limit), Stop, error)) {
+        case TWaitResult::Ready: break;
+        case TWaitResult::TimedOut: WaitError = wsTimedOut; return SSL_ERROR_SYSCALL;
+        case TWaitResult::Stopped: WaitError = wsConnectionAborted; return SSL_ERROR_SYSCALL;
+        case TWaitResult::Failed: WaitError = error; return SSL_ERROR_SYSCALL;
+        }
+    }
+}
+}  // namespace
+
+bool TTLSOpenSSL3::Connect(int Fd, int TimeoutMs, const std::atomic<bool>* Stop) {
     SSLEnabled = false;
     LastError = 0;
+    WaitError = 0;
     LastErrorDesc.clear();
     state_ = std::make_unique<State>();
     auto fail = [this](int code, int savedErrno) {
@@ -128,34 +155,24 @@ bool TTLSOpenSSL3::Connect(int Fd, int TimeoutMs) {
         }
     }
 
-    const int limit = TimeoutMs > 0 ? TimeoutMs : -1;
-    const int64_t deadline = MonotonicMs() + (limit > 0 ? limit : 0);
-    for (;;) {
-        ERR_clear_error();
-        errno = 0;
-        const int r = SSL_connect(ssl);
-        if (r == 1) {
-            SSLEnabled = true;
-            return true;
-        }
-        const int code = SSL_get_error(ssl, r);
-        const int savedErrno = errno;
-        if (code != SSL_ERROR_WANT_READ && code != SSL_ERROR_WANT_WRITE) {
+    int savedErrno = 0;
+    if (const int code = RunHandshake(ssl, Fd, TimeoutMs, Stop, WaitError, savedErrno)) {
+        if (WaitError == 0) {
             const std::string why = VerifyCert ? PeerVerificationFailure(ssl, SNIHost) : "";
             fail(code, savedErrno);
             if (!why.empty()) LastErrorDesc = why;
             return false;
         }
-        int error = 0;
-        const TWaitResult w = WaitSocket(Fd, code == SSL_ERROR_WANT_WRITE, RemainingMs(deadline, limit), nullptr, error);
-        if (w != TWaitResult::Ready) {
-            ERR_clear_error();
-            LastError = SSL_ERROR_SYSCALL;
-            LastErrorDesc = w == TWaitResult::TimedOut ? "TLS handshake timed out" : "TLS handshake wait failed";
-            state_ = std::make_unique<State>();
-            return false;
-        }
+        ERR_clear_error();
+        LastError = code;
+        LastErrorDesc = WaitError == wsTimedOut ? "TLS handshake timed out"
+                        : WaitError == wsConnectionAborted ? "TLS handshake stopped"
+                                                           : "TLS handshake wait failed";
+        state_ = std::make_unique<State>();
+        return false;
     }
+    SSLEnabled = true;
+    return true;
 }
 
 int TTLSOpenSSL3::Send(const void* Buffer, int Len) {

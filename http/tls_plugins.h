@@ -7,7 +7,7 @@
 // No TLS: every handshake fails with "SSL/TLS support is not compiled!".
 class TTLSNone final : public TTLSPlugin {
 public:
-    bool Connect(int Fd, int TimeoutMs) override;
+    bool Connect(int Fd, int TimeoutMs, const std::atomic<bool>* Stop) override;
     int Send(const void* Buffer, int Len) override;
     int Recv(void* Buffer, int Len) override;
     int WaitingData() override { return 0; }
@@ -19,7 +19,7 @@ class TTLSOpenSSL3 final : public TTLSPlugin {
 public:
     TTLSOpenSSL3();
     ~TTLSOpenSSL3() override;
-    bool Connect(int Fd, int TimeoutMs) override;
+    bool Connect(int Fd, int TimeoutMs, const std::atomic<bool>* Stop) override;
     int Send(const void* Buffer, int Len) override;
     int Recv(void* Buffer, int Len) override;
     int WaitingData() override;

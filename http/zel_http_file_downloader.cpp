@@ -1,6 +1,7 @@
 #include "http/zel_http_file_downloader.h"
 
 #include "http/size_limited_stream.h"
+#include "http/socket_errors.h"
 #include "platform/errors.h"
 #include "platform/file_utils.h"
 #include "platform/strconv.h"
@@ -12,6 +13,25 @@ constexpr const char* kNoConnection =
 constexpr const char* kNoAvailableConnection =
     "No available connection to the internet.  Please verify no firewalls are blocking this "
     "application and you can view web sites through your browser.";
+
+// The reply's header lines as the failure message quotes them, each followed by CR LF. The
+// lines come from the network and the message goes to a terminal and a log: any other control
+// character is shown as \xNN, so an escape sequence in a header cannot drive the terminal.
+std::string ShownHeaderText(const TStringList& Headers) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (const std::string& line : Headers.Lines()) {
+        for (const char ch : line) {
+            const auto c = static_cast<unsigned char>(ch);
+            if (c < 0x20 || c == 0x7F)
+                out += std::string("\\x") + kHex[c >> 4] + kHex[c & 15];
+            else
+                out += ch;
+        }
+        out += "\r\n";
+    }
+    return out;
+}
 }  // namespace
 
 TzelHTTPFileDownloader::TzelHTTPFileDownloader() {
@@ -43,14 +63,14 @@ bool TzelHTTPFileDownloader::DownloadFile(const std::string& URL, const std::str
         OutputStream = MaxFileSize >= 0 ? static_cast<TStream*>(&limited) : FFileStream.get();
         result = HTTPMethod("GET", URL);
         OutputStream = nullptr;
-        if (result) {
-            const std::string header = Headers.Text();
-            if (header.find("200 OK") == std::string::npos)
-                throw EUpdaterError("Unable to get file at location: \"" + URL + "\"\r" + header);
-        }
-    } catch (EUpdaterError& e) {
+        // Success is the status code itself; a "200 OK" anywhere in the header text (another
+        // header's value, a reason phrase) proves nothing.
+        if (result && ResultCode != 200)
+            throw EUpdaterError("Unable to get file at location: \"" + URL + "\"\r" + ShownHeaderText(Headers));
+    } catch (ESocketError& e) {
         deleteFile = true;
-        if (e.Message().find("10060") != std::string::npos) e.SetMessage(kNoConnection);
+        // A time-out, the connect's or a receive's, means no way out to the internet.
+        if (e.ErrorCode == wsTimedOut) e.SetMessage(kNoConnection);
         finish();
         throw;
     } catch (...) {

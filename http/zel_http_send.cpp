@@ -2,6 +2,7 @@
 
 #include <random>
 
+#include "http/socket_errors.h"
 #include "platform/codepage.h"
 #include "platform/errors.h"
 #include "platform/strconv.h"
@@ -11,7 +12,6 @@ constexpr const char* kWin9xRefusal =
     "This feature is not allowed in Windows 95, 98 or ME.  You must use a web browser to "
     "connect to the internet.";
 constexpr const char* kFormMimeType = "application/x-www-form-urlencoded";
-constexpr const char* kResetText = "Connection reset by peer";
 
 std::string BlanksToCommas(std::string s) {
     for (char& c : s)
@@ -150,12 +150,6 @@ void TzelHttpSend::HandleSocketStatus(TTCPClientSocket&, TSocketStatusReason Rea
     case SR_Error:
         if (OnSocketError) OnSocketError(*this, Value);
         break;
-    case SR_WriteCount:
-        FReplyStarted = false;
-        break;
-    case SR_ReadCount:
-        FReplyStarted = true;
-        break;
     default:
         break;
     }
@@ -185,19 +179,17 @@ bool TzelHttpSend::GetFile(const std::string& URL, const std::string& FileLocati
 bool TzelHttpSend::PostURL(const std::string& URL, const std::string& URLData, TStream& Data) {
     Document.Write(Utf8ToAnsi(URLData));
     MimeType = kFormMimeType;
-    FReplyStarted = false;
     bool ok;
-    bool reset = false;
     try {
         ok = HTTPMethod("POST", URL);
-    } catch (const EUpdaterError& e) {
-        if (!IgnoreConnectionReset || e.Message().find(kResetText) == std::string::npos) throw;
+    } catch (const ESocketError& e) {
+        // Only a reset after the whole request went out ends a reply. One before it (while
+        // connecting, in a proxy's tunnel answer, while sending) means the form never arrived,
+        // and Document still holds the form itself, not a reply.
+        if (!IgnoreConnectionReset || e.ErrorCode != wsConnectionReset || !FRequestSent) throw;
         ok = true;
-        reset = true;
     }
-    // A reset while the request was still going out leaves the request body in Document:
-    // that is not a reply, so nothing arrived.
-    if (ok && !(reset && !FReplyStarted)) {
+    if (ok) {
         Document.SetPosition(0);
         Data.CopyFrom(Document, -1);
     }

@@ -70,7 +70,8 @@ public:
     TConnectEvent OnConnect;
     TSocketErrorEvent OnSocketError;
     TCloseSocketEvent OnCloseSocket;
-    // PostURL takes a "Connection reset by peer" failure as the end of the reply.
+    // PostURL takes a "Connection reset by peer" failure after the whole request went out as
+    // the end of the reply.
     bool IgnoreConnectionReset = false;
 
 protected:
@@ -87,8 +88,6 @@ private:
     bool PostMultipart(const std::string& URL, const std::string& FieldName,
                        const std::string& FileName, const TFormFields* Fields, TStream& FileData,
                        TStringList& ResultData);
-    // A block arrived since the last piece was sent: the reply has begun.
-    bool FReplyStarted = false;
 };
 
 // Stand-alone multipart upload of Data through a fresh plain transport (no proxy lookup, no

@@ -21,6 +21,8 @@ std::string ProxyHostPort(std::string_view Value) {
         scheme = LowerCase(v.substr(0, p));
         v.erase(0, p + 3);
     }
+    // The client speaks HTTP to its proxies: a SOCKS proxy taken as one fails every request.
+    if (!scheme.empty() && scheme != "http" && scheme != "https") return {};
     if (const size_t slash = v.find('/'); slash != std::string::npos) v.erase(slash);
     if (const size_t at = v.rfind('@'); at != std::string::npos) v.erase(0, at + 1);
     if (v.empty()) return v;

@@ -13,4 +13,5 @@ bool ProxySettingsFromEnvironment(TSystemProxyText& Out);
 
 // One variable's value as "host:port": scheme, credentials and any path removed; without a
 // port, the scheme's (80 for http, 443 for https) or else 1080, the customary proxy port.
+// Empty for a scheme other than http or https (socks5://...): that proxy is not used.
 std::string ProxyHostPort(std::string_view Value);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "http/cookie_jar.h"
 #include "http/http_reply.h"
 #include "platform/string_list.h"
 
@@ -51,12 +52,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         abort();  // a complete head ends with its empty line
     if (head.Framing.Encoding == TE_UNKNOWN && head.Framing.DeclaredLength != -1) abort();
 
-    TStringList headers, cookies;
+    TStringList headers;
     for (const std::string& l : head.Lines) headers.Add(l);
-    UpdateCookies(cookies, headers);
-    for (const std::string& c : cookies.Lines())
-        if (TStringList::ValueOf(c).empty()) abort();  // an empty value removes, never stores
+    TCookieJar jar;
+    jar.Update("host", viaProxy, headers);
+    for (const TCookie& c : jar.Items()) {
+        if (c.Value.empty()) abort();             // an empty value removes, never stores
+        if (c.Secure && !viaProxy) abort();       // a Secure cookie over plain http is not kept
+    }
     for (; next < lines.size(); ++next)
-        if (ParseChunkSize(lines[next]) < 0) abort();
+        if (ParseChunkSize(lines[next]) < -1) abort();  // a size, or -1 for none
     return 0;
 }

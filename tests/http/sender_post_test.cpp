@@ -2,11 +2,11 @@
 // "Connection reset by peer" rule.
 #include <gtest/gtest.h>
 
-#include "http/socket_faults.h"
 #include "http/zel_http_send.h"
 #include "platform/errors.h"
 #include "tests/http/sender_fixtures.h"
 #include "tests/support/scripted_server.h"
+#include "tests/support/socket_faults.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -90,17 +90,38 @@ TEST_F(SenderPost, ConnectionResetIsSuccessOnlyWhenIgnored) {
     }
 }
 
-// A reset while the request is still going out: nothing of a reply arrived, so the posted
-// form data must not come back as if it were the reply.
-TEST_F(SenderPost, ResetWhileSendingGivesNoReplyBytes) {
-    ScriptedServer server;
-    server.Accept().Start();
-    TzelHttpSend http;
-    http.IgnoreConnectionReset = true;
-    TMemoryStream data;
-    SetSocketFault(-1, 1, 10054);
-    EXPECT_TRUE(http.PostURL(server.Url("/p"), "name=secret", data));
-    EXPECT_EQ(data.GetSize(), 0);
+// A reset before the whole request went out is no end of a reply: the form never arrived,
+// so the post fails, and the posted form data never comes back as if it were the reply. Also
+// through a proxy's tunnel, whose own answer to CONNECT was read before the reset.
+TEST_F(SenderPost, ResetBeforeTheRequestWentOutIsAFailure) {
+    struct {
+        const char* Name;
+        bool Tunnel;
+    } const cases[] = {{"reset while sending", false}, {"reset in the middle of a tunnel's answer", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        ScriptedServer server;
+        std::string url = server.Url("/p");
+        TzelHttpSend http;
+        http.IgnoreConnectionReset = true;
+        if (c.Tunnel) {
+            server.Accept().ExpectRequest().Send("HTTP/1.0 200 Connection established\r\n").Close().Start();
+            http.ProxyHost = "127.0.0.1";
+            http.ProxyPort = std::to_string(server.Port());
+            url = "https://update.example/p";
+        } else {
+            server.Accept().Start();
+            SetSocketFault(-1, 1, 10054);
+        }
+        TMemoryStream data;
+        try {
+            http.PostURL(url, "name=secret", data);
+            ADD_FAILURE() << "no exception";
+        } catch (const ESocketError& e) {
+            EXPECT_EQ(e.ErrorCode, 10054);
+        }
+        EXPECT_EQ(data.GetSize(), 0);
+    }
 }
 
 TEST_F(SenderPost, OtherFailuresPassEvenWhenResetsAreIgnored) {

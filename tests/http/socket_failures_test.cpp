@@ -7,13 +7,14 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <functional>
 #include <thread>
 
-#include "http/socket_faults.h"
 #include "http/tcp_socket.h"
 #include "tests/http/socket_test_util.h"
 #include "tests/support/real_peers.h"
 #include "tests/support/scripted_server.h"
+#include "tests/support/socket_faults.h"
 
 namespace {
 std::string LastErrorEvent(const TStatusLog& log) {
@@ -138,6 +139,32 @@ TEST(SocketFailures, StopFlagFailsTheNextSendOrReceiveOnce) {
     EXPECT_EQ(s.RecvPacket(2000), "");
     EXPECT_EQ(s.LastError, 10053);
     EXPECT_EQ(s.RecvPacket(2000), "ok");
+}
+
+TEST(SocketFailures, StopFlagStopsAReceiveTheLineBufferCouldAnswer) {
+    ScriptedServer server;
+    server.Accept().Send("a\r\nb\r\n").SleepMs(100).Start();
+    TTCPClientSocket s;
+    s.ConvertLineEnd = true;
+    s.Connect("127.0.0.1", Port(server.Port()));
+    ASSERT_EQ(s.RecvString(2000), "a");
+    ASSERT_EQ(s.LineBuffer, "b\r\n");  // the next line is already here
+    const struct {
+        const char* Name;
+        std::function<std::string()> Receive;
+    } cases[] = {
+        {"line", [&] { return s.RecvString(2000); }},
+        {"packet", [&] { return s.RecvPacket(2000); }},
+        {"exact size", [&] { return s.RecvExact(1, 2000); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        s.StopFlag = true;
+        EXPECT_EQ(c.Receive(), "");
+        EXPECT_EQ(s.LastError, 10053);
+        EXPECT_EQ(s.LineBuffer, "b\r\n");
+    }
+    EXPECT_EQ(s.RecvString(2000), "b");
 }
 
 TEST(SocketFailures, StopFlagFromAnotherThreadEndsAWait) {

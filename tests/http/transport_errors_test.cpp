@@ -7,8 +7,8 @@
 #include <thread>
 
 #include "http/http_transport.h"
-#include "http/socket_faults.h"
 #include "tests/http/transport_helpers.h"
+#include "tests/support/socket_faults.h"
 
 namespace {
 struct ErrorCase {

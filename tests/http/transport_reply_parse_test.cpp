@@ -3,6 +3,7 @@
 
 #include <deque>
 
+#include "http/cookie_jar.h"
 #include "http/http_reply.h"
 
 namespace {
@@ -79,10 +80,11 @@ TEST(ParseChunkSize, HexBeforeExtensions) {
         const char* line;
         int64_t size;
     } cases[] = {
-        {"5", 5}, {"1a;ext=1", 26}, {"1A ; ext", 26}, {"ff ", 255}, {" ff", 0}, {"10 junk", 16},
-        {"0", 0}, {"zz", 0}, {"-5", 0}, {"0x10", 0}, {"", 0}, {";", 0},
-        {"7fffffffffffffff", INT64_MAX}, {"8000000000000000", 0}, {"00000000000000000001", 1},
-        {"10000000000000000", 0},
+        {"5", 5}, {"1a;ext=1", 26}, {"1A ; ext", 26}, {"ff ", 255}, {"10 junk", 16}, {"0", 0},
+        {"7fffffffffffffff", INT64_MAX}, {"00000000000000000001", 1},
+        // Not a size: -1, never 0, which would end the body early.
+        {" ff", -1}, {"zz", -1}, {"-5", -1}, {"0x10", -1}, {"", -1}, {";", -1},
+        {"8000000000000000", -1}, {"10000000000000000", -1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
@@ -194,18 +196,37 @@ TEST(ReadReplyHead, BoundsLinesAndTheWholeHead) {
     }
 }
 
-TEST(UpdateCookies, SetReplaceAndRemove) {
-    TStringList cookies, headers;
-    cookies.Add("keep=1");
-    cookies.Add("Gone=x");
-    headers.Add("HTTP/1.1 200 OK");
-    headers.Add("Set-Cookie: a=1; path=/");
-    headers.Add("set-cookie:  b = two words ; HttpOnly");
-    headers.Add("SET-COOKIE: gone=");
-    headers.Add("Set-Cookie: A=3");
-    headers.Add("X-Set-Cookie: c=4");
-    UpdateCookies(cookies, headers);
-    const std::vector<std::string> want = {"keep=1", "A=3", "b=two words"};
-    EXPECT_EQ(cookies.Lines(), want);
+TEST(CookieJar, EachCookieStaysWithItsHost) {
+    TStringList a, b, secure;
+    a.Add("HTTP/1.1 200 OK");
+    a.Add("Set-Cookie: a=1; path=/");
+    a.Add("set-cookie:  b = two words ; HttpOnly");
+    a.Add("SET-COOKIE: gone=x");
+    a.Add("SET-COOKIE: Gone=");
+    a.Add("Set-Cookie: A=3");
+    a.Add("X-Set-Cookie: c=4");
+    b.Add("Set-Cookie: a=other");
+    secure.Add("Set-Cookie: s=1; Path=/; secure");
+    TCookieJar jar;
+    jar.Update("one.example", false, a);
+    jar.Update("two.example", false, b);
+    jar.Update("one.example", false, secure);  // Secure over http: not kept
+    jar.Update("One.Example", true, secure);
+    using V = std::vector<std::string>;
+    const struct {
+        const char* Name;
+        std::string Host;
+        bool Https;
+        V Sent;
+    } cases[] = {
+        {"host one over http", "one.example", false, {"A=3", "b=two words"}},
+        {"host one over https adds the Secure cookie", "ONE.example", true, {"A=3", "b=two words", "s=1"}},
+        {"host two has its own", "two.example", true, {"a=other"}},
+        {"any other host gets nothing", "three.example", true, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        EXPECT_EQ(jar.For(c.Host, c.Https), c.Sent);
+    }
 }
 }  // namespace

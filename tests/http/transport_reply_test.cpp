@@ -43,8 +43,6 @@ const std::vector<ReplyCase>& Cases() {
         {"chunked beats a length", "GET",
          "HTTP/1.1 200 OK\r\nContent-Length: 99\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n0\r\n\r\n", 200, "OK", "abc",
          {}, TE_CHUNKED},
-        {"chunk size that is not a number ends the body", "GET",
-         "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n2\r\nab\r\nzz\r\ncd\r\n", 200, "OK", "ab", {}, TE_CHUNKED},
         {"LF line ends", "GET", "HTTP/1.0 200 OK\nTransfer-Encoding: chunked\n\n2\nab\n0\n\n", 200, "OK", "ab", {},
          TE_CHUNKED},
         {"CR line ends", "GET", "HTTP/1.0 200 OK\rContent-Length: 2\r\rab", 200, "OK", "ab", {}, TE_IDENTITY},

@@ -134,6 +134,9 @@ TEST(ProxySettings, FromTheEnvironmentVariables) {
         {"scheme's port when none is given", {{"http_proxy", "http://proxy.local/"}, {"https_proxy", "https://s.local"}},
          true, "http=proxy.local:80 https=s.local:443", ""},
         {"customary port without scheme or port", {{"all_proxy", "proxy.local"}}, true, "proxy.local:1080", ""},
+        {"a SOCKS proxy is not taken for an HTTP one", {{"all_proxy", "socks5://s.local:1080"}, {"http_proxy", "a:1"}},
+         true, "http=a:1", ""},
+        {"nor is any other scheme", {{"https_proxy", "socks4a://s.local"}}, true, "", ""},
         {"bypass list with commas", {{"no_proxy", "localhost, 127.0.0.1 .corp.local,,"}}, true, "",
          "localhost,127.0.0.1,.corp.local"},
     };
