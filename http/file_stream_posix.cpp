@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -18,6 +19,8 @@ TFileStream::TFileStream(const std::string& FileName, TFileMode Mode) : name_(Fi
         fd_ = ::open(FileName.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd_ < 0)
             throw EUpdaterError("Cannot open file \"" + FileName + "\". " + std::strerror(errno));
+        struct stat st {};
+        if (::fstat(fd_, &st) == 0) size_ = st.st_size;
     }
 }
 
@@ -29,7 +32,9 @@ size_t TFileStream::Read(void* Buffer, size_t Count) {
     ssize_t n;
     do n = ::read(fd_, Buffer, Count);
     while (n < 0 && errno == EINTR);
-    return n < 0 ? 0 : size_t(n);
+    if (n <= 0) return 0;
+    pos_ += n;
+    return size_t(n);
 }
 
 size_t TFileStream::Write(const void* Buffer, size_t Count) {
@@ -40,20 +45,24 @@ size_t TFileStream::Write(const void* Buffer, size_t Count) {
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) throw EUpdaterError("Stream write error: " + std::string(std::strerror(errno)));
         p += n, left -= size_t(n);
+        pos_ += n;
+        size_ = std::max(size_, pos_);
     }
     return Count;
 }
 
-int64_t TFileStream::GetPosition() const { return ::lseek(fd_, 0, SEEK_CUR); }
-void TFileStream::SetPosition(int64_t Pos) { ::lseek(fd_, Pos, SEEK_SET); }
+int64_t TFileStream::GetPosition() const { return pos_; }
 
-int64_t TFileStream::GetSize() const {
-    struct stat st {};
-    return ::fstat(fd_, &st) == 0 ? st.st_size : 0;
+void TFileStream::SetPosition(int64_t Pos) {
+    const off_t at = ::lseek(fd_, Pos, SEEK_SET);
+    if (at >= 0) pos_ = at;
 }
+
+int64_t TFileStream::GetSize() const { return size_; }
 
 void TFileStream::SetSize(int64_t Size) {
     if (::ftruncate(fd_, Size) != 0)
         throw EUpdaterError("Stream write error: " + std::string(std::strerror(errno)));
-    if (GetPosition() > Size) SetPosition(Size);
+    size_ = Size;
+    if (pos_ > Size) SetPosition(Size);
 }

@@ -66,4 +66,8 @@ public:
 private:
     int fd_ = -1;
     std::string name_;
+    // The stream is the file's only writer, so it knows where it stands without asking the
+    // file system: a download asks for the size at every received packet.
+    int64_t pos_ = 0;
+    int64_t size_ = 0;
 };

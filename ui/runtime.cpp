@@ -24,6 +24,12 @@ void EnterVisualMode() {
     g_visual_factory = nullptr;
 }
 
+std::string NoWindowText(const std::string& Reason) {
+    return "No window can be shown: " + Reason +
+           ". To run unattended without a window, add a CONSOLE key (the line \"CONSOLE=\") to the local INI "
+           "file beside the program (its name is the program name followed by \"_Local.ini\").";
+}
+
 void HandleApplicationException(const std::exception& E) {
     TApplicationEvents* events = Application().Events;
     if (!events || !events->OnException) throw;

@@ -41,6 +41,10 @@ void SetRuntime(TWindowRuntime* Runtime);
 void SetVisualRuntimeFactory(TWindowRuntime* (*Factory)());
 void EnterVisualMode();
 
+// The one line a visual start gives when no window can be shown, with Reason (the missing
+// display, module or library) and how to run unattended instead.
+std::string NoWindowText(const std::string& Reason);
+
 // Delivers an exception that escaped an event handler to the application-wide exception
 // event (Application().Events); rethrows when nobody handles it, so call it only from
 // inside a catch block.

@@ -1,7 +1,7 @@
 #pragma once
 // The window system's runtime: real Qt widgets for the component state, the message loop,
-// message boxes and timers. Only visual mode makes one (through the factory the program
-// entry registers), so non-visual runs never open a display.
+// message boxes and timers. Only visual mode makes one (the updater loads it with the window
+// module), so non-visual runs never open a display.
 //
 // The state has no change notification, so it is copied to the widgets at fixed points:
 // after every handler this runtime dispatches, in ProcessMessages, Repaint and
@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 
+#include "ui/qt/qt_binder.h"
 #include "ui/runtime.h"
 
 class QAbstractButton;
@@ -18,7 +19,7 @@ class QWidget;
 class TControl;
 class TForm;
 
-class TQtRuntime : public TWindowRuntime {
+class TQtRuntime : public TWindowRuntime, public TQtEventSink {
 public:
     // Uses the running Qt application, or makes one from argc/argv and keeps it.
     TQtRuntime(int& argc, char** argv);
@@ -39,7 +40,7 @@ public:
 
     // Runs Action as an event of the window system does: an exception that escapes it goes
     // to the application's exception event (never through Qt), and the state is shown after.
-    void Dispatch(const std::function<void()>& Action);
+    void Dispatch(const std::function<void()>& Action) override;
     // Copies the state of every form on screen to its widgets.
     void Sync();
     // Drops the widgets and timers of a form that is about to be destroyed while shown.
@@ -52,10 +53,22 @@ public:
     QWidget* WidgetOf(const TControl& Control) const;
 
     // Instead of running a message box, hands it over and presses the button returned
-    // (nullptr: the box is dismissed with Esc). For tests and unattended tools.
+    // (nullptr: the box is dismissed with Esc). For tests.
     std::function<QAbstractButton*(QMessageBox&)> OnMessageBox;
 
+protected:
+    // Hooks for a runtime that drives the window by itself (pictures for people).
+    // A message box is about to run (not called when OnMessageBox answers it).
+    virtual void BoxShowing(QMessageBox&) {}
+    // The main message loop is about to run for MainForm.
+    virtual void LoopStarting(TForm&) {}
+    // Form has been repainted, for the Count-th time; MainLoop tells the main loop's form.
+    virtual void Repainted(TForm&, int /*Count*/, bool /*MainLoop*/) {}
+
 private:
+    QAbstractButton* RunBox(QMessageBox& Box);
+    void ReportUnhandled(const std::string& Message);
+
     struct Impl;
     std::unique_ptr<Impl> d;
 };

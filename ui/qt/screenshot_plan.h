@@ -1,13 +1,13 @@
 #pragma once
 // Pictures of the main window for people (docs/), taken unattended under a virtual display.
-// Read from the environment once, by the Qt runtime only:
+// Read from the environment once, by the screenshot program only (never by the updater):
 //   ZEL_SCREENSHOT_DIR     folder for the PNG files; nothing is taken without it
 //   ZEL_SCREENSHOT_DURING  "name:N": the window at its Nth repaint (a download repaints
 //                          at every progress event)
 //   ZEL_SCREENSHOT_STEPS   "name:Button name:Button ...": once the message loop runs and is
 //                          idle, take "name" and then press Button (the component's name),
 //                          step after step; a step without a button only takes the picture
-// While a plan is in force, message boxes answer themselves with their default button.
+// Message boxes answer themselves with their default button (screenshot_runtime).
 #include <QString>
 #include <string>
 #include <vector>

@@ -1,0 +1,204 @@
+#include "ui/qt/qt_form_binding.h"
+
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QScreen>
+#include <QWindow>
+#include <algorithm>
+
+#include "ui/qt/control_align.h"
+#include "ui/qt/qt_style.h"
+
+namespace {
+constexpr int kModalCancel = 2;    // what closing a modal form by its close box returns
+constexpr int kRepaintGapMs = 15;  // a download repaints per block; the eye needs no more
+
+template <class Pred>
+TButton* FindButton(TForm& Form, Pred Match) {
+    for (TComponent* c : Form.Components)
+        if (c->Kind() == TComponentKind::Button && Match(static_cast<TButton&>(*c))) return static_cast<TButton*>(c);
+    return nullptr;
+}
+
+Qt::WindowFlags FlagsOf(const TForm& f, bool dialog) {
+    Qt::WindowFlags flags = (dialog ? Qt::Dialog : Qt::Window) | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+    if (f.CloseBoxOnly)
+        flags |= Qt::WindowCloseButtonHint;
+    else if (f.BorderIcons)
+        flags |= Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint;
+    if (!f.Sizeable) flags |= Qt::MSWindowsFixedSizeDialogHint;
+    return flags;
+}
+}  // namespace
+
+TQtFormBinding::TQtFormBinding(TForm& Form, bool Modal, QWidget* Owner, TQtEventSink& Sink, Hooks Hooks)
+    : form_(Form), modal_(Modal), sink_(Sink), hooks_(std::move(Hooks)) {
+    auto* w = new TQtFormWindow(Owner);
+    window_ = w;
+    w->setObjectName(QString::fromStdString(Form.Name));
+    w->setWindowFlags(FlagsOf(Form, Owner || Modal));
+    w->setSizeGripEnabled(false);
+    w->setAutoFillBackground(true);
+    w->OnKey = [this](QKeyEvent& e) { return Key(e); };
+    w->OnUserResize = [this](int cw, int ch) { UserResized(cw, ch); };
+    w->OnCloseRequest = [this] { return CloseRequested(); };
+    for (TControl* c : Form.Controls) Build(*c, w);
+    ChainTabOrder();
+}
+
+TQtFormBinding::~TQtFormBinding() {
+    for (auto& [control, view] : views_) view->Detach();
+    if (TQtFormWindow* w = window_) {
+        w->OnKey = nullptr;
+        w->OnUserResize = nullptr;
+        w->OnCloseRequest = nullptr;
+        w->hide();
+        // It may be inside one of its own buttons' click right now.
+        w->deleteLater();
+    }
+}
+
+TQtControlView* TQtFormBinding::ViewOf(const TControl& Control) const {
+    auto it = views_.find(&Control);
+    return it == views_.end() ? nullptr : it->second.get();
+}
+
+void TQtFormBinding::Build(TControl& Control, QWidget* Parent) {
+    std::unique_ptr<TQtControlView> view = Binders().Make(Control, Parent, sink_);
+    if (!view) return;  // forms nest no forms; timers and events are not controls
+    QWidget& w = view->Widget();
+    w.setObjectName(QString::fromStdString(Control.Name));
+    views_[&Control] = std::move(view);
+    for (TControl* child : Control.Controls) Build(*child, &w);
+}
+
+// Tab moves through each container's controls by their tab order.
+void TQtFormBinding::ChainTabOrder() {
+    std::vector<QWidget*> chain;
+    std::function<void(TControl&)> walk = [&](TControl& parent) {
+        std::vector<TControl*> kids(parent.Controls.begin(), parent.Controls.end());
+        std::stable_sort(kids.begin(), kids.end(), [](TControl* x, TControl* y) { return x->TabOrder < y->TabOrder; });
+        for (TControl* k : kids) {
+            if (TQtControlView* v = ViewOf(*k); v && v->Widget().focusPolicy() & Qt::TabFocus) chain.push_back(&v->Widget());
+            walk(*k);
+        }
+    };
+    walk(form_);
+    for (size_t i = 1; i < chain.size(); ++i) QWidget::setTabOrder(chain[i - 1], chain[i]);
+}
+
+// Whichever of the outer and the client size the code changed moves the other.
+void TQtFormBinding::SyncSize() {
+    TForm& f = form_;
+    if (syncedW_ >= 0) {
+        if (f.Width != syncedW_ && f.ClientWidth == syncedClientW_) f.ClientWidth += f.Width - syncedW_;
+        else if (f.ClientWidth != syncedClientW_ && f.Width == syncedW_) f.Width += f.ClientWidth - syncedClientW_;
+        if (f.Height != syncedH_ && f.ClientHeight == syncedClientH_) f.ClientHeight += f.Height - syncedH_;
+        else if (f.ClientHeight != syncedClientH_ && f.Height == syncedH_) f.Height += f.ClientHeight - syncedClientH_;
+    }
+    f.ClientWidth = std::max(0, f.ClientWidth), f.ClientHeight = std::max(0, f.ClientHeight);
+    syncedW_ = f.Width, syncedH_ = f.Height, syncedClientW_ = f.ClientWidth, syncedClientH_ = f.ClientHeight;
+}
+
+void TQtFormBinding::Sync() {
+    TForm& f = form_;
+    TQtFormWindow* w = window_;
+    if (!w) return;
+    SyncSize();
+    AlignForm(f);
+    w->ResizingFromState = true;
+    const QSize client(f.ClientWidth, f.ClientHeight);
+    if (!f.Sizeable) {
+        if (w->minimumSize() != client || w->maximumSize() != client) w->setFixedSize(client);
+    } else if (w->size() != client) {
+        w->resize(client);
+    }
+    w->ResizingFromState = false;
+    const QString title = QString::fromStdString(f.Caption);
+    if (w->windowTitle() != title) w->setWindowTitle(title);
+    const QFont font = ResolveFont(f.Font);
+    if (w->font() != font) w->setFont(font);
+    SetPaletteColor(*w, QPalette::Window, ResolveColor(f.Color));
+    SetPaletteColor(*w, QPalette::WindowText, ResolveColor(f.Font.Color));
+    for (TControl* c : f.Controls) SyncControl(*c, w);
+}
+
+void TQtFormBinding::SyncControl(TControl& Control, QWidget* Parent) {
+    TQtControlView* view = ViewOf(Control);
+    if (!view) {  // added after the window was made
+        Build(Control, Parent);
+        if (!(view = ViewOf(Control))) return;
+    }
+    QWidget& w = view->Widget();
+    const QFont font = ResolveFont(EffectiveFont(Control));
+    if (w.font() != font) w.setFont(font);
+    QRect geometry(Control.Left, Control.Top, std::max(0, Control.Width), std::max(0, Control.Height));
+    view->Sync(geometry);
+    if (w.geometry() != geometry) w.setGeometry(geometry);
+    if (w.isHidden() == Control.Visible) w.setVisible(Control.Visible);
+    if (w.isEnabled() != Control.Enabled) w.setEnabled(Control.Enabled);
+    for (TControl* child : Control.Controls) SyncControl(*child, &w);
+}
+
+void TQtFormBinding::Position(QWidget* OwnerWindow) {
+    if (positioned_ || !window_) return;
+    positioned_ = true;
+    QWidget* around = OwnerWindow && OwnerWindow->isVisible() ? OwnerWindow : nullptr;
+    QScreen* screen = around ? around->screen() : QGuiApplication::primaryScreen();
+    const QPoint centre = around ? around->frameGeometry().center() : screen ? screen->availableGeometry().center() : QPoint();
+    // The whole window is centred, its frame included: make it, so its frame is known.
+    window_->winId();
+    const QMargins frame = window_->windowHandle() ? window_->windowHandle()->frameMargins() : QMargins();
+    const QSize outer(form_.ClientWidth + frame.left() + frame.right(), form_.ClientHeight + frame.top() + frame.bottom());
+    window_->move(centre - QPoint((outer.width() - 1) / 2, (outer.height() - 1) / 2));
+}
+
+int TQtFormBinding::Repaint() {
+    if (!window_) return repaints_;
+    if (!sinceRepaint_.isValid() || sinceRepaint_.elapsed() >= kRepaintGapMs) {
+        window_->repaint();
+        sinceRepaint_.restart();
+    } else {
+        window_->update();
+    }
+    return ++repaints_;
+}
+
+bool TQtFormBinding::Key(QKeyEvent& Event) {
+    const int k = Event.key();
+    if (k != Qt::Key_Escape && k != Qt::Key_Return && k != Qt::Key_Enter) return false;
+    if (Event.modifiers() & ~(Qt::KeypadModifier)) return false;
+    TButton* target = nullptr;
+    if (k == Qt::Key_Escape) {
+        target = FindButton(form_, [](TButton& t) { return t.Cancel; });
+    } else {
+        // Enter presses the button that has the focus, else the default button.
+        for (auto& [control, view] : views_)
+            if (&view->Widget() == window_->focusWidget() && view->Button()) target = view->Button();
+        if (!target) target = FindButton(form_, [](TButton& t) { return t.Default; });
+    }
+    if (target) sink_.Dispatch([target] { PressButton(*target); });
+    return true;
+}
+
+void TQtFormBinding::UserResized(int ClientWidth, int ClientHeight) {
+    TForm& f = form_;
+    if (ClientWidth == f.ClientWidth && ClientHeight == f.ClientHeight) return;
+    f.Width += ClientWidth - f.ClientWidth, f.Height += ClientHeight - f.ClientHeight;
+    f.ClientWidth = ClientWidth, f.ClientHeight = ClientHeight;
+    if (hooks_.SyncAll) hooks_.SyncAll();
+}
+
+// A form without a close box cannot be closed by the user from the title bar.
+bool TQtFormBinding::CloseRequested() {
+    TForm& f = form_;
+    if (!f.CloseBoxOnly && !f.BorderIcons) return false;
+    if (modal_) {
+        f.ModalResult = kModalCancel;
+        return true;
+    }
+    TForm* form = &f;
+    auto close = hooks_.CloseForm;
+    sink_.Dispatch([close, form] { close(*form); });
+    return false;  // CloseForm has hidden it already
+}

@@ -1,0 +1,31 @@
+#pragma once
+// The forms' timers as Qt timers. A timer is known until the form that owns it goes.
+#include <QPointer>
+#include <QTimer>
+#include <map>
+
+#include "ui/components.h"
+#include "ui/qt/qt_binder.h"
+
+class TQtTimers {
+public:
+    explicit TQtTimers(TQtEventSink& Sink) : sink_(Sink) {}
+    ~TQtTimers();
+    TQtTimers(const TQtTimers&) = delete;
+    TQtTimers& operator=(const TQtTimers&) = delete;
+
+    // Timer is new, or its Enabled or Interval changed.
+    void Changed(TTimer& Timer);
+    // Starts and stops the Qt timers as their state says.
+    void Sync();
+    // The timers of a form that goes away.
+    void DropOwnedBy(const TComponent* Owner);
+
+private:
+    struct Binding {
+        QPointer<QTimer> Timer;
+        const TComponent* Owner = nullptr;
+    };
+    TQtEventSink& sink_;
+    std::map<TTimer*, Binding> timers_;
+};

@@ -1,0 +1,51 @@
+#include "ui/qt/screenshot_runtime.h"
+
+#include <QAbstractButton>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <cstdio>
+
+namespace {
+constexpr int kSettleMs = 300;  // lets the window draw itself before it is taken or answered
+}
+
+TScreenshotRuntime::TScreenshotRuntime(int& argc, char** argv, TScreenshotPlan Plan)
+    : TQtRuntime(argc, argv), plan_(std::move(Plan)) {}
+
+// Nobody is there to read it: it is answered with its default button.
+void TScreenshotRuntime::BoxShowing(QMessageBox& Box) {
+    std::fprintf(stderr, "message box: %s\n", Box.text().toLocal8Bit().constData());
+    QTimer::singleShot(kSettleMs, &Box, [&Box] {
+        QAbstractButton* b = Box.defaultButton();
+        if (!b) b = Box.buttons().value(0);
+        if (b) b->click();
+    });
+}
+
+void TScreenshotRuntime::LoopStarting(TForm& MainForm) { RunStep(0, MainForm); }
+
+void TScreenshotRuntime::Repainted(TForm& Form, int Count, bool MainLoop) {
+    if (MainLoop && Count == plan_.DuringAt)
+        if (QWidget* w = WindowOf(Form)) plan_.Save(*w, plan_.During);
+}
+
+// Once the loop is idle: the step's picture, then its button, then the next step.
+void TScreenshotRuntime::RunStep(size_t Index, TForm& Form) {
+    QWidget* window = WindowOf(Form);
+    if (!window || Index >= plan_.Steps.size()) return;
+    QTimer::singleShot(kSettleMs, window, [this, Index, &Form] {
+        QWidget* w = WindowOf(Form);
+        if (!w) return;
+        Sync();
+        plan_.Save(*w, plan_.Steps[Index].Picture);
+        const std::string& name = plan_.Steps[Index].Button;
+        for (TComponent* c : Form.Components)
+            if (c->Name == name && c->Kind() == TComponentKind::Button) {
+                auto* button = static_cast<TButton*>(c);
+                Dispatch([button] { PressButton(*button); });
+                break;
+            }
+        RunStep(Index + 1, Form);
+    });
+}
