@@ -5,7 +5,32 @@
 #include "platform/file_utils.h"
 #include "platform/strconv.h"
 
+void TStringList::BuildIndex() const {
+    index_.clear();
+    index_.reserve(lines_.size());
+    for (size_t i = 0; i < lines_.size(); ++i) {
+        const size_t eq = lines_[i].find('=');
+        if (eq != std::string::npos) index_.try_emplace(UpperCase(std::string_view(lines_[i]).substr(0, eq)), int(i));
+    }
+    indexed_ = true;
+}
+
+void TStringList::Add(std::string Line) {
+    if (indexed_) {
+        // An earlier line of the same name keeps winning: try_emplace leaves it in place.
+        const size_t eq = Line.find('=');
+        if (eq != std::string::npos)
+            index_.try_emplace(UpperCase(std::string_view(Line).substr(0, eq)), int(lines_.size()));
+    }
+    lines_.push_back(std::move(Line));
+}
+
 int TStringList::IndexOfName(std::string_view Name) const {
+    if (lines_.size() >= kIndexFrom) {
+        if (!indexed_) BuildIndex();
+        const auto it = index_.find(UpperCase(Name));
+        return it == index_.end() ? -1 : it->second;
+    }
     for (size_t i = 0; i < lines_.size(); ++i) {
         const size_t eq = lines_[i].find('=');
         if (eq != std::string::npos && SameText(std::string_view(lines_[i]).substr(0, eq), Name)) return int(i);
@@ -41,7 +66,7 @@ std::string TStringList::Text() const {
 }
 
 void TStringList::SetText(std::string_view Text) {
-    lines_.clear();
+    Clear();
     size_t start = 0;
     while (start < Text.size()) {
         size_t end = Text.find_first_of("\r\n", start);
