@@ -1,20 +1,49 @@
 // The server INI download with its proof and its one fall-back, and the download of one
 // file through the transfer file.
 #include "engine/zel_cust_update_dialog.h"
+#include "engine/file_names.h"
 #include "http/zel_http_file_downloader.h"
 #include "platform/errors.h"
 #include "platform/file_utils.h"
+#include "platform/strconv.h"
 #include "ui/application.h"
 
 namespace {
 const char kMarker[] = "FOUNDIT";
-const char kTransferFile[] = "Temp";
+// No configuration file comes near this; a larger one is an error page, a mistake or an attack.
+constexpr int64_t kMaxServerIniBytes = 16 * 1024 * 1024;
 
 // Deletes the temporary server INI however the download ends.
 struct TempFileGuard {
     std::string path;
     ~TempFileGuard() { DeleteFileIfExists(path); }
 };
+// Loads the server INI from File, refusing one too large to be a configuration file before
+// reading any of it.
+void LoadServerIni(TStringList& List, const std::string& File) {
+    const int64_t size = FileSize(File);
+    if (size > kMaxServerIniBytes)
+        throw EUpdaterError("Problem with configuration file.  It is " + std::to_string(size) +
+                            " bytes long; a configuration file may hold at most 16 MiB (" +
+                            std::to_string(kMaxServerIniBytes) + " bytes).");
+    List.LoadFromFile(File);
+}
+// Moves the transfer file onto TargetFile in the program folder, making the sub-folders it
+// names. A failure is an error naming the file, and the transfer file goes: nothing that did
+// not arrive where it belongs is left to be run or reported as arrived.
+void PutInPlace(const std::string& Transfer, const std::string& TargetFile) {
+    const std::string target = ProgramFolder() + TargetFile;
+    try {
+        if (SameText(NormalizedFileName(TargetFile), kTransferFile))
+            throw EUpdaterError("It is the updater's transfer file.");
+        ForceDirectories(ExtractFilePath(target));
+        ReplaceFile(Transfer, target);
+    } catch (EUpdaterError& e) {
+        DeleteFileIfExists(Transfer);
+        e.SetMessage(TargetFile + " was downloaded but could not be saved in the program folder. " + e.Message());
+        throw;
+    }
+}
 }  // namespace
 
 bool TzelCustUpdaterDialogForm::DownloadAndLoadServerIni() {
@@ -26,7 +55,7 @@ bool TzelCustUpdaterDialogForm::DownloadAndLoadServerIni() {
     TempFileGuard guard{ProgramFolder() + temp};
     FUsingDefaultLocation = false;
     if (!ok) return ok;
-    FServerIniList->LoadFromFile(ProgramFolder() + temp);
+    LoadServerIni(*FServerIniList, ProgramFolder() + temp);
     if (FServerIniList->Text().find(kMarker) != std::string::npos) return ok;
 
     ReportStatus("Connected to server - configuration file was not found or is incorrect. - Will attempt to connect "
@@ -40,7 +69,7 @@ bool TzelCustUpdaterDialogForm::DownloadAndLoadServerIni() {
     ok = DownloadFile(fallback, temp, kConfigurationAlias);
     FUsingDefaultLocation = true;
     if (ok) {
-        FServerIniList->LoadFromFile(ProgramFolder() + temp);
+        LoadServerIni(*FServerIniList, ProgramFolder() + temp);
         if (FServerIniList->Text().find(kMarker) == std::string::npos)
             throw EUpdaterError(
                 "Connected to server at default location - configuration file was not found or is incorrect. Update "
@@ -67,11 +96,7 @@ bool TzelCustUpdaterDialogForm::DownloadFile(const std::string& SourceFile, cons
         WriteLog(FzelLogFileName, "TzelCustUpdaterDialogForm.DownloadFile(): Download Source = " + SourceFile +
                                       ", Download Dest = " + TargetFile);
         ok = FHTTPFileDownloader->DownloadFile(SourceFile, transfer, nullptr);
-        if (ok) {
-            ReportStatus(GetStatusMessage(stDownloaded, alias, ""), true, false, false);
-            DeleteFileIfExists(ProgramFolder() + TargetFile);
-            RenameFile(transfer, ProgramFolder() + TargetFile);
-        } else {
+        if (!ok) {
             // The target keeps its old content; what arrived stays in the transfer file.
             WriteLog(FzelLogFileName, "TzelCustUpdaterDialogForm.DownloadFile(): " + SourceFile +
                                           " was not downloaded; " + TargetFile + " was left as it was.");
@@ -81,6 +106,11 @@ bool TzelCustUpdaterDialogForm::DownloadFile(const std::string& SourceFile, cons
         throw;
     } catch (const std::exception& e) {
         throw EUpdaterError(TroubleMessage(e.what()));
+    }
+    if (ok) {
+        // Outside the handler above: the connection was fine, the program folder is not.
+        PutInPlace(transfer, TargetFile);
+        ReportStatus(GetStatusMessage(stDownloaded, alias, ""), true, false, false);
     }
     return ok;
 }

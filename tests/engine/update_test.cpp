@@ -16,8 +16,8 @@ struct FakeOS : TOSServices {
         opened.push_back(FileName + Params);
         return 42;
     }
-    int RunAndWait(const std::string& CommandLine, int) override {
-        waited.push_back(CommandLine);
+    int RunAndWait(const std::string& FileName, const std::string& Params, int, const std::string&) override {
+        waited.push_back(FileName + Params);
         const int code = codes.empty() ? 0 : codes.front();
         if (!codes.empty()) codes.erase(codes.begin());
         return code;
