@@ -26,10 +26,7 @@ public:
         indexed_ = false;
         lines_.insert(lines_.begin() + Index, std::move(Line));
     }
-    void Delete(int Index) {
-        indexed_ = false;
-        lines_.erase(lines_.begin() + Index);
-    }
+    void Delete(int Index);
     void Clear() {
         indexed_ = false;
         lines_.clear();
@@ -69,9 +66,13 @@ private:
     void BuildIndex() const;
 
     std::vector<std::string> lines_;
-    // Upper-cased name -> index of the first line with that name. Built at the first lookup
-    // by name in a long list, kept up to date by Add, rebuilt after any other change.
-    mutable std::unordered_map<std::string, int> index_;
+    struct TNameEntry {
+        int First;  // index of the first line with the name
+        int Count;  // lines with the name
+    };
+    // Upper-cased name -> where it stands. Built at the first lookup by name in a long list,
+    // kept up to date by Add and Delete, rebuilt after any other change.
+    mutable std::unordered_map<std::string, TNameEntry> index_;
     mutable bool indexed_ = false;
     TTextEncoding encoding_ = TTextEncoding::Ansi;
 };
