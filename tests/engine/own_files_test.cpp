@@ -158,6 +158,24 @@ TEST_F(Update, TheListedFileRunsNotAProgramAtAPrefixOfItsPath) {
 
 using OwnFiles = EngineTest;
 
+TEST_F(OwnFiles, ADownloadOntoTheTransferFileIsAnError) {
+    ScriptedServer server;
+    server.Accept().ExpectRequest().Send("HTTP/1.0 200 OK\r\nContent-Length: 3\r\n\r\nnew").Close().Start();
+    Params({"DEBUG"});
+    auto form = MakeForm();
+    form->InitializeIt();
+    try {
+        form->DownloadFile(server.Url("/x"), "./Temp", "");
+        ADD_FAILURE() << "no error";
+    } catch (const EUpdaterError& e) {
+        EXPECT_EQ(e.Message(), "./Temp was downloaded but could not be saved in the program folder. It is the "
+                               "updater's transfer file.");
+    }
+    EXPECT_FALSE(dir.Exists("Temp"));
+    for (const auto& t : LogTexts()) EXPECT_NE(t, "Successfully downloaded ./Temp");
+    form->LocalIniList().Clear();
+}
+
 TEST_F(OwnFiles, AProgramFileWithoutADotUsesItsWholeName) {
     ScriptedServer server;
     server.Accept().ExpectRequest().Send(IniReply("FOUNDIT\r\nFILECOUNT=0\r\n")).Close().Start();
