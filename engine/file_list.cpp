@@ -1,6 +1,7 @@
 // The file list: compare, download, decide, run.
-#include "engine/zel_cust_update_dialog.h"
 #include "engine/file_names.h"
+#include "engine/run_decision.h"
+#include "engine/zel_cust_update_dialog.h"
 #include "platform/errors.h"
 #include "platform/file_utils.h"
 #include "platform/os_services.h"
@@ -8,80 +9,102 @@
 #include "ui/application.h"
 #include "ui/runtime.h"
 
+namespace {
+const std::string kConfigProblem = "Problem with configuration file.  ";
+
+// The files in the program folder that hold the updater's own state. The executable is not
+// among them: a publisher may update the updater itself.
+std::vector<std::string> OwnFileNames(TzelCustUpdaterDialogForm& Form) {
+    const std::string exe = ExtractFileName(Application().ExeName);
+    const size_t ext = exe.rfind('.');
+    return {Form.ProgName() + "_Local.ini", Form.GetProgName() + "_Local.ini", ExtractFileName(Form.LogFileName()),
+            kTransferFile, (ext == std::string::npos ? exe : exe.substr(0, ext)) + "Params.ini"};
+}
+
+// FILE{n}NAME without surrounding blanks and control characters, refused as a configuration
+// error when it is missing or names anything but a file of the update inside the program folder.
+std::string ListedFileName(TzelCustUpdaterDialogForm& Form, int N) {
+    const std::string key = FileKey(N, "NAME");
+    const std::string name = Trim(Form.ServerIniList().Values(key));
+    if (name.empty()) throw EUpdaterError(kConfigProblem + "No filename in Server Ini File Count.");
+    switch (CheckFileName(name, OwnFileNames(Form))) {
+    case TFileNameFault::None: return name;
+    case TFileNameFault::LeavesProgramFolder:
+        throw EUpdaterError(kConfigProblem + key + " names \"" + name + "\", which is not a file inside the program folder.");
+    case TFileNameFault::ControlCharacter:
+        throw EUpdaterError(kConfigProblem + key + " holds a control character, which no file name may hold.");
+    case TFileNameFault::OwnFile:
+        throw EUpdaterError(kConfigProblem + key + " names \"" + name + "\", which is one of the updater's own files.");
+    }
+    return name;
+}
+
+// The installed file's version numbers; 0.0.0.0 when it is missing or has none.
+TFileVerRec InstalledVersion(const std::string& FileName) {
+    TFileVerRec v;
+    if (FileExists(FileName)) {
+        std::string ignored;
+        ReadFileVersion(FileName, v.Version[1], v.Version[2], v.Version[3], v.Version[4], ignored);
+    }
+    return v;
+}
+
+// Runs entry N as its REQUEST says: at once, or in a window after the user agreed.
+void RunEntry(TzelCustUpdaterDialogForm& Form, int N, const std::string& Name, bool Downloaded) {
+    Form.SetCurrentStep(2);
+    const std::string message = Form.ServerIniList().Values(FileKey(N, "MESSAGE"));
+    if (!Form.ShowForms()) {
+        Form.RunDownloadedFile(Name, false, Downloaded);
+        return;
+    }
+    if (Form.ServerIniList().Values(FileKey(N, "REQUEST")) != "TRUE") {
+        Form.RunDownloadedFile(Name, true, Downloaded);
+    } else if (Runtime().Confirm(message)) {
+        Runtime().ProcessMessages();
+        Form.Repaint();
+        Form.RunDownloadedFile(Name, true, Downloaded);
+    } else {
+        Form.ReportStatus(message, true, false, false);
+        Form.SetContinueUpdating(false);
+    }
+    Runtime().ProcessMessages();
+    Form.Repaint();
+}
+}  // namespace
+
 void TzelCustUpdaterDialogForm::DownloadAndRunFiles() {
     const std::string count = FServerIniList->Values("FILECOUNT");
-    TFileVerRec serverVersion, localVersion;
+    TFileVerRec serverVersion;
     ParseVersionStr(serverVersion);
-    ParseVersionStr(localVersion);
-    if (count.empty()) throw EUpdaterError("Problem with configuration file.  No files in Server Ini File Count.");
+    if (count.empty()) throw EUpdaterError(kConfigProblem + "No files in Server Ini File Count.");
     const int n = StrToInt(count);
     for (int i = 0; i < n && FContinueUpdating; ++i) {
         FCurrentFileNumberOfInterest = i;
         const std::string version = FServerIniList->Values(FileKey(i, "VERSION"));
-        const std::string name = Trim(FServerIniList->Values(FileKey(i, "NAME")));
-        if (name.empty())
-            throw EUpdaterError("Problem with configuration file.  No filename in Server Ini File Count.");
-        if (!IsSafeFileName(name))
-            throw EUpdaterError("Problem with configuration file.  " + FileKey(i, "NAME") + " names \"" + name +
-                                "\", which is not a file inside the program folder.");
+        const std::string name = ListedFileName(*this, i);
         FCurrentFileOfInterest = name;
         if (!version.empty()) serverVersion.VersionStr = version;
 
-        const std::string localFile = ProgramFolder() + name;
-        localVersion = TFileVerRec();
-        if (FileExists(localFile)) {
-            std::string ignored;
-            ReadFileVersion(localFile, localVersion.Version[1], localVersion.Version[2], localVersion.Version[3],
-                            localVersion.Version[4], ignored);
-        }
-        const int r = CompareFileVersions(serverVersion, localVersion, name);
-        const bool download = (r & vcDownload) != 0;
-        if (download) {
-            WriteLog(FzelLogFileName, "TzelCustUpdaterDialogForm.DownloadAndRunFiles(): Prepare to Download = " +
-                                          GetServerPath() + name + ", Download Dest = " + name);
+        const int flags = CompareFileVersions(serverVersion, InstalledVersion(ProgramFolder() + name), name);
+        if (flags & vcDownload) {
+            const std::string url = GetServerPath() + UrlEncodedFileName(name);
+            WriteLog(FzelLogFileName, "TzelCustUpdaterDialogForm.DownloadAndRunFiles(): Prepare to Download = " + url +
+                                          ", Download Dest = " + name);
             ExpectDownload(i, name);
-            DownloadFile(GetServerPath() + name, name, "");
+            DownloadFile(url, name, "");
             SetLocalIniValue(FileKey(i, "RAN"), "FALSE");
         }
 
-        const std::string execute = FServerIniList->Values(FileKey(i, "EXECUTE"));
-        if (execute == "NEVER") {
+        const TRunDecision d = DecideRun(flags, FServerIniList->Values(FileKey(i, "EXECUTE")),
+                                         FLocalIniList->Values(FileKey(i, "RAN")));
+        if (d.Never) {
             ReportStatus(name + " does not run in this installation.", false, false, false);
             continue;
         }
-        bool run = false;
-        if (r & vcRunAnyway) {
-            run = true;
-        } else if (!(r & vcBlocked)) {
-            const std::string ran = FLocalIniList->Values(FileKey(i, "RAN"));
-            if (ran == "TRUE" && execute != "ALWAYS") ReportStatus(name + " already ran.", false, false, false);
-            run = (ran == "FALSE" || ran.empty() || execute == "ALWAYS") && !(r & vcDoNotRun);
-            Runtime().ProcessMessages();
-        }
-        if (!download && !run)
-            ReportStatus(GetStatusMessage(stNoNewerVersion, name, "False"), true, false, false);
-        if (!run) continue;
-
-        SetCurrentStep(2);
-        const std::string message = FServerIniList->Values(FileKey(i, "MESSAGE"));
-        if (!FShowForms) {
-            RunDownloadedFile(name, false, download);
-            continue;
-        }
-        if (FServerIniList->Values(FileKey(i, "REQUEST")) == "TRUE") {
-            if (Runtime().Confirm(message)) {
-                Runtime().ProcessMessages();
-                Repaint();
-                RunDownloadedFile(name, true, download);
-            } else {
-                ReportStatus(message, true, false, false);
-                FContinueUpdating = false;
-            }
-        } else {
-            RunDownloadedFile(name, true, download);
-        }
-        Runtime().ProcessMessages();
-        Repaint();
+        if (d.AlreadyRan) ReportStatus(name + " already ran.", false, false, false);
+        if (d.MarkerEvaluated) Runtime().ProcessMessages();
+        if (d.NothingNewer) ReportStatus(GetStatusMessage(stNoNewerVersion, name, "False"), true, false, false);
+        if (d.Run) RunEntry(*this, i, name, d.Download);
     }
 }
 
@@ -105,8 +128,8 @@ bool TzelCustUpdaterDialogForm::RunFile(const std::string& FileName, bool, bool 
         ok = OSServices().ShellOpen(ProgramFolder() + FileName, params, ProgramFolder()) > 32;
         if (!ok) throw EOSError(OSServices().LastErrorText(), 0);
     } else {
-        const int code = RunAndWait(ProgramFolder() + FileName + params, wait);
-        ok = code > 259 && code < 66000;
+        // The listed file itself, never a prefix of its path that happens to name another file.
+        ok = IsCompletedExitCode(RunAndWait(ProgramFolder() + FileName, params, wait, ProgramFolder()));
     }
     if (ok)
         ReportStatus(GetStatusMessage(stFinishedRunning, FileName, ""), true, false, false);

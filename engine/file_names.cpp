@@ -1,14 +1,76 @@
 #include "engine/file_names.h"
 
-bool IsSafeFileName(const std::string& Name) {
-    if (Name.empty() || Name[0] == '/' || Name.find('\\') != std::string::npos) return false;
-    if (Name.size() >= 2 && Name[1] == ':') return false;
-    for (size_t start = 0;;) {
+#include <cstdio>
+
+#include "platform/strconv.h"
+
+namespace {
+// Longer parts no file system here or on a workstation stores; longer names no path holds.
+constexpr size_t kMaxPartLength = 255;
+constexpr size_t kMaxNameLength = 1024;
+
+bool IsControl(unsigned char c) { return c < 0x20 || c == 0x7F; }
+
+std::vector<std::string> Parts(const std::string& Name) {
+    std::vector<std::string> parts;
+    size_t start = 0;
+    for (;;) {
         const size_t slash = Name.find('/', start);
-        if (Name.compare(start, slash == std::string::npos ? std::string::npos : slash - start, "..") == 0) return false;
-        if (slash == std::string::npos) return true;
+        parts.push_back(Name.substr(start, slash == std::string::npos ? std::string::npos : slash - start));
+        if (slash == std::string::npos) return parts;
         start = slash + 1;
     }
 }
+
+bool LeavesProgramFolder(const std::string& Name) {
+    if (Name.empty() || Name.size() > kMaxNameLength || Name[0] == '/' || Name.back() == '/') return true;
+    if (Name.find('\\') != std::string::npos || (Name.size() >= 2 && Name[1] == ':')) return true;
+    for (const std::string& part : Parts(Name))
+        if (part == ".." || part.size() > kMaxPartLength) return true;
+    return NormalizedFileName(Name).empty();  // "." or "./": the folder itself
+}
+}  // namespace
+
+std::string NormalizedFileName(const std::string& Name) {
+    std::string out;
+    for (const std::string& part : Parts(Name)) {
+        if (part.empty() || part == ".") continue;
+        if (!out.empty()) out += '/';
+        out += part;
+    }
+    return out;
+}
+
+TFileNameFault CheckFileName(const std::string& Name, const std::vector<std::string>& OwnFiles) {
+    for (char c : Name)
+        if (IsControl(static_cast<unsigned char>(c))) return TFileNameFault::ControlCharacter;
+    if (LeavesProgramFolder(Name)) return TFileNameFault::LeavesProgramFolder;
+    const std::string normalized = NormalizedFileName(Name);
+    for (const std::string& own : OwnFiles)
+        if (SameText(normalized, own)) return TFileNameFault::OwnFile;
+    return TFileNameFault::None;
+}
+
+bool IsSafeFileName(const std::string& Name) { return CheckFileName(Name, {}) == TFileNameFault::None; }
+
+std::string UrlEncodedFileName(const std::string& Name) {
+    // RFC 3986 pchar plus "/": unreserved, sub-delims, ":" and "@".
+    static const std::string kKept = "-._~!$&'()*+,;=:@/";
+    std::string out;
+    for (char c : Name) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        if ((u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') ||
+            kKept.find(c) != std::string::npos) {
+            out += c;
+        } else {
+            char hex[4];
+            std::snprintf(hex, sizeof hex, "%%%02X", u);
+            out += hex;
+        }
+    }
+    return out;
+}
+
+std::string ProgramNameOf(const std::string& ExeFileName) { return ExeFileName.substr(0, ExeFileName.find('.')); }
 
 std::string FileKey(int N, const char* Suffix) { return "FILE" + std::to_string(N) + Suffix; }

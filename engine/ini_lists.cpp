@@ -28,7 +28,22 @@ void TzelCustUpdaterDialogForm::SetLocalIniValue(const std::string& Name, const 
     FLocalIniList->Add(Name + "=" + Value);
 }
 
+void TzelCustUpdaterDialogForm::LoadLocalIniFile(const std::string& FileName) {
+    try {
+        FLocalIniList->LoadFromFile(FileName);
+    } catch (...) {
+        FLocalIniUnreadable = true;
+        throw;
+    }
+}
+
 void TzelCustUpdaterDialogForm::MergeAndSaveLocalIniFile() {
+    // What could not be read is still the workstation's state: the empty list saved over it
+    // would lose CONSOLE, SERVERPATH and every RAN marker.
+    if (FLocalIniUnreadable) {
+        WriteLog(FzelLogFileName, "The local INI file could not be read, so it is left as it was.");
+        return;
+    }
     if (!FUsingDefaultLocation) MergeServerValue("SERVERPATH");
     MergeServerValue("CONSOLE");
     FLocalIniList->SaveToFile(ProgramFolder() + GetProgName() + "_Local.ini");

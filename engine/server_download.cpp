@@ -3,21 +3,48 @@
 #include <utility>
 
 #include "engine/zel_cust_update_dialog.h"
+#include "engine/file_names.h"
 #include "http/size_limited_stream.h"
 #include "http/zel_http_file_downloader.h"
 #include "platform/errors.h"
 #include "platform/file_utils.h"
+#include "platform/strconv.h"
 #include "trust/server_ini_signature.h"
 #include "ui/application.h"
 
 namespace {
-const char kTransferFile[] = "Temp";
+// No configuration file comes near this; a larger one is an error page, a mistake or an attack.
+constexpr int64_t kMaxServerIniBytes = 16 * 1024 * 1024;
 
 // Deletes the temporary server INI however the download ends.
 struct TempFileGuard {
     std::string path;
     ~TempFileGuard() { DeleteFileIfExists(path); }
 };
+// Refuses a server INI too large to be a configuration file before any of it is read.
+void CheckServerIniSize(const std::string& File) {
+    const int64_t size = FileSize(File);
+    if (size > kMaxServerIniBytes)
+        throw EUpdaterError("Problem with configuration file.  It is " + std::to_string(size) +
+                            " bytes long; a configuration file may hold at most 16 MiB (" +
+                            std::to_string(kMaxServerIniBytes) + " bytes).");
+}
+// Moves the transfer file onto TargetFile in the program folder, making the sub-folders it
+// names. A failure is an error naming the file, and the transfer file goes: nothing that did
+// not arrive where it belongs is left to be run or reported as arrived.
+void PutInPlace(const std::string& Transfer, const std::string& TargetFile) {
+    const std::string target = ProgramFolder() + TargetFile;
+    try {
+        if (SameText(NormalizedFileName(TargetFile), kTransferFile))
+            throw EUpdaterError("It is the updater's transfer file.");
+        ForceDirectories(ExtractFilePath(target));
+        ReplaceFile(Transfer, target);
+    } catch (EUpdaterError& e) {
+        DeleteFileIfExists(Transfer);
+        e.SetMessage(TargetFile + " was downloaded but could not be saved in the program folder. " + e.Message());
+        throw;
+    }
+}
 }  // namespace
 
 bool TzelCustUpdaterDialogForm::DownloadAndLoadServerIni() {
@@ -29,6 +56,7 @@ bool TzelCustUpdaterDialogForm::DownloadAndLoadServerIni() {
     TempFileGuard guard{ProgramFolder() + temp};
     FUsingDefaultLocation = false;
     if (!ok) return ok;
+    CheckServerIniSize(ProgramFolder() + temp);
     if (LoadServerIni(url, ProgramFolder() + temp)) return ok;
 
     ReportStatus("Connected to server - configuration file was not found or is incorrect. - Will attempt to connect "
@@ -42,6 +70,7 @@ bool TzelCustUpdaterDialogForm::DownloadAndLoadServerIni() {
     ok = DownloadFile(fallback, temp, kConfigurationAlias);
     FUsingDefaultLocation = true;
     if (ok) {
+        CheckServerIniSize(ProgramFolder() + temp);
         if (!LoadServerIni(fallback, ProgramFolder() + temp))
             throw EUpdaterError(
                 "Connected to server at default location - configuration file was not found or is incorrect. Update "
@@ -80,12 +109,7 @@ bool TzelCustUpdaterDialogForm::DownloadFile(const std::string& SourceFile, cons
                            std::to_string(expected.Size) + " bytes the server INI gives. The installed file was left "
                            "as it was.");
         }
-        if (ok) {
-            CheckTransferFile(transfer, alias, expected);
-            ReportStatus(GetStatusMessage(stDownloaded, alias, ""), true, false, false);
-            DeleteFileIfExists(ProgramFolder() + TargetFile);
-            RenameFile(transfer, ProgramFolder() + TargetFile);
-        } else {
+        if (!ok) {
             // The target keeps its old content; what arrived stays in the transfer file.
             WriteLog(FzelLogFileName, "TzelCustUpdaterDialogForm.DownloadFile(): " + SourceFile +
                                           " was not downloaded; " + TargetFile + " was left as it was.");
@@ -97,6 +121,12 @@ bool TzelCustUpdaterDialogForm::DownloadFile(const std::string& SourceFile, cons
         throw;
     } catch (const std::exception& e) {
         throw EUpdaterError(TroubleMessage(e.what()));
+    }
+    if (ok) {
+        // Outside the handler above: the connection was fine; what arrived or the program folder is not.
+        CheckTransferFile(transfer, alias, expected);
+        PutInPlace(transfer, TargetFile);
+        ReportStatus(GetStatusMessage(stDownloaded, alias, ""), true, false, false);
     }
     return ok;
 }

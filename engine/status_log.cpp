@@ -1,30 +1,13 @@
 #include "engine/zel_cust_update_dialog.h"
 
-#include <chrono>
-#include <ctime>
 #include <exception>
 
+#include "engine/log_clock.h"
 #include "platform/codepage.h"
 #include "platform/errors.h"
 #include "platform/file_utils.h"
 #include "platform/strconv.h"
 #include "ui/runtime.h"
-
-namespace {
-// The local date and time as the user's locale writes them: short date, a blank, long time;
-// the time is left out at exactly midnight.
-std::string LocalDateTimeText() {
-    const auto now = std::chrono::system_clock::now();
-    const std::time_t t = std::chrono::system_clock::to_time_t(now);
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
-    std::tm tm{};
-    localtime_r(&t, &tm);
-    char buf[128];
-    const bool midnight = tm.tm_hour == 0 && tm.tm_min == 0 && tm.tm_sec == 0 && ms == 0;
-    std::strftime(buf, sizeof buf, midnight ? "%x" : "%x %X", &tm);
-    return buf;
-}
-}  // namespace
 
 void TzelCustUpdaterDialogForm::ReportStatus(const std::string& Stat, bool Visual, bool Bold, bool Red) {
     if (Stat.empty()) return;
@@ -39,7 +22,7 @@ void TzelCustUpdaterDialogForm::ReportStatus(const std::string& Stat, bool Visua
 
 void TzelCustUpdaterDialogForm::WriteLog(const std::string& FileName, const std::string& Text) {
     // Opened and closed for every entry, so all that was written survives an abrupt end.
-    if (FDebug) AppendToFile(FileName, Utf8ToAnsi(LocalDateTimeText() + ":  " + Text + "\r\n"));
+    if (FDebug) AppendToFile(FileName, Utf8ToAnsi(LogStampText(LogClockNow()) + ":  " + Text + "\r\n"));
     if (FVisualDebug) Runtime().ShowMessage(Text);
 }
 

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include "engine/file_names.h"
 #include "http/zel_http_file_downloader.h"
 #include "platform/errors.h"
 #include "platform/file_utils.h"
@@ -71,10 +72,7 @@ void TzelCustUpdaterDialogForm::FormShow() { ReportStatus("Connecting to update 
 // ---- Life cycle ----------------------------------------------------------------------
 
 void TzelCustUpdaterDialogForm::InitializeIt() {
-    // Up to the first dot; a name without a dot gives the empty program name.
-    const std::string exeName = ExtractFileName(Application().ExeName);
-    const size_t dot = exeName.find('.');
-    SetProgName(dot == std::string::npos ? std::string() : exeName.substr(0, dot));
+    SetProgName(ProgramNameOf(ExtractFileName(Application().ExeName)));
     SetLogFileName(ProgramFolder() + FProgName + ".log");
 
     FParamList->Clear();
@@ -85,7 +83,7 @@ void TzelCustUpdaterDialogForm::InitializeIt() {
 
     const std::string localIni = ProgramFolder() + FProgName + "_Local.ini";
     if (FileExists(localIni)) {
-        FLocalIniList->LoadFromFile(localIni);
+        LoadLocalIniFile(localIni);
         ReportStatus("Loaded inifile from " + localIni + " as " + FLocalIniList->Text(), false, false, false);
     } else {
         ReportStatus("No inifile at" + localIni + " as " + FLocalIniList->Text(), false, false, false);

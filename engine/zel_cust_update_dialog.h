@@ -78,6 +78,8 @@ public:
     void SetCurrentStep(int Value) { FCurrentStep = Value; }
     void SetStopping(bool Value) { FStopping = Value; }
     void SetContinueUpdating(bool Value) { FContinueUpdating = Value; }
+    // Loads the local INI; one that exists but cannot be read is then never saved over.
+    void LoadLocalIniFile(const std::string& FileName);
 
     // Properties.
     bool Debug() const { return FDebug; }
@@ -132,6 +134,7 @@ private:
     std::mt19937 FRandom;
     bool FUpdating = false;   // an UpdateNow is running: a nested Proceed is refused
     bool FDestroyed = false;
+    bool FLocalIniUnreadable = false;  // the local INI exists but could not be loaded
 };
 
 // Forms are made and unmade in two steps, so that the creation and destruction events

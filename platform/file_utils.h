@@ -4,9 +4,18 @@
 #include <string>
 
 bool FileExists(const std::string& FileName);
+// The file's size in bytes; -1 when it does not exist or cannot be examined.
+int64_t FileSize(const std::string& FileName);
 // Both report success and never raise; callers that do not care ignore the result.
 bool DeleteFileIfExists(const std::string& FileName);
 bool RenameFile(const std::string& From, const std::string& To);
+// Flushes From to disk and renames it over To in one step, so a crash at any moment leaves To
+// either as it was or complete with From's bytes. Raises EUpdaterError ("Cannot replace file
+// \"%s\". %s") and leaves both files as they were; To may not be a folder.
+void ReplaceFile(const std::string& From, const std::string& To);
+// Creates Folder and the folders above it that are missing. Raises EUpdaterError ("Cannot
+// create folder \"%s\". %s"); a file in the way is an error, an existing folder is not.
+void ForceDirectories(const std::string& Folder);
 
 // The folder part with its trailing separator ("" when there is none), and the name part.
 std::string ExtractFilePath(const std::string& FileName);
@@ -25,3 +34,8 @@ std::string ExecutableFileName();
 
 // Test seam: the next atomic write fails after this many bytes (-1: never), as a full disk would.
 void SetWriteFaultAfterBytes(int64_t Bytes);
+// Test seam: the next replacing rename (WriteFileAtomically, ReplaceFile) fails after its file
+// has been flushed, as a crash between the two steps would leave it.
+void SetRenameFaultOnce();
+// Test seam: the next whole-file read fails (EIO) after the file was opened, as a bad disk would.
+void SetReadFaultOnce();

@@ -13,6 +13,8 @@
 
 namespace {
 int64_t g_write_fault = -1;
+bool g_rename_fault = false;
+bool g_read_fault = false;
 
 std::string SysText(int err) { return std::strerror(err); }
 
@@ -36,13 +38,38 @@ bool WriteAll(int fd, const char* p, size_t n) {
     }
     return true;
 }
+// Renames From over To after From reached the disk, then makes the rename itself durable.
+// Returns 0 or the errno of the failure.
+int DurableRename(const std::string& From, const std::string& To) {
+    if (g_rename_fault) {
+        g_rename_fault = false;
+        return EIO;
+    }
+    if (::rename(From.c_str(), To.c_str()) != 0) return errno;
+    // The folder's entry is what a crash would lose; a folder that cannot be synced (some
+    // network file systems) still holds the renamed file.
+    const std::string folder = ExtractFilePath(To).empty() ? "." : ExtractFilePath(To);
+    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+    return 0;
+}
 }  // namespace
 
 void SetWriteFaultAfterBytes(int64_t Bytes) { g_write_fault = Bytes; }
+void SetRenameFaultOnce() { g_rename_fault = true; }
+void SetReadFaultOnce() { g_read_fault = true; }
 
 bool FileExists(const std::string& FileName) {
     struct stat st {};
     return ::stat(FileName.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+int64_t FileSize(const std::string& FileName) {
+    struct stat st {};
+    return ::stat(FileName.c_str(), &st) == 0 ? int64_t(st.st_size) : -1;
 }
 
 bool DeleteFileIfExists(const std::string& FileName) { return ::unlink(FileName.c_str()) == 0; }
@@ -69,7 +96,12 @@ std::string ReadFileBytes(const std::string& FileName) {
     std::string out;
     char buf[65536];
     for (;;) {
-        const ssize_t n = ::read(fd, buf, sizeof buf);
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (g_read_fault) {
+            g_read_fault = false;
+            n = -1;
+            errno = EIO;
+        }
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
             const int err = errno;
@@ -89,12 +121,42 @@ void WriteFileAtomically(const std::string& FileName, const std::string& Bytes) 
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) throw EUpdaterError("Cannot create file \"" + FileName + "\". " + SysText(errno));
     const bool ok = WriteAll(fd, Bytes.data(), Bytes.size()) && ::fsync(fd) == 0;
-    const int err = errno;
-    if (::close(fd) != 0 || !ok || ::rename(temp.c_str(), FileName.c_str()) != 0) {
-        const int why = ok ? errno : err;
+    int err = ok ? 0 : errno;
+    if (::close(fd) != 0 && err == 0) err = errno;
+    if (err == 0) err = DurableRename(temp, FileName);
+    if (err != 0) {
         ::unlink(temp.c_str());
-        throw EUpdaterError("Cannot create file \"" + FileName + "\". " + SysText(why));
+        throw EUpdaterError("Cannot create file \"" + FileName + "\". " + SysText(err));
     }
+}
+
+void ReplaceFile(const std::string& From, const std::string& To) {
+    int err = 0;
+    const int fd = ::open(From.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        err = errno;
+    } else {
+        if (::fsync(fd) != 0) err = errno;
+        ::close(fd);
+    }
+    struct stat st {};
+    if (err == 0 && ::stat(To.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) err = EISDIR;
+    if (err == 0) err = DurableRename(From, To);
+    if (err != 0) throw EUpdaterError("Cannot replace file \"" + To + "\". " + SysText(err));
+}
+
+void ForceDirectories(const std::string& Folder) {
+    std::string path = Folder;
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) return;
+        throw EUpdaterError("Cannot create folder \"" + Folder + "\". " + SysText(ENOTDIR));
+    }
+    const std::string parent = ExtractFilePath(path);
+    if (!parent.empty() && parent != path) ForceDirectories(parent);
+    if (::mkdir(path.c_str(), 0755) != 0 && errno != EEXIST)
+        throw EUpdaterError("Cannot create folder \"" + Folder + "\". " + SysText(errno));
 }
 
 void AppendToFile(const std::string& FileName, const std::string& Bytes) {

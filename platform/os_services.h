@@ -23,9 +23,13 @@ public:
     // The system's message text for the calling thread's last error code.
     virtual std::string LastErrorText();
 
-    // Runs CommandLine and waits at most TimeOut ms (<= 0: no limit); returns the exit code.
-    // Raises the start-failure and time-out errors of the process runner.
-    virtual int RunAndWait(const std::string& CommandLine, int TimeOut);
+    // Runs exactly the file FileName, with Params split on blanks into its arguments (double
+    // quotes group), and waits at most TimeOut ms (<= 0: no limit); returns the exit code.
+    // The file's path is never split, whatever blanks its folders hold. Raises the
+    // start-failure and time-out errors of the process runner, which name the run as
+    // FileName + Params. ProgramFolder: a file inside it gets its execute bit first.
+    virtual int RunAndWait(const std::string& FileName, const std::string& Params, int TimeOut,
+                           const std::string& ProgramFolder);
 
     // User account control in force. Never on POSIX; may raise the registry errors.
     virtual bool IsUacEnabled();
@@ -47,5 +51,5 @@ TOSServices& OSServices();
 void SetOSServices(TOSServices* Services);
 
 // The free operations of the process runner and the elevation probe.
-int RunAndWait(const std::string& CommandLine, int TimeOut);
+int RunAndWait(const std::string& FileName, const std::string& Params, int TimeOut, const std::string& ProgramFolder);
 bool IsUacEnabled();

@@ -62,15 +62,6 @@ bool IsProgramFile(const std::string& FileName) {
     return (n == 4 && std::memcmp(head, "\x7f" "ELF", 4) == 0) || (n >= 2 && head[0] == '#' && head[1] == '!');
 }
 
-bool LiesIn(const std::string& FileName, const std::string& Folder) {
-    if (Folder.empty()) return false;
-    char file[PATH_MAX], dir[PATH_MAX];
-    if (!::realpath(FileName.c_str(), file) || !::realpath(Folder.c_str(), dir)) return false;
-    std::string prefix = dir;
-    if (prefix.empty() || prefix.back() != '/') prefix += '/';
-    return std::strncmp(file, prefix.c_str(), prefix.size()) == 0;
-}
-
 int OpenWithDesktop(const std::string& Target) {
     const int err = StartDetached("xdg-open", {Target});
     if (err == ENOENT) {
@@ -89,7 +80,7 @@ int TOSServices::ShellOpen(const std::string& FileName, const std::string& Param
     if (!S_ISREG(st.st_mode)) return OpenWithDesktop(FileName);  // a folder opens in the file manager
     if (!IsProgramFile(FileName)) return OpenWithDesktop(FileName);
     // A program downloaded into the program folder arrives without its execute permission.
-    if (LiesIn(FileName, ProgramFolder) && !EnsureExecutable(FileName)) return Fail(errno ? errno : EACCES);
+    if (LiesInFolder(FileName, ProgramFolder) && !EnsureExecutable(FileName)) return Fail(errno ? errno : EACCES);
     const std::string path = FileName.find('/') == std::string::npos ? "./" + FileName : FileName;
     const int err = StartDetached(path, SplitArguments(Params));
     return err == 0 ? kStarted : Fail(err);
@@ -97,8 +88,12 @@ int TOSServices::ShellOpen(const std::string& FileName, const std::string& Param
 
 std::string TOSServices::LastErrorText() { return t_lastErrorText; }
 
-int TOSServices::RunAndWait(const std::string& CommandLine, int TimeOut) {
-    return RunProcessAndWait(CommandLine, TimeOut);
+int TOSServices::RunAndWait(const std::string& FileName, const std::string& Params, int TimeOut,
+                            const std::string& ProgramFolder) {
+    // A program downloaded into the program folder arrives without its execute permission;
+    // a file anywhere else is run as it is.
+    if (LiesInFolder(FileName, ProgramFolder)) EnsureExecutable(FileName);
+    return RunProcessAndWait(TCommand{FileName, SplitArguments(Params)}, FileName + Params, TimeOut);
 }
 
 bool TOSServices::IsUacEnabled() { return false; }  // no elevation prompts here
@@ -127,6 +122,8 @@ TOSServices& OSServices() {
 
 void SetOSServices(TOSServices* Services) { g_installed = Services; }
 
-int RunAndWait(const std::string& CommandLine, int TimeOut) { return OSServices().RunAndWait(CommandLine, TimeOut); }
+int RunAndWait(const std::string& FileName, const std::string& Params, int TimeOut, const std::string& ProgramFolder) {
+    return OSServices().RunAndWait(FileName, Params, TimeOut, ProgramFolder);
+}
 
 bool IsUacEnabled() { return OSServices().IsUacEnabled(); }

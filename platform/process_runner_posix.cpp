@@ -8,9 +8,11 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <climits>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/errors.h"
 #include "platform/os_error.h"
@@ -134,16 +136,19 @@ bool EnsureExecutable(const std::string& FileName) {
     return ::chmod(FileName.c_str(), wanted & 07777) == 0;
 }
 
-int RunProcessAndWait(const std::string& CommandLine, int TimeOut) {
-    const TCommand cmd = SplitCommandLine(CommandLine);
+bool LiesInFolder(const std::string& FileName, const std::string& Folder) {
+    if (Folder.empty()) return false;
+    char file[PATH_MAX], dir[PATH_MAX];
+    if (!::realpath(FileName.c_str(), file) || !::realpath(Folder.c_str(), dir)) return false;
+    std::string prefix = dir;
+    if (prefix.empty() || prefix.back() != '/') prefix += '/';
+    return std::strncmp(file, prefix.c_str(), prefix.size()) == 0;
+}
+
+int RunProcessAndWait(const TCommand& Command, const std::string& CommandLine, int TimeOut) {
     const bool limited = TimeOut > 0;
     const Clock::time_point start = limited ? Clock::now() : Clock::time_point();
-
-    // A program that names an existing file runs from that path; a bare name that is no file
-    // here is looked up on the PATH, as the system's search path would be.
-    const bool isFile = cmd.Program.find('/') != std::string::npos || ::access(cmd.Program.c_str(), F_OK) == 0;
-    if (isFile) EnsureExecutable(cmd.Program);
-    std::vector<char*> argv = MakeArgv(cmd.Program, cmd.Arguments);
+    std::vector<char*> argv = MakeArgv(Command.Program, Command.Arguments);
 
     posix_spawnattr_t attr;
     posix_spawnattr_init(&attr);
@@ -155,9 +160,9 @@ int RunProcessAndWait(const std::string& CommandLine, int TimeOut) {
     posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
     pid_t pid = -1;
     // posix_spawn reports a failed exec (missing file, no permission, bad format) itself.
-    const int rc = cmd.Program.empty() ? ENOENT
-                   : isFile ? ::posix_spawn(&pid, cmd.Program.c_str(), nullptr, &attr, argv.data(), environ)
-                            : ::posix_spawnp(&pid, cmd.Program.c_str(), nullptr, &attr, argv.data(), environ);
+    const int rc = Command.Program.empty()
+                       ? ENOENT
+                       : ::posix_spawn(&pid, Command.Program.c_str(), nullptr, &attr, argv.data(), environ);
     posix_spawnattr_destroy(&attr);
     if (rc != 0) {
         throw EOSError("A problem occurred when trying to run " + CommandLine + "\r" +

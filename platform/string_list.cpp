@@ -5,7 +5,60 @@
 #include "platform/file_utils.h"
 #include "platform/strconv.h"
 
+void TStringList::BuildIndex() const {
+    index_.clear();
+    index_.reserve(lines_.size());
+    for (size_t i = 0; i < lines_.size(); ++i) {
+        const size_t eq = lines_[i].find('=');
+        if (eq != std::string::npos)
+            ++index_.try_emplace(UpperCase(std::string_view(lines_[i]).substr(0, eq)), TNameEntry{int(i), 0})
+                  .first->second.Count;
+    }
+    indexed_ = true;
+}
+
+void TStringList::Add(std::string Line) {
+    if (indexed_) {
+        // An earlier line of the same name keeps winning: only the count grows.
+        const size_t eq = Line.find('=');
+        if (eq != std::string::npos)
+            ++index_.try_emplace(UpperCase(std::string_view(Line).substr(0, eq)), TNameEntry{int(lines_.size()), 0})
+                  .first->second.Count;
+    }
+    lines_.push_back(std::move(Line));
+}
+
+void TStringList::Delete(int Index) {
+    if (indexed_) {
+        // Deleting and appending a key is how a value is set; rebuilding the index for each
+        // would make a long list's updates quadratic.
+        const std::string& line = lines_[size_t(Index)];
+        const size_t eq = line.find('=');
+        auto it = eq == std::string::npos ? index_.end() : index_.find(UpperCase(std::string_view(line).substr(0, eq)));
+        if (it != index_.end() && --it->second.Count == 0) index_.erase(it), it = index_.end();
+        for (auto& entry : index_)
+            if (entry.second.First > Index) --entry.second.First;
+        if (it != index_.end() && it->second.First == Index) {
+            // The deleted line was the first of its name: the next one of that name moves up.
+            const std::string_view name = std::string_view(line).substr(0, eq);
+            for (size_t i = size_t(Index) + 1; i < lines_.size(); ++i) {
+                const size_t e = lines_[i].find('=');
+                if (e != std::string::npos && SameText(std::string_view(lines_[i]).substr(0, e), name)) {
+                    it->second.First = int(i) - 1;
+                    break;
+                }
+            }
+        }
+    }
+    lines_.erase(lines_.begin() + Index);
+}
+
 int TStringList::IndexOfName(std::string_view Name) const {
+    if (lines_.size() >= kIndexFrom) {
+        if (!indexed_) BuildIndex();
+        const auto it = index_.find(UpperCase(Name));
+        return it == index_.end() ? -1 : it->second.First;
+    }
     for (size_t i = 0; i < lines_.size(); ++i) {
         const size_t eq = lines_[i].find('=');
         if (eq != std::string::npos && SameText(std::string_view(lines_[i]).substr(0, eq), Name)) return int(i);
@@ -41,7 +94,7 @@ std::string TStringList::Text() const {
 }
 
 void TStringList::SetText(std::string_view Text) {
-    lines_.clear();
+    Clear();
     size_t start = 0;
     while (start < Text.size()) {
         size_t end = Text.find_first_of("\r\n", start);

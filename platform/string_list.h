@@ -4,6 +4,7 @@
 // is trimmed. Lookups compare names without regard to case and stop at the first match.
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 enum class TTextEncoding { Ansi, Utf8, Utf16LE, Utf16BE };
@@ -13,13 +14,23 @@ public:
     int Count() const { return int(lines_.size()); }
     bool Empty() const { return lines_.empty(); }
     const std::string& operator[](int i) const { return lines_[size_t(i)]; }
-    std::string& operator[](int i) { return lines_[size_t(i)]; }
+    // The line may be changed through the reference, so the name index starts afresh.
+    std::string& operator[](int i) {
+        indexed_ = false;
+        return lines_[size_t(i)];
+    }
     const std::vector<std::string>& Lines() const { return lines_; }
 
-    void Add(std::string Line) { lines_.push_back(std::move(Line)); }
-    void Insert(int Index, std::string Line) { lines_.insert(lines_.begin() + Index, std::move(Line)); }
-    void Delete(int Index) { lines_.erase(lines_.begin() + Index); }
-    void Clear() { lines_.clear(); }
+    void Add(std::string Line);
+    void Insert(int Index, std::string Line) {
+        indexed_ = false;
+        lines_.insert(lines_.begin() + Index, std::move(Line));
+    }
+    void Delete(int Index);
+    void Clear() {
+        indexed_ = false;
+        lines_.clear();
+    }
 
     // Index of the first line whose name equals Name (any case); -1 when none.
     int IndexOfName(std::string_view Name) const;
@@ -50,6 +61,18 @@ public:
     void LoadFromBytes(std::string_view Bytes);
 
 private:
+    // Below this many lines a scan is as quick as the index and needs no memory.
+    static constexpr size_t kIndexFrom = 32;
+    void BuildIndex() const;
+
     std::vector<std::string> lines_;
+    struct TNameEntry {
+        int First;  // index of the first line with the name
+        int Count;  // lines with the name
+    };
+    // Upper-cased name -> where it stands. Built at the first lookup by name in a long list,
+    // kept up to date by Add and Delete, rebuilt after any other change.
+    mutable std::unordered_map<std::string, TNameEntry> index_;
+    mutable bool indexed_ = false;
     TTextEncoding encoding_ = TTextEncoding::Ansi;
 };

@@ -19,7 +19,7 @@ TEST_F(Lifecycle, InitializeItReadsNameParametersAndMode) {
     } cases[] = {
         {"plain", "Updater.exe", {}, nullptr, "Updater", false, false, true},
         {"first dot ends the name", "My.Updater.exe", {}, nullptr, "My", false, false, true},
-        {"no dot: empty name", "Updater", {}, nullptr, "", false, false, true},
+        {"no dot: the whole name", "Updater", {}, nullptr, "Updater", false, false, true},
         {"debug in small letters", "Updater.exe", {"debug"}, nullptr, "Updater", true, false, true},
         {"DEBUG=1 is no switch", "Updater.exe", {"DEBUG=1"}, nullptr, "Updater", false, false, true},
         {"VISUALDEBUG", "Updater.exe", {"VisualDebug", "SERVERPATH=x"}, nullptr, "Updater", false, true, true},

@@ -20,8 +20,8 @@ struct RecordingOS : TOSServices {
         opened.push_back(FileName + Params);
         return 42;
     }
-    int RunAndWait(const std::string& CommandLine, int) override {
-        opened.push_back(CommandLine);
+    int RunAndWait(const std::string& FileName, const std::string& Params, int, const std::string&) override {
+        opened.push_back(FileName + Params);
         return 300;
     }
 };

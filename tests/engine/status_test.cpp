@@ -1,11 +1,42 @@
 // Status lines, the status catalogue and the exception report.
 #include <filesystem>
 
+#include "engine/log_clock.h"
 #include "platform/errors.h"
 #include "tests/engine/engine_fixture.h"
 
 namespace {
 using Status = EngineTest;
+
+TEST_F(Status, LogLinesAreStampedWithTheLocalDateAndTime) {
+    const struct {
+        const char* what;
+        int hour, min, sec, ms;
+        const char* line;
+    } cases[] = {
+        {"an ordinary moment", 23, 41, 7, 250, "09/12/26 23:41:07:  Finished all update processes\r\n"},
+        {"a millisecond past midnight", 0, 0, 0, 1, "09/12/26 00:00:00:  Finished all update processes\r\n"},
+        {"midnight exactly: the date alone", 0, 0, 0, 0, "09/12/26:  Finished all update processes\r\n"},
+    };
+    Params({"DEBUG"});
+    auto form = MakeForm();
+    form->InitializeIt();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        SetLogClock([&c] {
+            TLocalDateTime t;
+            t.Time.tm_year = 126, t.Time.tm_mon = 8, t.Time.tm_mday = 12;
+            t.Time.tm_hour = c.hour, t.Time.tm_min = c.min, t.Time.tm_sec = c.sec;
+            t.Milliseconds = c.ms;
+            return t;
+        });
+        dir.Write("Updater.log", "");
+        form->Finish();
+        SetLogClock(nullptr);
+        EXPECT_EQ(dir.Read("Updater.log"), c.line);
+    }
+    form->LocalIniList().Clear();
+}
 
 TEST_F(Status, Catalogue) {
     auto form = MakeForm();

@@ -2,9 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 
 #include "platform/errors.h"
 #include "platform/file_utils.h"
+#include "platform/strconv.h"
 #include "platform/string_list.h"
 #include "tests/support/temp_dir.h"
 
@@ -97,7 +99,57 @@ TEST(StringList, AnInterruptedSaveLeavesTheOldFileWhole) {
     EXPECT_EQ(dir.Read("Updater_Local.ini").substr(0, 16), "FILE0RAN=FALSE\r\n");
 }
 
+TEST(StringList, ACrashBeforeTheRenameLeavesTheOldFileWhole) {
+    TempDir dir;
+    dir.Write("Updater_Local.ini", "FILE0RAN=TRUE\r\n");
+    TStringList list;
+    list.Add("FILE0RAN=FALSE");
+    SetRenameFaultOnce();
+    EXPECT_THROW(list.SaveToFile(dir.File("Updater_Local.ini")), EUpdaterError);
+    EXPECT_EQ(dir.Read("Updater_Local.ini"), "FILE0RAN=TRUE\r\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1) << "no temporary file is left";
+}
+
 TEST(StringList, LoadingAMissingFileRaises) {
     TStringList list;
     EXPECT_THROW(list.LoadFromFile("/nonexistent/zel/x.ini"), EUpdaterError);
+}
+
+// Long lists look names up through an index; every change must leave lookups exactly as a scan
+// from the first line would answer them.
+TEST(StringList, LookupsStayFirstMatchThroughChanges) {
+    TStringList list;
+    for (int i = 0; i < 200; ++i) list.Add("KEY" + std::to_string(i % 150) + "=v" + std::to_string(i));
+    const auto scan = [&list](const std::string& name) {
+        const auto& lines = list.Lines();  // read-only: a scan must not reset the index
+        for (size_t i = 0; i < lines.size(); ++i)
+            if (lines[i].find('=') != std::string::npos && SameText(TStringList::NameOf(lines[i]), name)) return int(i);
+        return -1;
+    };
+    const struct {
+        const char* what;
+        std::function<void()> change;
+    } steps[] = {
+        {"as loaded", [] {}},
+        {"a later duplicate added", [&] { list.Add("key3=late"); }},
+        {"a new name added", [&] { list.Add("NEW=1"); }},
+        {"the first of a duplicate deleted", [&] { list.Delete(5); }},
+        {"a line inserted at the top", [&] { list.Insert(0, "key7=top"); }},
+        {"a line renamed in place", [&] { list[10] = "RENAMED=x"; }},
+        {"a name removed from a line", [&] { list[11] = "no equals sign"; }},
+        {"the last line deleted", [&] { list.Delete(list.Count() - 1); }},
+        {"replaced by text", [&] { list.SetText(std::string("A=1\r\n") + std::string(40, ';') + "\r\na=2\r\nKEY3=3\r\n"); }},
+        {"grown again", [&] { for (int i = 0; i < 40; ++i) list.Add("K" + std::to_string(i) + "=" ); }},
+    };
+    const std::vector<std::string> names = {"KEY0", "key3", "Key7", "KEY100", "KEY149", "NEW", "RENAMED", "a", "k39",
+                                            "missing"};
+    for (const auto& s : steps) {
+        SCOPED_TRACE(s.what);
+        s.change();
+        // A lookup before each change builds the index the change must keep right.
+        for (const auto& n : names) {
+            ASSERT_EQ(list.IndexOfName(n), scan(n)) << n;
+            EXPECT_EQ(list.Values(n), scan(n) < 0 ? "" : TStringList::ValueOf(list.Lines()[size_t(scan(n))])) << n;
+        }
+    }
 }

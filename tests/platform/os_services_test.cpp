@@ -169,8 +169,9 @@ TEST(CurrentDir, SetAndGet) {
 
 TEST(OSServicesSeam, TestsCanAnswerInPlaceOfTheSystem) {
     struct Fake : TOSServices {
-        int RunAndWait(const std::string& CommandLine, int TimeOut) override {
-            seen = CommandLine + "|" + std::to_string(TimeOut);
+        int RunAndWait(const std::string& FileName, const std::string& Params, int TimeOut,
+                       const std::string& Folder) override {
+            seen = FileName + "|" + Params + "|" + std::to_string(TimeOut) + "|" + Folder;
             return 259;
         }
         bool IsUacEnabled() override { return true; }
@@ -178,8 +179,8 @@ TEST(OSServicesSeam, TestsCanAnswerInPlaceOfTheSystem) {
     } fake;
     EXPECT_FALSE(IsUacEnabled()) << "the system's probe: no elevation prompts here";
     SetOSServices(&fake);
-    EXPECT_EQ(RunAndWait("/x/setup.exe /s", 1000), 259);
-    EXPECT_EQ(fake.seen, "/x/setup.exe /s|1000");
+    EXPECT_EQ(RunAndWait("/x/setup.exe", " /s", 1000, "/x/"), 259);
+    EXPECT_EQ(fake.seen, "/x/setup.exe| /s|1000|/x/");
     EXPECT_TRUE(IsUacEnabled());
     SetOSServices(nullptr);
     EXPECT_FALSE(IsUacEnabled());

@@ -18,43 +18,7 @@ using Clock = std::chrono::steady_clock;
 
 std::string Script(const std::string& body) { return "#!/bin/sh\n" + body + "\n"; }
 
-std::string Joined(const std::vector<std::string>& v) {
-    std::string s;
-    for (const auto& a : v) s += "[" + a + "]";
-    return s;
-}
 }  // namespace
-
-TEST(CommandLine, SplitsLikeAnUnquotedWindowsCommandLine) {
-    TempDir dir("zel-cmd");
-    const std::string d = dir.Path();
-    dir.Write("my folder/run me.sh", "x");
-    dir.Write("a b/c d/prog", "x");
-    dir.Write("tool", "x");
-    dir.Write("tool x", "x");
-    dir.Write("sub/inner", "x");  // "sub" is a folder, never the program
-    dir.Write("sub dir/x", "x");
-    const struct {
-        const char* name;
-        std::string line, program, args;
-    } cases[] = {
-        {"blanks in the folder and the name", d + "my folder/run me.sh /s", d + "my folder/run me.sh", "[/s]"},
-        {"several blank-separated folders", d + "a b/c d/prog x \"y z\"", d + "a b/c d/prog", "[x][y z]"},
-        {"the shortest run that names a file wins", d + "tool x y", d + "tool", "[x][y]"},
-        {"a folder is not a file", d + "sub dir/x 1", d + "sub dir/x", "[1]"},
-        {"a quoted program", "\"" + d + "my folder/run me.sh\" a", d + "my folder/run me.sh", "[a]"},
-        {"leading and repeated blanks", "   " + d + "tool  a   b ", d + "tool", "[a][b]"},
-        {"no such file: the first word", d + "missing.exe arg", d + "missing.exe", "[arg]"},
-        {"an empty quoted argument", d + "tool \"\" z", d + "tool", "[][z]"},
-        {"nothing at all", "   ", "", ""},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const TCommand cmd = SplitCommandLine(c.line);
-        EXPECT_EQ(cmd.Program, c.program);
-        EXPECT_EQ(Joined(cmd.Arguments), c.args);
-    }
-}
 
 TEST(RunAndWait, ExitCodesPassThroughUnchanged) {
     TempDir dir("zel-run");
@@ -65,30 +29,42 @@ TEST(RunAndWait, ExitCodesPassThroughUnchanged) {
     for (const auto& c : cases) {
         SCOPED_TRACE("exit " + std::to_string(c.code) + ", time-out " + std::to_string(c.timeout));
         const std::string file = dir.Write("exit" + std::to_string(c.code) + ".sh", Script("exit " + std::to_string(c.code)), 0755);
-        EXPECT_EQ(RunAndWait(file, c.timeout), c.code);
+        EXPECT_EQ(RunAndWait(file, "", c.timeout, ""), c.code);
     }
 }
 
 TEST(RunAndWait, ProgramEndedBySignalReportsShellStyleCode) {
     TempDir dir("zel-run");
     const std::string file = dir.Write("killed.sh", Script("kill -9 $$"), 0755);
-    EXPECT_EQ(RunAndWait(file, 5000), 128 + SIGKILL);
+    EXPECT_EQ(RunAndWait(file, "", 5000, ""), 128 + SIGKILL);
 }
 
-TEST(RunAndWait, FolderWithBlanksArgumentsAndExecuteBit) {
+// A program folder with a blank and a program planted at the prefix before it: splitting the
+// path at its blank, as an unquoted Windows command line is split, would run the planted one.
+TEST(RunAndWait, RunsExactlyTheFileNamedWithItsArguments) {
     TempDir dir("zel-run");
+    const std::string folder = dir.Path() + "My Updates/";
+    dir.Write("My", Script("touch \"$(dirname \"$0\")/planted-ran\"; exit 1"), 0755);
     // Written without execute permission, as a download arrives.
-    const std::string file = dir.Write("my folder/run me.sh",
+    const std::string file = dir.Write("My Updates/run me.sh",
                                        Script("printf '%s\\n' \"$@\" > \"$(dirname \"$0\")/args.txt\"; exit 3"), 0644);
-    EXPECT_EQ(RunAndWait(file + " /s \"two words\"", 5000), 3);
-    EXPECT_EQ(ReadWholeFile(dir.Path() + "my folder/args.txt"), "/s\ntwo words\n");
+    EXPECT_EQ(RunAndWait(file, " /s \"two words\"", 5000, folder), 3);
+    EXPECT_EQ(ReadWholeFile(folder + "args.txt"), "/s\ntwo words\n");
+    EXPECT_FALSE(dir.Exists("planted-ran"));
     struct stat st {};
     ASSERT_EQ(::stat(file.c_str(), &st), 0);
     EXPECT_TRUE(st.st_mode & S_IXUSR);
 }
 
-TEST(RunAndWait, BareProgramNameIsLookedUpOnThePath) {
-    EXPECT_EQ(RunAndWait("sh -c \"exit 7\"", 5000), 7);
+TEST(RunAndWait, OnlyAFileInTheProgramFolderGetsItsExecuteBit) {
+    TempDir dir("zel-run");
+    const std::string inside = dir.Write("updates/in.sh", Script("exit 4"), 0644);
+    const std::string outside = dir.Write("elsewhere/out.sh", Script("exit 4"), 0644);
+    EXPECT_EQ(RunAndWait(inside, "", 5000, dir.Path() + "updates/"), 4);
+    EXPECT_THROW(RunAndWait(outside, "", 5000, dir.Path() + "updates/"), EOSError);
+    struct stat st {};
+    ASSERT_EQ(::stat(outside.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0644u) << "a file outside the program folder is left as it is";
 }
 
 TEST(RunAndWait, StandardHandlesAreInherited) {
@@ -96,7 +72,7 @@ TEST(RunAndWait, StandardHandlesAreInherited) {
     const std::string file = dir.Write("hello.sh", Script("echo out-line; echo err-line >&2"), 0755);
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
-    const int rc = RunAndWait(file, 5000);
+    const int rc = RunAndWait(file, "", 5000, "");
     const std::string out = testing::internal::GetCapturedStdout();
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_EQ(rc, 0);
@@ -113,7 +89,7 @@ TEST(RunAndWait, TimeOutKillsTheProgramAndRaises) {
     const int timeout = 300;
     const auto start = Clock::now();
     try {
-        RunAndWait(file + " arg", timeout);
+        RunAndWait(file, " arg", timeout, "");
         FAIL() << "no time-out error";
     } catch (const EOSError& e) {
         FAIL() << "a start failure instead of the time-out: " << e.what();
@@ -134,22 +110,22 @@ TEST(RunAndWait, StartFailuresCarryTheSystemMessage) {
     const std::string notAProgram = dir.Write("data.exe", "\x01\x02\x03 not a program", 0644);
     const struct {
         const char* name;
-        std::string line;
+        std::string file, params;
         int code;
         std::string text;
     } cases[] = {
-        {"missing program", dir.Path() + "does-not-exist.exe /s", 2, "The system cannot find the file specified."},
-        {"missing program in a folder with blanks", dir.Path() + "no such folder/x.exe", 2,
+        {"missing program", dir.Path() + "does-not-exist.exe", " /s", 2, "The system cannot find the file specified."},
+        {"missing program in a folder with blanks", dir.Path() + "no such folder/x.exe", "", 2,
          "The system cannot find the file specified."},
-        {"not a program", notAProgram + " /s", 193, "%1 is not a valid Win32 application."},
+        {"not a program", notAProgram, " /s", 193, "%1 is not a valid Win32 application."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         try {
-            RunAndWait(c.line, 5000);
+            RunAndWait(c.file, c.params, 5000, dir.Path());
             ADD_FAILURE() << "no error";
         } catch (const EOSError& e) {
-            EXPECT_EQ(e.Message(), "A problem occurred when trying to run " + c.line + "\r" + "The exception was: " +
+            EXPECT_EQ(e.Message(), "A problem occurred when trying to run " + c.file + c.params + "\r" + "The exception was: " +
                                        "System Error.  Code: " + std::to_string(c.code) + ".\r\n" + c.text);
             EXPECT_EQ(e.ErrorCode(), c.code);
         }
@@ -159,7 +135,7 @@ TEST(RunAndWait, StartFailuresCarryTheSystemMessage) {
 TEST(RunAndWait, NoTimeOutLetsTheProgramFinish) {
     TempDir dir("zel-run");
     const std::string file = dir.Write("wait.sh", Script("sleep 0.3; exit 9"), 0755);
-    EXPECT_EQ(RunAndWait(file, 0), 9);
-    EXPECT_EQ(RunAndWait(file, -5), 9);
-    EXPECT_EQ(RunAndWait(file, 20000), 9);
+    EXPECT_EQ(RunAndWait(file, "", 0, ""), 9);
+    EXPECT_EQ(RunAndWait(file, "", -5, ""), 9);
+    EXPECT_EQ(RunAndWait(file, "", 20000, ""), 9);
 }
