@@ -6,6 +6,13 @@
 TzelBrinquetUpdaterDialogForm::TzelBrinquetUpdaterDialogForm() : TProductDialogExtras(static_cast<TEngineDialog&>(*this)) {
     ApplyProductLayout(*this, *this);
     ProceedTimer.OnTimer = [this] { ProceedTimerTimer(); };
+    MoreInfoLabel.OnClick = [this] { MoreInfoLabelClick(); };
+    MoreInfoLabel.OnMouseEnter = [this] { MoreInfoLabelMouseEnter(); };
+    MoreInfoLabel.OnMouseLeave = [this] { MoreInfoLabelMouseLeave(); };
+    // What an error before the first run restores: the layout as made.
+    FOldHeight = Height;
+    FOldProgressPanelHeight = ProgressPanel.Height;
+    FOldJobTitlePanelHeight = JobTitlePanel.Height;
 }
 
 TzelBrinquetUpdaterDialogForm::~TzelBrinquetUpdaterDialogForm() = default;

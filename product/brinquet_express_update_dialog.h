@@ -9,6 +9,8 @@
 #include "engine/zel_cust_update_dialog.h"
 #include "ui/product_dialog.h"
 
+struct TStatusUpload;
+
 // Names and texts of the product's installation.
 inline constexpr char kScriptUpdaterName[] = "BrinquetExpressScriptUpdater.exe";
 inline constexpr char kClientExeName[] = "BrinquetExpress.exe";
@@ -35,6 +37,8 @@ public:
     bool RunDownloadedFile(const std::string& FileName, bool FromVisual, bool WasDownloaded) override;
     std::string GetParamsForFileRun(const std::string& aFileName) override;
     std::string GetServerPath() override;
+    void AfterRunFile(const std::string& FileName) override;
+    void BeforeRunFile(const std::string& FileName) override;
     std::string GetStatusMessage(int StatusType, const std::string& FileAlias, const std::string& Extra) override;
     int CompareFileVersions(TFileVerRec ServerVersion, TFileVerRec LocalVersion, const std::string& FileName) override;
     void InitializeIt() override;
@@ -51,7 +55,11 @@ public:
     void FormShow() override;
     void ProceedBitBtnClick(TComponent* Sender) override;
     void CloseBtnClick() override;
+    void ApplicationEvents1Exception(const std::exception& E) override;
     void ProceedTimerTimer();
+    void MoreInfoLabelMouseEnter();
+    void MoreInfoLabelMouseLeave();
+    void MoreInfoLabelClick();
 
     // Installation layout and params file.
     std::string GetProductRoot();
@@ -67,6 +75,13 @@ public:
     // (a probe error is not kept, so the next call asks again).
     bool CheckUpdateStarter();
 
+    // Contact details and the status upload.
+    bool AskContactDetails();
+    // R + "Utils/Contact.ini", R being the root the params file names.
+    std::string ContactFileName();
+    // The local INI's SUPPORTURL, or the built-in support service.
+    std::string SupportUrl();
+
     // Properties.
     const std::string& WorkingDir() const { return FWorkingDir; }
     void SetWorkingDir(const std::string& Value) { FWorkingDir = Value; }
@@ -77,6 +92,8 @@ public:
     bool Decided() const { return FDecided; }
     bool UpdateSucceeded() const { return FUpdateSucceeded; }
     const std::string& HelpLocation() const { return FHelpLocation; }
+    const std::string& ContactName() const { return FContactName; }
+    const std::string& Email() const { return FEmail; }
 
 protected:
     // Gives the processor away between two rounds of window messages while the user
@@ -84,8 +101,12 @@ protected:
     virtual void IdleWhileWaiting();
 
 private:
-    // Proceed's work on the waiting entry: the run and the end of the wait.
-    void CarryOutWaitingEntry();
+    // Proceed's work on the waiting entry: the run, the status upload with these contact
+    // details after a successful run of the script updater, the end of the wait.
+    void CarryOutWaitingEntry(const std::string& Contact, const std::string& Email);
+    // An unattended run's Proceed: no dialog; the contact file's values.
+    void ProceedUnattended();
+    void UploadStatus(const TStatusUpload& Upload);
 
     std::string FWorkingDir;
     std::string FAdminDir;
@@ -98,4 +119,8 @@ private:
     std::string FHelpLocation;
     bool FDecided = false;
     int32_t FOldHeight = 0;
+    int32_t FOldProgressPanelHeight = 0;
+    int32_t FOldJobTitlePanelHeight = 0;
+    std::string FContactName;
+    std::string FEmail;
 };

@@ -82,7 +82,7 @@ bool TzelBrinquetUpdaterDialogForm::RunDownloadedFile(const std::string& FileNam
         ReportStatus("Nobody can press Proceed in a non-visual run: the update went ahead unattended.", false, false,
                      false);
         ProceedBitBtn.Enabled = false;
-        CarryOutWaitingEntry();
+        ProceedUnattended();
     }
     while (!FDecided) {
         Runtime().ProcessMessages();

@@ -95,7 +95,7 @@ TEST_F(Installation, AMissingLocalNumberStopsTheWriteAndTheUpdate) {
         EXPECT_EQ(Run(), "LocalNumber not found in existing Admin\\Client\\install.ini");
         EXPECT_EQ(Read(kParams), expected);
         EXPECT_FALSE(Exists("Updates/never.sh")) << "the file list was not processed";
-        EXPECT_EQ(Read("Updates/BrinquetExpressUpdater_Local.ini"), "CONSOLE=\r\n");
+        EXPECT_EQ(Read("Updates/BrinquetExpressUpdater_Local.ini"), "CONSOLE=\r\n" + Support());
     }
 }
 
@@ -172,8 +172,8 @@ TEST_F(Installation, AFailingStarterCheckUpdatesTheStarterInstead) {
     for (const char* key : {"BrinquetRoot", "Network_Install", "Local_Num", "Applocation", "Old_File_Version",
                             "Update_Ready", "Installer_Message"})
         EXPECT_EQ(form->ReadParamsValue(key), "") << key << ": nor read";
-    EXPECT_EQ(Read("Updates/BrinquetExpressUpdater_Local.ini"), "KEEP=1\r\n");
-    EXPECT_EQ(Read("Updates/zelUpdateStarterNew_Local.ini"), "KEEP=1\r\nSERVERPATH=http://elsewhere/\r\n");
+    EXPECT_EQ(Read("Updates/BrinquetExpressUpdater_Local.ini"), "KEEP=1\r\n" + Support());
+    EXPECT_EQ(Read("Updates/zelUpdateStarterNew_Local.ini"), "KEEP=1\r\n" + Support() + "SERVERPATH=http://elsewhere/\r\n");
     form.reset();  // the closing step at destruction says it again
     const auto log = Log();
     const std::string first = "Brinquet\xAE Express is not yet updated. To complete an Brinquet\xAE Express update, "

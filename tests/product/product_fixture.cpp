@@ -6,6 +6,7 @@
 #include "platform/errors.h"
 
 #include "tests/platform/pe_image_builder.h"
+#include "tests/support/real_peers.h"
 #include "ui/application.h"
 #include "ui/runtime.h"
 
@@ -14,7 +15,7 @@ const std::string kBrinquet = "Brinquet\xC2\xAE Express";
 int FakeProductOS::ShellOpen(const std::string& FileName, const std::string& Params, const std::string&) {
     opened.push_back(FileName + Params);
     if (onRun) onRun(FileName);
-    return 42;
+    return shellResult;
 }
 
 int FakeProductOS::RunAndWait(const std::string& CommandLine, int) {
@@ -35,7 +36,8 @@ void ProductRuntime::ProcessMessages() {
     THeadlessRuntime::ProcessMessages();
     // What the hook does is a click: its errors go where a click's would.
     try {
-        if (onPump) onPump();
+        // A copy: the hook may replace itself while it runs.
+        if (auto hook = onPump) hook();
     } catch (const std::exception& e) {
         HandleApplicationException(e);
     }
@@ -47,6 +49,7 @@ void ProductRuntime::ProcessMessages() {
 
 void ProductTest::SetUp() {
     savedCwd = std::filesystem::current_path();
+    ProductName = kBrinquet;  // as the program entry sets it
     runtime.EchoMessages = false;
     SetRuntime(&runtime);
     SetOSServices(&os);
@@ -55,6 +58,7 @@ void ProductTest::SetUp() {
     Application().MainForm = nullptr;
     std::filesystem::create_directories(Program());
     std::filesystem::create_directories(Root() + "Utils");
+    supportUrl = "http://127.0.0.1:" + std::to_string(FreeLoopbackPort()) + "/scripts/zelisapi.dll/runningupload";
     runtime.onBudgetExhausted = [this] {
         if (form) form->CloseBtn.Click();
     };

@@ -21,6 +21,7 @@ struct FakeProductOS : TOSServices {
     std::function<void(const std::string&)> onRun;  // a run's side effect (the program's work)
     bool uac = false;
     bool probeFails = false;
+    int shellResult = 42;  // 32 or less: the shell could not open the file
     int probes = 0;
     int ShellOpen(const std::string& FileName, const std::string& Params, const std::string&) override;
     int RunAndWait(const std::string& CommandLine, int TimeOut) override;
@@ -43,6 +44,13 @@ struct ProductForm : TzelBrinquetUpdaterDialogForm {
         bool fromVisual, wasDownloaded;
     };
     std::vector<RunCall> runs;
+    std::vector<std::string> afterRuns;  // AfterRunFile's file names, with "!" when the error lines stood already
+    void AfterRunFile(const std::string& FileName) override {
+        bool errorShown = false;
+        for (const auto& l : ProgressMemo.Lines) errorShown |= l.Text == "=== Error ===";
+        afterRuns.push_back(FileName + (errorShown ? "!" : ""));
+        TzelBrinquetUpdaterDialogForm::AfterRunFile(FileName);
+    }
     bool RunFile(const std::string& FileName, bool FromVisual, bool WasDownloaded) override {
         runs.push_back({FileName, FromVisual, WasDownloaded});
         return TzelBrinquetUpdaterDialogForm::RunFile(FileName, FromVisual, WasDownloaded);
@@ -72,7 +80,10 @@ protected:
     void ServerIni(const std::string& entries, const std::string& progName = "BrinquetExpressUpdater") {
         site.Put("/cfg/" + progName + ".ini", "[Update]\r\nFOUNDIT=1\r\n" + entries);
     }
-    void LocalIni(const std::string& text) const { Write("Updates/BrinquetExpressUpdater_Local.ini", text); }
+    // Every local INI names a support service on loopback: a port nobody listens on unless
+    // the case set supportUrl to its own service.
+    void LocalIni(const std::string& text) const { Write("Updates/BrinquetExpressUpdater_Local.ini", text + Support()); }
+    std::string Support() const { return "SUPPORTURL=" + supportUrl + "\r\n"; }
 
     // Makes the form and runs Start with DEBUG and the site's /cfg/ as SERVERPATH. The local
     // INI decides the mode. Returns the message of an error that left Start ("" when none).
@@ -92,6 +103,7 @@ protected:
     ProductRuntime runtime;
     std::unique_ptr<ProductForm, void (*)(TzelCustUpdaterDialogForm*)> form{nullptr, &DestroyForm};
     std::string savedCwd;
+    std::string supportUrl;
 };
 
 extern const std::string kBrinquet;  // the product's name as the texts carry it
