@@ -161,6 +161,7 @@ struct TQtRuntime::Impl {
             label->OnClick = [this, &l] { Call(l.OnClick); };
             label->OnEnter = [this, &l] { Call(l.OnMouseEnter); };
             label->OnLeave = [this, &l] { Call(l.OnMouseLeave); };
+            if (l.OnClick) label->setCursor(Qt::PointingHandCursor);  // a link
             w = label;
             break;
         }
