@@ -672,6 +672,11 @@ int TQtRuntime::ShowModal(TForm& Form) {
     d->SyncAll();
     d->Position(b);
     b.Window->setWindowModality(Qt::ApplicationModal);
+    // Nobody is there to answer it: like a message box, it takes its default button.
+    if (d->Shots.Enabled())
+        QTimer::singleShot(300, b.Guard.get(), [this, &Form] {
+            if (TButton* t = d->FindButton(Form, [](TButton& x) { return x.Default; })) d->Dispatch([t] { Impl::Press(*t); });
+        });
     while (Form.ModalResult == 0) {
         Impl::Binding* current = d->Find(Form);  // a handler may have forgotten the form
         if (!current || !current->Window) break;

@@ -7,7 +7,8 @@
 //   ZEL_SCREENSHOT_STEPS   "name:Button name:Button ...": once the message loop runs and is
 //                          idle, take "name" and then press Button (the component's name),
 //                          step after step; a step without a button only takes the picture
-// While a plan is in force, message boxes answer themselves with their default button.
+// While a plan is in force, message boxes and modal forms answer themselves with their
+// default button.
 #include <QString>
 #include <string>
 #include <vector>
