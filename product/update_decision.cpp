@@ -84,7 +84,9 @@ bool TzelBrinquetUpdaterDialogForm::RunDownloadedFile(const std::string& FileNam
         ProceedBitBtn.Enabled = false;
         ProceedUnattended();
     }
-    while (!FDecided) {
+    // A window already closed (Close pressed during a download, say) can no longer decide:
+    // the wait would never end.
+    while (!FDecided && !FStopping && Showing) {
         Runtime().ProcessMessages();
         if (!FDecided) IdleWhileWaiting();
     }

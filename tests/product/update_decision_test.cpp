@@ -206,6 +206,20 @@ TEST_F(Decisions, CloseEndsTheWaitAndTheClosingStepStillRuns) {
     EXPECT_EQ(Read("Updates/BrinquetExpressUpdater_Local.ini"), Support() + "FILE0RAN=FALSE\r\nFILE1RAN=TRUE\r\n");
 }
 
+TEST_F(Decisions, CloseBeforeTheWaitLeavesNoWait) {
+    site.Put("/cfg/" + kScript, Versioned(5, 1, 0, 0));
+    ServerIni("FILECOUNT=1\r\nFILE0NAME=" + kScript + "\r\nFILE0VERSION=5.1.0.0\r\n");
+    runtime.onPump = [this] {
+        runtime.onPump = nullptr;
+        form->CloseBtn.Click();  // at the first round of messages, long before the wait
+    };
+    LocalIni("");
+    EXPECT_EQ(Run(), "");
+    EXPECT_FALSE(form->Showing);
+    EXPECT_TRUE(os.opened.empty());
+    EXPECT_EQ(form->JobLabel.Caption, "Done.");
+}
+
 TEST_F(Decisions, ANonVisualRunProceedsByItself) {
     site.Put("/cfg/" + kScript, Versioned(5, 1, 0, 0));
     ServerIni("FILECOUNT=1\r\nFILE0NAME=" + kScript + "\r\nFILE0VERSION=5.1.0.0\r\n");
