@@ -77,6 +77,26 @@ TEST_F(Installation, ParamsFileAfterAnUpdate) {
     }
 }
 
+TEST_F(Installation, StartUpAndTheRootOnANetworkDrive) {
+    InstallSettings("LocalNumber=5");
+    ServerIni("FILECOUNT=0\r\n");
+    LocalIni("CONSOLE=\r\n");
+    os.chdirFails = true;
+    EXPECT_EQ(Run(), "Unable to set working directory to " + Program());
+
+    // Every path built from the root takes the drive's other name.
+    os.chdirFails = false;
+    TempDir share("zelshare");
+    std::filesystem::create_directory_symlink(Root(), share.File("Brinquet"));
+    os.uncFrom = Root();
+    os.uncTo = share.File("Brinquet/");
+    EXPECT_EQ(Run(), "");
+    const TIniFile params(Program() + "BrinquetExpressUpdaterParams.ini");
+    EXPECT_EQ(params.ReadString("Settings", "BrinquetRoot", ""), share.File("Brinquet/"));
+    EXPECT_EQ(params.ReadString("Settings", "Applocation", ""), share.File("Brinquet/Admin/BQKORVEXP.exe"));
+    EXPECT_EQ(params.ReadString("Settings", "Local_Num", ""), "5");
+}
+
 TEST_F(Installation, AMissingLocalNumberStopsTheWriteAndTheUpdate) {
     const std::string old = "[Settings]\r\nBrinquetRoot=/old/\r\nNetwork_Install=0\r\nLocal_Num=7\r\n"
                             "Applocation=/old/a.exe\r\nOld_File_Version=1.1.1.1\r\nUpdate_Ready=1\r\n"

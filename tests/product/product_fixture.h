@@ -26,6 +26,14 @@ struct FakeProductOS : TOSServices {
     int ShellOpen(const std::string& FileName, const std::string& Params, const std::string&) override;
     int RunAndWait(const std::string& CommandLine, int TimeOut) override;
     bool IsUacEnabled() override;
+    bool chdirFails = false;
+    bool SetCurrentDir(const std::string& Dir) override { return !chdirFails && TOSServices::SetCurrentDir(Dir); }
+    // A mapped drive: paths under From are turned into paths under To.
+    std::string uncFrom, uncTo;
+    std::string ExpandUNCFileName(const std::string& FileName) override {
+        if (uncFrom.empty() || FileName.rfind(uncFrom, 0) != 0) return FileName;
+        return uncTo + FileName.substr(uncFrom.size());
+    }
 };
 
 // The headless runtime with a hook at every round of window messages, and a guard that
