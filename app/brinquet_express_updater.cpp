@@ -4,7 +4,7 @@
 #include <exception>
 
 #include "app/visual_runtime.h"
-#include "engine/zel_cust_update_dialog.h"
+#include "product/brinquet_express_update_dialog.h"
 #include "platform/file_utils.h"
 #include "ui/application.h"
 
@@ -22,7 +22,7 @@ int main(int argc, char** argv) {
     std::string error;
     {
         try {
-            auto form = CreateForm<TzelCustUpdaterDialogForm>();
+            auto form = CreateForm<TzelBrinquetUpdaterDialogForm>();
             try {
                 form->Start();
             } catch (const std::exception& e) {

@@ -6,7 +6,7 @@
 
 void TzelCustUpdaterDialogForm::StopBitBtnClick() { SetStopping(true); }
 
-void TzelCustUpdaterDialogForm::ProceedBitBtnClick() {
+void TzelCustUpdaterDialogForm::ProceedBitBtnClick(TComponent*) {
     // A click that arrives while an update runs (its progress events pump messages) is
     // refused: starting a second update inside the first would share the downloader in the
     // middle of its transfer. Once the running update has ended, Proceed works again.

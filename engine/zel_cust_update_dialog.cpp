@@ -14,7 +14,7 @@
 
 TzelCustUpdaterDialogForm::TzelCustUpdaterDialogForm() {
     StopBitBtn.OnClick = [this] { StopBitBtnClick(); };
-    ProceedBitBtn.OnClick = [this] { ProceedBitBtnClick(); };
+    ProceedBitBtn.OnClick = [this] { ProceedBitBtnClick(&ProceedBitBtn); };
     CloseBtn.OnClick = [this] { CloseBtnClick(); };
     ApplicationEvents1.OnException = [this](const std::exception& E) { ApplicationEvents1Exception(E); };
 }
@@ -119,6 +119,12 @@ void TzelCustUpdaterDialogForm::Start() {
 }
 
 void TzelCustUpdaterDialogForm::UpdateNow() {
+    // Cleared however UpdateNow is left, also by an error raised while reporting an error,
+    // or Proceed would stay refused for the rest of the run.
+    struct UpdatingGuard {
+        bool& flag;
+        ~UpdatingGuard() { flag = false; }
+    } guard{FUpdating};
     FUpdating = true;
     try {
         if (!FStopping) {
@@ -135,7 +141,6 @@ void TzelCustUpdaterDialogForm::UpdateNow() {
         ReportStatus(text, true, true, false);
         ProceedBitBtn.Visible = false;
     }
-    FUpdating = false;
 }
 
 void TzelCustUpdaterDialogForm::Finish() {

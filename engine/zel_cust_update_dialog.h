@@ -59,7 +59,8 @@ public:
     virtual void FormDestroy();
     virtual void FormShow();
     virtual void StopBitBtnClick();
-    virtual void ProceedBitBtnClick();
+    // Sender: the button when the user pressed it; nullptr when the program presses it.
+    virtual void ProceedBitBtnClick(TComponent* Sender);
     virtual void CloseBtnClick();
     virtual void ApplicationEvents1Exception(const std::exception& E);
 

@@ -6,10 +6,26 @@ TComponent::TComponent(TComponent* Owner, std::string Name) : Name(std::move(Nam
     if (Owner) Owner->Components.push_back(this);
 }
 
+namespace {
+void Forget(auto& list, const auto* item) { std::erase(list, item); }
+}  // namespace
+
+TComponent::~TComponent() {
+    if (Owner) Forget(Owner->Components, this);
+    for (TComponent* c : Components) c->Owner = nullptr;
+}
+
 TControl::TControl(TComponent* Owner, TControl* Parent, std::string Name)
     : TComponent(Owner, std::move(Name)), Parent(Parent) {
     if (Parent) Parent->Controls.push_back(this);
 }
+
+TControl::~TControl() {
+    if (Parent) Forget(Parent->Controls, this);
+    for (TControl* c : Controls) c->Parent = nullptr;
+}
+
+TTimer::~TTimer() { Runtime().TimerFreed(*this); }
 
 void TButton::Click() {
     if (Visible && Enabled && OnClick) OnClick();

@@ -31,7 +31,9 @@ enum class TComponentKind { Form, Label, Panel, Button, ProgressBar, RichMemo, E
 class TComponent {
 public:
     TComponent(TComponent* Owner, std::string Name);
-    virtual ~TComponent() = default;
+    // Leaves the owner's list, so a component freed before its owner (a dialog made and
+    // freed for one question) is never reached through it afterwards.
+    virtual ~TComponent();
     TComponent(const TComponent&) = delete;
     TComponent& operator=(const TComponent&) = delete;
     virtual TComponentKind Kind() const = 0;
@@ -45,6 +47,7 @@ public:
 class TControl : public TComponent {
 public:
     TControl(TComponent* Owner, TControl* Parent, std::string Name);
+    ~TControl() override;
     TControl* Parent;
     std::vector<TControl*> Controls;  // children, in creation order
     int Left = 0, Top = 0, Width = 0, Height = 0;
@@ -146,6 +149,7 @@ public:
 class TTimer : public TComponent {
 public:
     using TComponent::TComponent;
+    ~TTimer() override;  // the runtime forgets it
     TComponentKind Kind() const override { return TComponentKind::Timer; }
     int Interval = 1000;
     bool Enabled = true;

@@ -75,3 +75,5 @@ void THeadlessRuntime::ScrollToCaret(TRichMemo&) { ++ScrollRequests; }
 void THeadlessRuntime::TimerChanged(TTimer& Timer) {
     if (std::find(timers_.begin(), timers_.end(), &Timer) == timers_.end()) timers_.push_back(&Timer);
 }
+
+void THeadlessRuntime::TimerFreed(TTimer& Timer) { std::erase(timers_, &Timer); }

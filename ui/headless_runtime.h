@@ -23,6 +23,7 @@ public:
     void Repaint(TForm& Form) override;
     void ScrollToCaret(TRichMemo& Memo) override;
     void TimerChanged(TTimer& Timer) override;
+    void TimerFreed(TTimer& Timer) override;
 
     // Scripting: Action runs inside the Nth call of ProcessMessages (counted from 1).
     void AtPump(int N, std::function<void()> Action) { at_pump_[N].push_back(std::move(Action)); }

@@ -28,6 +28,8 @@ public:
     virtual void ScrollToCaret(TRichMemo& Memo) = 0;
     // A timer's Enabled or Interval changed.
     virtual void TimerChanged(TTimer& Timer) = 0;
+    // A timer is being freed: nothing may reach it any more.
+    virtual void TimerFreed(TTimer&) {}
 };
 
 // The runtime in force: the headless one unless another was installed.

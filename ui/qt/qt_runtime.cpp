@@ -172,6 +172,7 @@ int TQtRuntime::ShowModal(TForm& Form) {
     d->SyncAll();
     b.Position(Form.Position == TFormPosition::OwnerFormCenter ? d->OwnerWindowOf(Form) : nullptr);
     b.Window()->setWindowModality(Qt::ApplicationModal);
+    ModalShowing(Form);
     while (Form.ModalResult == 0) {
         TQtFormBinding* current = d->Find(Form);  // a handler may have forgotten the form
         if (!current || !current->Window()) break;

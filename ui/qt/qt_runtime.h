@@ -60,6 +60,8 @@ protected:
     // Hooks for a runtime that drives the window by itself (pictures for people).
     // A message box is about to run (not called when OnMessageBox answers it).
     virtual void BoxShowing(QMessageBox&) {}
+    // Form is about to run as a modal dialog.
+    virtual void ModalShowing(TForm&) {}
     // The main message loop is about to run for MainForm.
     virtual void LoopStarting(TForm&) {}
     // Form has been repainted, for the Count-th time; MainLoop tells the main loop's form.

@@ -36,6 +36,8 @@ public:
         const TLabel& l = state_;
         const QString text = PlainCaption(l.Caption);
         if (widget_->text() != text) widget_->setText(text);
+        const Qt::CursorShape cursor = l.OnClick ? Qt::PointingHandCursor : Qt::ArrowCursor;  // a link
+        if (widget_->cursor().shape() != cursor) widget_->setCursor(cursor);
         Qt::Alignment a = l.Alignment == THAlign::Center  ? Qt::AlignHCenter
                           : l.Alignment == THAlign::Right ? Qt::AlignRight
                                                           : Qt::AlignLeft;

@@ -7,7 +7,7 @@
 //   ZEL_SCREENSHOT_STEPS   "name:Button name:Button ...": once the message loop runs and is
 //                          idle, take "name" and then press Button (the component's name),
 //                          step after step; a step without a button only takes the picture
-// Message boxes answer themselves with their default button (screenshot_runtime).
+// Message boxes and modal forms answer themselves with their default button (screenshot_runtime).
 #include <QString>
 #include <string>
 #include <vector>

@@ -23,6 +23,20 @@ void TScreenshotRuntime::BoxShowing(QMessageBox& Box) {
     });
 }
 
+// Like a message box: the form is taken as it stands and answered with its default button.
+void TScreenshotRuntime::ModalShowing(TForm& Form) {
+    QWidget* window = WindowOf(Form);
+    if (!window) return;
+    QTimer::singleShot(kSettleMs, window, [this, &Form] {
+        for (TComponent* c : Form.Components)
+            if (c->Kind() == TComponentKind::Button && static_cast<TButton*>(c)->Default) {
+                auto* button = static_cast<TButton*>(c);
+                Dispatch([button] { PressButton(*button); });
+                return;
+            }
+    });
+}
+
 void TScreenshotRuntime::LoopStarting(TForm& MainForm) { RunStep(0, MainForm); }
 
 void TScreenshotRuntime::Repainted(TForm& Form, int Count, bool MainLoop) {

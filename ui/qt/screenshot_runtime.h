@@ -1,6 +1,6 @@
 #pragma once
 // The Qt runtime driven by a screenshot plan: it takes the pictures, presses the plan's
-// buttons and answers message boxes with their default button. Linked only into the
+// buttons and answers message boxes and modal forms with their default button. Linked only into the
 // screenshot programs.
 #include "ui/qt/qt_runtime.h"
 #include "ui/qt/screenshot_plan.h"
@@ -11,6 +11,7 @@ public:
 
 protected:
     void BoxShowing(QMessageBox& Box) override;
+    void ModalShowing(TForm& Form) override;
     void LoopStarting(TForm& MainForm) override;
     void Repainted(TForm& Form, int Count, bool MainLoop) override;
 

@@ -1,0 +1,11 @@
+#pragma once
+// BrinquetExpressContactDialog: asks for the contact name and e-mail address that the
+// status upload carries. The product form makes one for each press of Proceed.
+#include "ui/contact_dialog.h"
+
+class TContactForm : public TContactDialog {
+public:
+    explicit TContactForm(TForm* Owner) : TContactDialog(Owner) {}
+    // Brands the invitation text with the product's name.
+    void FormCreate();
+};

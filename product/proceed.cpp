@@ -1,0 +1,121 @@
+// Proceed: the start timer's press starts the update; a press while the script updater
+// waits asks for the contact details, runs it, records the update at the support service
+// and ends the wait.
+#include <memory>
+
+#include "engine/file_names.h"
+#include "http/zel_http_send.h"
+#include "platform/errors.h"
+#include "platform/ini_file.h"
+#include "platform/strconv.h"
+#include "product/brinquet_express_contact_dialog.h"
+#include "product/brinquet_express_update_dialog.h"
+#include "product/status_upload.h"
+
+namespace {
+const std::string kUploadTrouble =
+    "Brinquet\xC2\xAE Express updater is having trouble communicating with Halvane Web Site to log your update "
+    "status.\rPlease call Brinquet\xC2\xAE Express Support at 800-555-0142.\rThe specific error message is: ";
+}  // namespace
+
+void TzelBrinquetUpdaterDialogForm::ProceedBitBtnClick(TComponent* Sender) {
+    ProceedBitBtn.Enabled = false;
+    if (!Sender) {
+        TzelCustUpdaterDialogForm::ProceedBitBtnClick(Sender);
+        return;
+    }
+    AskContactDetails();
+    CarryOutWaitingEntry(FContactName, FEmail);
+}
+
+void TzelBrinquetUpdaterDialogForm::CarryOutWaitingEntry(const std::string& Contact, const std::string& Email) {
+    if (MoreInfoLabel.Visible) MoreInfoLabel.Visible = false;
+    const bool isScriptUpdater = FCurrentFileName.find(kScriptUpdaterName) != std::string::npos;
+    std::string pastVer, localNum;
+    if (isScriptUpdater) {
+        // Read before the run: the update program may rewrite them.
+        pastVer = ReadParamsValue("Old_File_Version");
+        localNum = PadLocalNum(ReadParamsValue("Local_Num"));
+    }
+    // The engine's run: the waiting entry is not deferred a second time.
+    const bool ok = RunFile(FCurrentFileName, FCurrentFromVisual, FCurrentwasDownloaded);
+    if (ok && isScriptUpdater) {
+        try {
+            UploadStatus({FServerIniList->Values(FileKey(FCurrentFileNumberOfInterest, "VERSION")), pastVer, localNum,
+                          Contact, Email});
+        } catch (const std::exception& e) {
+            // The update program has run and is marked as ran: a failed upload is reported,
+            // and the update goes on rather than leaving the user in a wait only Close ends.
+            try {
+                ApplicationEvents1Exception(e);
+            } catch (const std::exception&) {
+                // Unattended, the exception event hands the error on after logging it.
+            }
+        }
+    }
+    FDecided = true;
+    JobLabel.Caption = "Upgrading";
+}
+
+void TzelBrinquetUpdaterDialogForm::UploadStatus(const TStatusUpload& Upload) {
+    TStringList reply;
+    TzelHttpSend http;
+    http.UserAgent = kStatusUploadAgent;
+    try {
+        http.PostURL(SupportUrl(), StatusUploadBody(Upload), reply);
+    } catch (EUpdaterError& e) {
+        e.SetMessage(kUploadTrouble + e.Message());
+        throw;
+    } catch (const std::exception& e) {
+        throw EUpdaterError(kUploadTrouble + e.what());
+    }
+    if (reply.Text().find("Got It") != std::string::npos)
+        ReportStatus("Uploaded current version status.", true, false, false);
+}
+
+std::string TzelBrinquetUpdaterDialogForm::SupportUrl() {
+    const std::string url = Trim(FLocalIniList->Values("SUPPORTURL"));
+    return url.empty() ? kDefaultSupportUrl : url;
+}
+
+std::string TzelBrinquetUpdaterDialogForm::ContactFileName() {
+    // Without a root from the params file (the starter check failed) the installation's
+    // own root serves; the dialog is shown all the same.
+    std::string root = ReadParamsValue("BrinquetRoot");
+    if (root.empty()) root = GetProductRoot();
+    if (root.back() != '/') root += '/';
+    return root + "Utils/Contact.ini";
+}
+
+bool TzelBrinquetUpdaterDialogForm::AskContactDetails() {
+    bool result = false;
+    auto dialog = std::make_unique<TContactForm>(this);
+    dialog->FormCreate();
+    try {
+        TIniFile contact(ContactFileName());
+        dialog->ContactNameEdit.Text = contact.ReadString("MAIN", "Contact", "");
+        dialog->EmailEdit.Text = contact.ReadString("MAIN", "Email", "");
+        if (dialog->ShowModal() == mrOk) {
+            FContactName = dialog->ContactNameEdit.Text;
+            FEmail = dialog->EmailEdit.Text;
+            result = true;
+            contact.WriteString("MAIN", "Contact", FContactName);
+            contact.WriteString("MAIN", "Email", FEmail);
+        }
+    } catch (const std::exception&) {
+        // Nothing around the dialog may stop the update.
+    }
+    return result;
+}
+
+void TzelBrinquetUpdaterDialogForm::ProceedUnattended() {
+    // Nobody could be asked: the contact file's values as they stand.
+    std::string contact, email;
+    try {
+        const TIniFile file(ContactFileName());
+        contact = file.ReadString("MAIN", "Contact", "");
+        email = file.ReadString("MAIN", "Email", "");
+    } catch (const std::exception&) {
+    }
+    CarryOutWaitingEntry(contact, email);
+}
