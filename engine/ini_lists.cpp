@@ -15,17 +15,17 @@ std::string TzelCustUpdaterDialogForm::GetProgName() { return Trim(FProgName); }
 
 std::string TzelCustUpdaterDialogForm::GetDefaultServerPath() { return "http://updates.zelsoftware.com/updates/zelupdates/"; }
 
-void TzelCustUpdaterDialogForm::MergeServerValue(const std::string& Name) {
+void TzelCustUpdaterDialogForm::MergeServerValue(const std::string& AName) {
     if (FServerIniList->Empty()) return;
-    const std::string serverValue = FServerIniList->Values(Name);
-    if (serverValue.empty() || serverValue == FLocalIniList->Values(Name)) return;
-    SetLocalIniValue(Name, serverValue);
+    const std::string serverValue = FServerIniList->Values(AName);
+    if (serverValue.empty() || serverValue == FLocalIniList->Values(AName)) return;
+    SetLocalIniValue(AName, serverValue);
 }
 
-void TzelCustUpdaterDialogForm::SetLocalIniValue(const std::string& Name, const std::string& Value) {
-    const int i = FLocalIniList->IndexOfName(Name);
+void TzelCustUpdaterDialogForm::SetLocalIniValue(const std::string& AName, const std::string& Value) {
+    const int i = FLocalIniList->IndexOfName(AName);
     if (i >= 0) FLocalIniList->Delete(i);
-    FLocalIniList->Add(Name + "=" + Value);
+    FLocalIniList->Add(AName + "=" + Value);
 }
 
 void TzelCustUpdaterDialogForm::LoadLocalIniFile(const std::string& FileName) {

@@ -26,6 +26,10 @@ std::string LogStampText(const TLocalDateTime& When) {
     const std::tm& tm = When.Time;
     const bool midnight = tm.tm_hour == 0 && tm.tm_min == 0 && tm.tm_sec == 0 && When.Milliseconds == 0;
     char buf[128];
+    // The log writes the locale's short date, two-digit year included, as it always has.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-y2k"
     std::strftime(buf, sizeof buf, midnight ? "%x" : "%x %X", &tm);
+#pragma GCC diagnostic pop
     return buf;
 }

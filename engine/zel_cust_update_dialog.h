@@ -70,8 +70,8 @@ public:
     void DoDownloadProgress(int32_t BytestoSend, int32_t BytesSent);
     bool DownloadAndLoadServerIni();
     bool DownloadFile(const std::string& SourceFile, const std::string& TargetFile, const std::string& TargetFileAlias);
-    void MergeServerValue(const std::string& Name);
-    void SetLocalIniValue(const std::string& Name, const std::string& Value);
+    void MergeServerValue(const std::string& AName);
+    void SetLocalIniValue(const std::string& AName, const std::string& Value);
     void NonVisualUpdatePrepare() {}
     void VisualUpdatePrepare() {}
     void SetLogFileName(const std::string& Value) { FzelLogFileName = Value; }

@@ -1,7 +1,10 @@
 #include "http/http_transport.h"
 
 #include "http/http_request.h"
+#include <optional>
+
 #include "http/socket_errors.h"
+#include "platform/scoped_value.h"
 #include "platform/strconv.h"
 
 namespace {
@@ -71,16 +74,11 @@ bool THTTPTransport::OpenConnection(bool Https) {
         ok = !SocketFailed();
     }
     if (ok && Https) {
+        // The host's own name is lent for this handshake only; a name the caller set stays.
         TTLSPlugin& tls = Sock->SSL();
-        const bool ownName = tls.SNIHost.empty();
-        if (ownName) tls.SNIHost = TargetHost;
-        try {
-            ok = Sock->StartTLS() && !SocketFailed();
-        } catch (...) {
-            if (ownName) tls.SNIHost.clear();
-            throw;
-        }
-        if (ownName) tls.SNIHost.clear();
+        std::optional<ScopedValue<std::string>> ownName;
+        if (tls.SNIHost.empty()) ownName.emplace(tls.SNIHost, TargetHost);
+        ok = Sock->StartTLS() && !SocketFailed();
     }
     if (!ok) {
         AliveHost.clear();
@@ -121,48 +119,10 @@ bool THTTPTransport::HTTPMethod(const std::string& Method, const std::string& UR
     FRequestSent = false;
 
     const TUrlParts url = SplitUrl(Trim(URL));
-    TRequestHeadInput in;
-    in.Method = Method;
-    in.Url = url;
-    if (!url.User.empty()) {
-        in.User = DecodeUrlText(url.User);
-        in.Password = DecodeUrlText(url.Password);
-    } else {
-        in.User = UserName;
-        in.Password = Password;
-    }
-
     const bool https = SameText(url.Protocol, "HTTPS");
-    if (https) {
-        Sock->HTTPTunnelIP = ProxyHost;
-        Sock->HTTPTunnelPort = ProxyPort;
-        Sock->HTTPTunnelUser = ProxyUser;
-        Sock->HTTPTunnelPass = ProxyPass;
-    } else {
-        Sock->HTTPTunnelIP.clear();
-        Sock->HTTPTunnelPort.clear();
-        Sock->HTTPTunnelUser.clear();
-        Sock->HTTPTunnelPass.clear();
-    }
+    SetTunnel(https);
     const bool viaProxy = !https && !ProxyHost.empty();
-
-    in.ViaProxy = viaProxy;
-    in.BodySize = BodySource().GetSize();
-    in.Protocol = Protocol;
-    in.KeepAlive = KeepAlive;
-    in.KeepAliveTimeout = KeepAliveTimeout;
-    in.ProxyUser = ProxyUser;
-    in.ProxyPass = ProxyPass;
-    TStringList cookies = Cookies;
-    for (std::string& c : CookieJar.For(url.Host, https)) cookies.Add(std::move(c));
-    in.Cookies = &cookies;
-    in.UserAgent = UserAgent;
-    in.MimeType = MimeType;
-    in.AddPortNumberToHost = AddPortNumberToHost;
-    in.ExtraLines = Headers.Lines();
-    const std::vector<std::string> lines = BuildRequestLines(in);
-    Headers.Clear();
-    for (const std::string& line : lines) Headers.Add(line);
+    const std::vector<std::string> lines = BuildRequest(Method, url, https, viaProxy);
 
     TargetHost = viaProxy ? ProxyHost : url.Host;
     TargetPort = viaProxy ? ProxyPort : url.Port;
@@ -173,7 +133,58 @@ bool THTTPTransport::HTTPMethod(const std::string& Method, const std::string& UR
         DropConnection();
         return false;
     }
+    return ReadReply(Method, url, https, viaProxy);
+}
 
+void THTTPTransport::SetTunnel(bool Https) {
+    // Only HTTPS goes through a CONNECT tunnel; plain HTTP asks the proxy itself.
+    if (Https) {
+        Sock->HTTPTunnelIP = ProxyHost;
+        Sock->HTTPTunnelPort = ProxyPort;
+        Sock->HTTPTunnelUser = ProxyUser;
+        Sock->HTTPTunnelPass = ProxyPass;
+    } else {
+        Sock->HTTPTunnelIP.clear();
+        Sock->HTTPTunnelPort.clear();
+        Sock->HTTPTunnelUser.clear();
+        Sock->HTTPTunnelPass.clear();
+    }
+}
+
+std::vector<std::string> THTTPTransport::BuildRequest(const std::string& Method, const TUrlParts& Url, bool Https,
+                                                      bool ViaProxy) {
+    TRequestHeadInput in;
+    in.Method = Method;
+    in.Url = Url;
+    if (!Url.User.empty()) {
+        in.User = DecodeUrlText(Url.User);
+        in.Password = DecodeUrlText(Url.Password);
+    } else {
+        in.User = UserName;
+        in.Password = Password;
+    }
+    in.ViaProxy = ViaProxy;
+    in.BodySize = BodySource().GetSize();
+    in.Protocol = Protocol;
+    in.KeepAlive = KeepAlive;
+    in.KeepAliveTimeout = KeepAliveTimeout;
+    in.ProxyUser = ProxyUser;
+    in.ProxyPass = ProxyPass;
+    TStringList cookies = Cookies;
+    for (std::string& c : CookieJar.For(Url.Host, Https)) cookies.Add(std::move(c));
+    in.Cookies = &cookies;
+    in.UserAgent = UserAgent;
+    in.MimeType = MimeType;
+    in.AddPortNumberToHost = AddPortNumberToHost;
+    in.ExtraLines = Headers.Lines();
+    std::vector<std::string> lines = BuildRequestLines(in);
+    // Headers now shows the request as it goes out.
+    Headers.Clear();
+    for (const std::string& line : lines) Headers.Add(line);
+    return lines;
+}
+
+bool THTTPTransport::ReadReply(const std::string& Method, const TUrlParts& Url, bool Https, bool ViaProxy) {
     Clear();
     FRequestSent = true;
     TransferEncoding = TE_UNKNOWN;
@@ -184,7 +195,7 @@ bool THTTPTransport::HTTPMethod(const std::string& Method, const std::string& UR
             line = Sock->RecvString(Timeout);
             return !SocketFailed();
         },
-        viaProxy, Protocol == "1.1", head);
+        ViaProxy, Protocol == "1.1", head);
     for (std::string& line : head.Lines) Headers.Add(std::move(line));
     ResultCode = head.ResultCode;
     ResultString = head.ResultString;
@@ -209,7 +220,7 @@ bool THTTPTransport::HTTPMethod(const std::string& Method, const std::string& UR
     BodySink().SetPosition(0);
     // A body that failed part-way leaves unread bytes on the connection: never reuse it.
     if (head.Framing.CloseAfter || !ok) DropConnection();
-    CookieJar.Update(url.Host, https, Headers);
+    CookieJar.Update(Url.Host, Https, Headers);
     return ok;
 }
 

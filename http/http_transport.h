@@ -78,7 +78,12 @@ protected:
     bool FRequestSent = false;
 
 private:
+    void SetTunnel(bool Https);
+    // Fills Headers with the request's lines and returns them.
+    std::vector<std::string> BuildRequest(const std::string& Method, const TUrlParts& Url, bool Https, bool ViaProxy);
     bool OpenConnection(bool Https);
     bool SendRequest(const std::string& HeadText);
+    // After the request went out: the status, the header lines and the body.
+    bool ReadReply(const std::string& Method, const TUrlParts& Url, bool Https, bool ViaProxy);
     bool SocketFailed() const { return Sock->LastError != 0; }
 };

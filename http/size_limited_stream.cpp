@@ -2,8 +2,8 @@
 
 #include <string>
 
-EBodyTooLarge::EBodyTooLarge(int64_t Limit)
-    : EUpdaterError("The body grew past the " + std::to_string(Limit) + " bytes it may have."), Limit(Limit) {}
+EBodyTooLarge::EBodyTooLarge(int64_t ALimit)
+    : EUpdaterError("The body grew past the " + std::to_string(ALimit) + " bytes it may have."), Limit(ALimit) {}
 
 size_t TSizeLimitedStream::Write(const void* Buffer, size_t Count) {
     if (Count > 0 && target_.GetPosition() + int64_t(Count) > limit_) throw EBodyTooLarge(limit_);

@@ -9,7 +9,7 @@
 
 class EBodyTooLarge : public EUpdaterError {
 public:
-    explicit EBodyTooLarge(int64_t Limit);
+    explicit EBodyTooLarge(int64_t ALimit);
     int64_t Limit;
 };
 

@@ -125,10 +125,10 @@ bool TzelHttpSend::HTTPMethod(const std::string& Method, const std::string& URL)
     return THTTPTransport::HTTPMethod(Method, URL);
 }
 
-void TzelHttpSend::SetupProxy(const std::string& Protocol) {
-    if (FCheckedForProxy && Protocol == FCurrentProt) return;
-    FCurrentProt = Protocol;
-    const TProxySetting setting = ReadProxySettings(Protocol);
+void TzelHttpSend::SetupProxy(const std::string& AProtocol) {
+    if (FCheckedForProxy && AProtocol == FCurrentProt) return;
+    FCurrentProt = AProtocol;
+    const TProxySetting setting = ReadProxySettings(AProtocol);
     if (!setting.Port.empty()) ProxyPort = setting.Port;
     if (!setting.Host.empty()) ProxyHost = setting.Host;
     FCheckedForProxy = true;

@@ -78,7 +78,7 @@ protected:
     // The socket's status hook.
     virtual void HandleSocketStatus(TTCPClientSocket& Sender, TSocketStatusReason Reason,
                                     const std::string& Value);
-    void SetupProxy(const std::string& Protocol);
+    void SetupProxy(const std::string& AProtocol);
 
     bool FCheckedForProxy = false;
     std::string FCurrentProt;

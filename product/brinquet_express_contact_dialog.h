@@ -5,7 +5,7 @@
 
 class TContactForm : public TContactDialog {
 public:
-    explicit TContactForm(TForm* Owner) : TContactDialog(Owner) {}
+    explicit TContactForm(TForm* AOwner) : TContactDialog(AOwner) {}
     // Brands the invitation text with the product's name.
     void FormCreate();
 };

@@ -2,7 +2,7 @@
 
 #include "ui/runtime.h"
 
-TComponent::TComponent(TComponent* Owner, std::string Name) : Name(std::move(Name)), Owner(Owner) {
+TComponent::TComponent(TComponent* AOwner, std::string AName) : Name(std::move(AName)), Owner(AOwner) {
     if (Owner) Owner->Components.push_back(this);
 }
 
@@ -15,8 +15,8 @@ TComponent::~TComponent() {
     for (TComponent* c : Components) c->Owner = nullptr;
 }
 
-TControl::TControl(TComponent* Owner, TControl* Parent, std::string Name)
-    : TComponent(Owner, std::move(Name)), Parent(Parent) {
+TControl::TControl(TComponent* AOwner, TControl* AParent, std::string AName)
+    : TComponent(AOwner, std::move(AName)), Parent(AParent) {
     if (Parent) Parent->Controls.push_back(this);
 }
 
@@ -42,7 +42,7 @@ std::string TRichMemo::Text() const {
     return out;
 }
 
-TForm::TForm(std::string Name, TForm* OwnerForm) : TControl(OwnerForm, nullptr, std::move(Name)) {}
+TForm::TForm(std::string AName, TForm* OwnerForm) : TControl(OwnerForm, nullptr, std::move(AName)) {}
 
 void TForm::Show() { Runtime().ShowForm(*this); }
 void TForm::Close() { Runtime().CloseForm(*this); }

@@ -30,7 +30,7 @@ enum class TComponentKind { Form, Label, Panel, Button, ProgressBar, RichMemo, E
 
 class TComponent {
 public:
-    TComponent(TComponent* Owner, std::string Name);
+    TComponent(TComponent* AOwner, std::string AName);
     // Leaves the owner's list, so a component freed before its owner (a dialog made and
     // freed for one question) is never reached through it afterwards.
     virtual ~TComponent();
@@ -46,7 +46,7 @@ public:
 
 class TControl : public TComponent {
 public:
-    TControl(TComponent* Owner, TControl* Parent, std::string Name);
+    TControl(TComponent* AOwner, TControl* AParent, std::string AName);
     ~TControl() override;
     TControl* Parent;
     std::vector<TControl*> Controls;  // children, in creation order
@@ -168,7 +168,7 @@ enum class TFormPosition { ScreenCenter, OwnerFormCenter };
 
 class TForm : public TControl {
 public:
-    explicit TForm(std::string Name, TForm* OwnerForm = nullptr);
+    explicit TForm(std::string AName, TForm* OwnerForm = nullptr);
     TComponentKind Kind() const override { return TComponentKind::Form; }
     int ClientWidth = 0, ClientHeight = 0;
     bool BorderIcons = true;     // false: no system menu, minimise, maximise or close box

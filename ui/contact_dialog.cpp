@@ -6,7 +6,7 @@ void Place(TControl& c, int left, int top, int width, int height) {
 }
 }  // namespace
 
-TContactDialog::TContactDialog(TForm* Owner) : TForm("ContactForm", Owner) {
+TContactDialog::TContactDialog(TForm* AOwner) : TForm("ContactForm", AOwner) {
     Caption = "";
     BorderIcons = true;
     CloseBoxOnly = true;

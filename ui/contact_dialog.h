@@ -6,7 +6,7 @@
 class TContactDialog : public TForm {
 public:
     // Owner: the form that opens it; the dialog opens centred over it.
-    explicit TContactDialog(TForm* Owner);
+    explicit TContactDialog(TForm* AOwner);
 
     TLabel Label1{this, this, "Label1"};
     TEdit ContactNameEdit{this, this, "ContactNameEdit"};

@@ -46,7 +46,7 @@ protected:
         ASSERT_TRUE(SignWithOpenssl(other, dir.File("other.ini"), error)) << error;
     }
     TempDir dir;
-    TPublisherKey key, other;
+    PublisherKey key, other;
     std::string data, signature;
 };
 
@@ -55,7 +55,7 @@ TEST_F(Signatures, VerifyTellsEachKindOfFailureApart) {
     const std::string bytes = dir.Read("data.ini");
     std::string changed = bytes;
     changed[3] ^= 1;
-    TPublisherKey rsa, p384;
+    PublisherKey rsa, p384;
     std::string error;
     ASSERT_TRUE(MakePublisherKey(dir.Path(), "rsa", rsa, error, "rsa")) << error;
     ASSERT_TRUE(MakePublisherKey(dir.Path(), "p384", p384, error, "ec -pkeyopt ec_paramgen_curve:P-384")) << error;

@@ -26,14 +26,14 @@ protected:
     static void SetUpTestSuite() {
         certs = new TempDir("zelcerts");
         root = new TempDir("zelroot");
-        TTestCA ca;
+        TestCA ca;
         ASSERT_TRUE(MakeTestCA(certs->Path(), ca, error)) << error;
         caPem = ReadWholeFile(ca.CertFile);
         const TCertKind kinds[] = {TCertKind::SignedByCA, TCertKind::SelfSigned, TCertKind::Expired,
                                    TCertKind::OtherHost};
         root->Write("tool.sh", "new tool");
         for (int s = 0; s < kServerCount; ++s) {
-            TTestCertificate cert;
+            TestCertificate cert;
             ASSERT_TRUE(MakeServerCertificate(certs->Path(), "server" + std::to_string(s), ca, kinds[s], cert, error))
                 << error;
             servers[s] = new NginxServer(root->Path(), true, &cert);

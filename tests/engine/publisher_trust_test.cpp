@@ -49,11 +49,11 @@ protected:
         EngineTest::TearDown();
     }
     // Puts Ini at Path on the site with a signature by Signer beside it (none when null).
-    void Publish(const std::string& Path, const std::string& Ini, const TPublisherKey* Signer) {
+    void Publish(const std::string& Path, const std::string& Ini, const PublisherKey* Signer) {
         site.Put(Path, Ini);
         site.Put(Path + ".sig", Signer ? Signature(Ini, *Signer) : "");
     }
-    std::string Signature(const std::string& Bytes, const TPublisherKey& Signer) {
+    std::string Signature(const std::string& Bytes, const PublisherKey& Signer) {
         const std::string file = keys.Write("to-sign.ini", Bytes);
         std::string error;
         EXPECT_TRUE(SignWithOpenssl(Signer, file, error)) << error;
@@ -100,7 +100,7 @@ protected:
 
     static constexpr TColor kRed = clRed;
     TempDir keys{"zelkeys"};
-    TPublisherKey key, other;
+    PublisherKey key, other;
     UpdateSite site;
     RecordingOS os;
     std::string localIni, extraLocal;

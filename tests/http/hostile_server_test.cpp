@@ -16,6 +16,7 @@
 #include "http/zel_http_file_downloader.h"
 #include "platform/errors.h"
 #include "tests/http/sender_fixtures.h"
+#include "tests/support/loopback.h"
 #include "tests/support/scripted_server.h"
 #include "tests/support/temp_dir.h"
 
@@ -92,14 +93,10 @@ TEST_F(HostileServer, SilentPeerInTheTlsHandshake) {
 TEST_F(HostileServer, ConnectThatIsNeverAcceptedEndsAtTheTimeOut) {
     // A listener whose backlog is full drops further connection requests.
     const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-    socklen_t len = sizeof a;
-    ::getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len);
+    const int bound = BindToLoopback(listener);
+    ASSERT_NE(bound, 0);
     ASSERT_EQ(::listen(listener, 0), 0);
-    const std::string port = std::to_string(ntohs(a.sin_port));
+    const std::string port = std::to_string(bound);
     std::vector<std::unique_ptr<TTCPClientSocket>> fillers;
     for (int i = 0; i < 2; ++i) {
         fillers.push_back(std::make_unique<TTCPClientSocket>());

@@ -13,6 +13,7 @@
 #include "http/tcp_socket.h"
 #include "tests/http/socket_test_util.h"
 #include "tests/support/real_peers.h"
+#include "tests/support/loopback.h"
 #include "tests/support/scripted_server.h"
 #include "tests/support/socket_faults.h"
 
@@ -96,25 +97,21 @@ TEST(SocketFailures, ConnectionTimeoutBoundsTheConnect) {
     // A listener whose backlog is full drops further connection requests, so the connect
     // never completes.
     const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-    socklen_t len = sizeof a;
-    ::getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len);
+    const int bound = BindToLoopback(listener);
+    ASSERT_NE(bound, 0);
     ASSERT_EQ(::listen(listener, 0), 0);
     std::vector<std::unique_ptr<TTCPClientSocket>> fillers;
     for (int i = 0; i < 2; ++i) {
         auto f = std::make_unique<TTCPClientSocket>();
         f->ConnectionTimeout = 200;
-        f->Connect("127.0.0.1", Port(ntohs(a.sin_port)));
+        f->Connect("127.0.0.1", Port(bound));
         fillers.push_back(std::move(f));
     }
     TTCPClientSocket s;
     TStatusLog log;
     log.Attach(s);
     s.ConnectionTimeout = 300;
-    s.Connect("127.0.0.1", Port(ntohs(a.sin_port)));
+    s.Connect("127.0.0.1", Port(bound));
     EXPECT_EQ(s.LastError, 10060);
     EXPECT_EQ(s.LastErrorDesc, "Connection timed out");
     ::close(listener);

@@ -15,16 +15,12 @@
 #include <sstream>
 #include <thread>
 
+#include "tests/support/loopback.h"
+#include "tests/support/temp_dir.h"
+
 namespace {
 constexpr int kStartAttempts = 5;  // a port taken between choosing and binding: try others
 constexpr int kReadyMs = 10000;
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 // The folder without its trailing separator, for paths written into configurations.
 std::string Trimmed(std::string path) {
@@ -39,7 +35,7 @@ void WriteFile(const std::string& path, const std::string& text) {
 
 // Runs a command to its end; true when it exited with 0.
 bool RunToEnd(const std::vector<std::string>& argv, const std::string& logFile) {
-    TPeerProcess p;
+    PeerProcess p;
     if (!p.Start(argv, logFile)) return false;
     int status = 0;
     const pid_t pid = p.Pid();
@@ -51,7 +47,7 @@ bool RunToEnd(const std::vector<std::string>& argv, const std::string& logFile) 
 }
 
 // Waits for every port, giving up early when the process has died (a port collision).
-bool WaitReady(TPeerProcess& process, const std::vector<int>& ports) {
+bool WaitReady(PeerProcess& process, const std::vector<int>& ports) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kReadyMs);
     for (int port : ports) {
         for (;;) {
@@ -67,15 +63,7 @@ bool WaitReady(TPeerProcess& process, const std::vector<int>& ports) {
 
 int FreeLoopbackPort() {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    int port = 0;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) {
-        socklen_t len = sizeof a;
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-        port = ntohs(a.sin_port);
-    }
+    const int port = BindToLoopback(fd);
     ::close(fd);
     return port;
 }
@@ -84,11 +72,7 @@ bool WaitForPort(int Port, int TimeoutMs) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(TimeoutMs);
     for (;;) {
         const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        a.sin_port = htons(uint16_t(Port));
-        const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+        const bool ok = ConnectToLoopback(fd, Port);
         ::close(fd);
         if (ok) return true;
         if (std::chrono::steady_clock::now() >= deadline) return false;
@@ -96,7 +80,7 @@ bool WaitForPort(int Port, int TimeoutMs) {
     }
 }
 
-bool MakeTestCertificate(const std::string& Folder, TTestCertificate& Out, std::string& Error) {
+bool MakeTestCertificate(const std::string& Folder, TestCertificate& Out, std::string& Error) {
     Out.CertFile = Folder + "cert.pem";
     Out.KeyFile = Folder + "key.pem";
     const std::string log = Folder + "openssl-req.log";
@@ -105,11 +89,11 @@ bool MakeTestCertificate(const std::string& Folder, TTestCertificate& Out, std::
                               "-addext", "subjectAltName=DNS:localhost,IP:127.0.0.1", "-keyout", Out.KeyFile, "-out",
                               Out.CertFile},
                              log);
-    if (!ok) Error = "openssl req failed: " + ReadFile(log);
+    if (!ok) Error = "openssl req failed: " + ReadWholeFile(log);
     return ok;
 }
 
-bool TPeerProcess::Start(const std::vector<std::string>& Argv, const std::string& LogFile) {
+bool PeerProcess::Start(const std::vector<std::string>& Argv, const std::string& LogFile) {
     Stop();
     std::vector<char*> args;
     for (const auto& a : Argv) args.push_back(const_cast<char*>(a.c_str()));
@@ -128,7 +112,7 @@ bool TPeerProcess::Start(const std::vector<std::string>& Argv, const std::string
     return true;
 }
 
-bool TPeerProcess::Alive() {
+bool PeerProcess::Alive() {
     if (pid_ <= 0) return false;
     int status = 0;
     const pid_t r = ::waitpid(pid_, &status, WNOHANG);
@@ -139,7 +123,7 @@ bool TPeerProcess::Alive() {
     return true;
 }
 
-void TPeerProcess::Stop() {
+void PeerProcess::Stop() {
     if (pid_ <= 0) return;
     if (Alive()) {
         ::kill(pid_, SIGTERM);
@@ -153,7 +137,7 @@ void TPeerProcess::Stop() {
     pid_ = -1;
 }
 
-NginxServer::NginxServer(const std::string& Root, bool Https, const TTestCertificate* Cert) {
+NginxServer::NginxServer(const std::string& Root, bool Https, const TestCertificate* Cert) {
     const std::string dir = Trimmed(dir_.Path());
     if (::access("/usr/sbin/nginx", X_OK) != 0) {
         error_ = "/usr/sbin/nginx is not installed (scripts/install-deps)";
@@ -198,7 +182,7 @@ NginxServer::NginxServer(const std::string& Root, bool Https, const TTestCertifi
         started_ = WaitReady(process_, ports);
         if (!started_) process_.Stop();
     }
-    if (!started_) error_ = "nginx did not start: " + ReadFile(dir + "/nginx.out") + ErrorLog();
+    if (!started_) error_ = "nginx did not start: " + ReadWholeFile(dir + "/nginx.out") + ErrorLog();
 }
 
 NginxServer::~NginxServer() { process_.Stop(); }
@@ -211,7 +195,7 @@ std::string NginxServer::HttpsUrl(const std::string& Path) const {
     return "https://127.0.0.1:" + std::to_string(httpsPort_) + Path;
 }
 
-std::string NginxServer::ErrorLog() const { return ReadFile(dir_.Path() + "error.log"); }
+std::string NginxServer::ErrorLog() const { return ReadWholeFile(dir_.Path() + "error.log"); }
 
 TinyProxy::TinyProxy(const TOptions& Options) {
     const std::string dir = Trimmed(dir_.Path());
@@ -241,12 +225,12 @@ TinyProxy::TinyProxy(const TOptions& Options) {
         started_ = WaitReady(process_, {port_});
         if (!started_) process_.Stop();
     }
-    if (!started_) error_ = "tinyproxy did not start: " + ReadFile(dir + "/tinyproxy.out") + Log();
+    if (!started_) error_ = "tinyproxy did not start: " + ReadWholeFile(dir + "/tinyproxy.out") + Log();
 }
 
-std::string TinyProxy::Log() const { return ReadFile(dir_.Path() + "tinyproxy.log"); }
+std::string TinyProxy::Log() const { return ReadWholeFile(dir_.Path() + "tinyproxy.log"); }
 
-OpensslServer::OpensslServer(const std::vector<std::string>& ExtraArgs, const TTestCertificate* Cert) {
+OpensslServer::OpensslServer(const std::vector<std::string>& ExtraArgs, const TestCertificate* Cert) {
     const std::string dir = Trimmed(dir_.Path());
     if (Cert) cert_ = *Cert;
     else if (!MakeTestCertificate(dir_.Path(), cert_, error_)) return;
@@ -265,4 +249,4 @@ OpensslServer::OpensslServer(const std::vector<std::string>& ExtraArgs, const TT
     if (!started_) error_ = "openssl s_server did not start: " + Log();
 }
 
-std::string OpensslServer::Log() const { return ReadFile(dir_.Path() + "s_server.log"); }
+std::string OpensslServer::Log() const { return ReadWholeFile(dir_.Path() + "s_server.log"); }

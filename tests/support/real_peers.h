@@ -18,19 +18,19 @@ int FreeLoopbackPort();
 bool WaitForPort(int Port, int TimeoutMs);
 
 // A self-signed certificate for "localhost" and 127.0.0.1, made with the openssl command.
-struct TTestCertificate {
+struct TestCertificate {
     std::string CertFile, KeyFile;
 };
 // Writes cert.pem and key.pem into Folder (ending in "/"); false (and Error) when the command failed.
-bool MakeTestCertificate(const std::string& Folder, TTestCertificate& Out, std::string& Error);
+bool MakeTestCertificate(const std::string& Folder, TestCertificate& Out, std::string& Error);
 
 // A started child process, stopped (SIGTERM, then SIGKILL) and reaped in the destructor.
-class TPeerProcess {
+class PeerProcess {
 public:
-    TPeerProcess() = default;
-    ~TPeerProcess() { Stop(); }
-    TPeerProcess(const TPeerProcess&) = delete;
-    TPeerProcess& operator=(const TPeerProcess&) = delete;
+    PeerProcess() = default;
+    ~PeerProcess() { Stop(); }
+    PeerProcess(const PeerProcess&) = delete;
+    PeerProcess& operator=(const PeerProcess&) = delete;
     // Runs Argv[0] with Argv; its output goes to LogFile. False when it could not be started.
     bool Start(const std::vector<std::string>& Argv, const std::string& LogFile);
     bool Alive();
@@ -45,7 +45,7 @@ class NginxServer {
 public:
     // Serves the files of Root; over HTTPS as well when Https is set, with Cert when given
     // (else a fresh self-signed one).
-    explicit NginxServer(const std::string& Root, bool Https = false, const TTestCertificate* Cert = nullptr);
+    explicit NginxServer(const std::string& Root, bool Https = false, const TestCertificate* Cert = nullptr);
     ~NginxServer();
 
     bool Started() const { return started_; }
@@ -54,13 +54,13 @@ public:
     int HttpsPort() const { return httpsPort_; }  // 0 without Https
     std::string Url(const std::string& Path) const;       // "http://127.0.0.1:port" + Path
     std::string HttpsUrl(const std::string& Path) const;  // "https://127.0.0.1:port" + Path
-    const TTestCertificate& Certificate() const { return cert_; }
+    const TestCertificate& Certificate() const { return cert_; }
     std::string ErrorLog() const;  // nginx's error log, for failure messages
 
 private:
     TempDir dir_;
-    TPeerProcess process_;
-    TTestCertificate cert_;
+    PeerProcess process_;
+    TestCertificate cert_;
     int httpPort_ = 0, httpsPort_ = 0;
     bool started_ = false;
     std::string error_;
@@ -86,7 +86,7 @@ public:
 
 private:
     TempDir dir_;
-    TPeerProcess process_;
+    PeerProcess process_;
     int port_ = 0;
     bool started_ = false;
     std::string error_;
@@ -96,7 +96,7 @@ private:
 // answer "GET /" with a status page, or {"-tls1_2"} to limit the version.
 class OpensslServer {
 public:
-    explicit OpensslServer(const std::vector<std::string>& ExtraArgs = {"-www"}, const TTestCertificate* Cert = nullptr);
+    explicit OpensslServer(const std::vector<std::string>& ExtraArgs = {"-www"}, const TestCertificate* Cert = nullptr);
 
     bool Started() const { return started_; }
     const std::string& Error() const { return error_; }
@@ -105,8 +105,8 @@ public:
 
 private:
     TempDir dir_;
-    TPeerProcess process_;
-    TTestCertificate cert_;
+    PeerProcess process_;
+    TestCertificate cert_;
     int port_ = 0;
     bool started_ = false;
     std::string error_;

@@ -11,27 +11,13 @@
 #include <chrono>
 #include <cstring>
 
+#include "tests/support/loopback.h"
+
 ScriptedServer::ScriptedServer(bool ipv6) : ipv6_(ipv6) {
     listen_fd_ = ::socket(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     int one = 1;
     ::setsockopt(listen_fd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    if (ipv6) {
-        sockaddr_in6 a{};
-        a.sin6_family = AF_INET6;
-        a.sin6_addr = in6addr_loopback;
-        ::bind(listen_fd_, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        socklen_t len = sizeof a;
-        ::getsockname(listen_fd_, reinterpret_cast<sockaddr*>(&a), &len);
-        port_ = ntohs(a.sin6_port);
-    } else {
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(listen_fd_, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        socklen_t len = sizeof a;
-        ::getsockname(listen_fd_, reinterpret_cast<sockaddr*>(&a), &len);
-        port_ = ntohs(a.sin_port);
-    }
+    port_ = BindToLoopback(listen_fd_, ipv6);
     ::listen(listen_fd_, 16);
 }
 

@@ -13,7 +13,7 @@ bool Run(const std::string& Line, std::string& Error) {
 std::string Quoted(const std::string& s) { return "'" + s + "'"; }
 }  // namespace
 
-bool MakePublisherKey(const std::string& Folder, const std::string& Name, TPublisherKey& Out, std::string& Error,
+bool MakePublisherKey(const std::string& Folder, const std::string& Name, PublisherKey& Out, std::string& Error,
                       const std::string& Algorithm) {
     Out.PrivatePem = Folder + Name + ".pem";
     Out.PublicPem = Folder + Name + ".pub.pem";
@@ -29,13 +29,13 @@ bool MakePublisherKey(const std::string& Folder, const std::string& Name, TPubli
     return Error.empty();
 }
 
-bool SignWithOpenssl(const TPublisherKey& Key, const std::string& Data, std::string& Error) {
+bool SignWithOpenssl(const PublisherKey& Key, const std::string& Data, std::string& Error) {
     return Run("openssl dgst -sha256 -sign " + Quoted(Key.PrivatePem) + " -out " + Quoted(Data + ".sig") + " " +
                    Quoted(Data),
                Error);
 }
 
-bool MakeTestCA(const std::string& Folder, TTestCA& Out, std::string& Error) {
+bool MakeTestCA(const std::string& Folder, TestCA& Out, std::string& Error) {
     Out.CertFile = Folder + "ca.pem";
     Out.KeyFile = Folder + "ca.key";
     return Run("openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 -subj "
@@ -43,8 +43,8 @@ bool MakeTestCA(const std::string& Folder, TTestCA& Out, std::string& Error) {
                Error);
 }
 
-bool MakeServerCertificate(const std::string& Folder, const std::string& Name, const TTestCA& Ca, TCertKind Kind,
-                           TTestCertificate& Out, std::string& Error) {
+bool MakeServerCertificate(const std::string& Folder, const std::string& Name, const TestCA& Ca, TCertKind Kind,
+                           TestCertificate& Out, std::string& Error) {
     Out.CertFile = Folder + Name + ".pem";
     Out.KeyFile = Folder + Name + ".key";
     const std::string san = Kind == TCertKind::OtherHost ? "DNS:other.example" : "IP:127.0.0.1";

@@ -32,7 +32,7 @@ protected:
 
     static constexpr const char* kIni = "BrinquetExpressUpdater.ini";
     TempDir site{"zelsite"}, keys{"zelkeys"};
-    TPublisherKey key, other;
+    PublisherKey key, other;
     std::string original;
 };
 

@@ -6,6 +6,7 @@
 #include <QWindow>
 #include <algorithm>
 
+#include "platform/scoped_value.h"
 #include "ui/qt/control_align.h"
 #include "ui/qt/qt_style.h"
 
@@ -31,8 +32,8 @@ Qt::WindowFlags FlagsOf(const TForm& f, bool dialog) {
 }
 }  // namespace
 
-TQtFormBinding::TQtFormBinding(TForm& Form, bool Modal, QWidget* Owner, TQtEventSink& Sink, Hooks Hooks)
-    : form_(Form), modal_(Modal), sink_(Sink), hooks_(std::move(Hooks)) {
+TQtFormBinding::TQtFormBinding(TForm& Form, bool Modal, QWidget* Owner, TQtEventSink& Sink, Hooks AHooks)
+    : form_(Form), modal_(Modal), sink_(Sink), hooks_(std::move(AHooks)) {
     auto* w = new TQtFormWindow(Owner);
     window_ = w;
     w->setObjectName(QString::fromStdString(Form.Name));
@@ -106,14 +107,15 @@ void TQtFormBinding::Sync() {
     if (!w) return;
     SyncSize();
     AlignForm(f);
-    w->ResizingFromState = true;
-    const QSize client(f.ClientWidth, f.ClientHeight);
-    if (!f.Sizeable) {
-        if (w->minimumSize() != client || w->maximumSize() != client) w->setFixedSize(client);
-    } else if (w->size() != client) {
-        w->resize(client);
+    {
+        const ScopedValue<bool> fromState(w->ResizingFromState, true);
+        const QSize client(f.ClientWidth, f.ClientHeight);
+        if (!f.Sizeable) {
+            if (w->minimumSize() != client || w->maximumSize() != client) w->setFixedSize(client);
+        } else if (w->size() != client) {
+            w->resize(client);
+        }
     }
-    w->ResizingFromState = false;
     const QString title = QString::fromStdString(f.Caption);
     if (w->windowTitle() != title) w->setWindowTitle(title);
     const QFont font = ResolveFont(f.Font);

@@ -19,7 +19,7 @@ public:
         std::function<void()> SyncAll;
     };
     // Makes the window (owned by Owner's window, when given) and the views of every control.
-    TQtFormBinding(TForm& Form, bool Modal, QWidget* Owner, TQtEventSink& Sink, Hooks Hooks);
+    TQtFormBinding(TForm& Form, bool Modal, QWidget* Owner, TQtEventSink& Sink, Hooks AHooks);
     // Cuts every way from the widgets to the state and lets the window go.
     ~TQtFormBinding();
     TQtFormBinding(const TQtFormBinding&) = delete;

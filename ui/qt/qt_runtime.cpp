@@ -6,6 +6,7 @@
 #include <QStyleFactory>
 #include <map>
 
+#include "platform/scoped_value.h"
 #include "ui/components.h"
 #include "ui/qt/qt_form_binding.h"
 #include "ui/qt/qt_timers.h"
@@ -14,24 +15,24 @@ namespace {
 constexpr int kModalCancel = 2;  // what closing a modal form by its close box returns
 }
 
-struct TQtRuntime::Impl {
-    explicit Impl(TQtRuntime& self) : Self(self), Timers(self) {}
+struct TQtRuntime::State {
+    explicit State(TQtRuntime& owner) : self(owner), timers(owner) {}
 
-    TQtRuntime& Self;
-    int Argc = 0;
-    std::unique_ptr<QApplication> OwnedApp;
-    std::map<const TForm*, std::unique_ptr<TQtFormBinding>> Forms;
-    TQtTimers Timers;
-    QEventLoop* MainLoop = nullptr;
-    TForm* MainLoopForm = nullptr;
-    bool Syncing = false;
+    TQtRuntime& self;
+    int argc = 0;
+    std::unique_ptr<QApplication> ownedApp;
+    std::map<const TForm*, std::unique_ptr<TQtFormBinding>> forms;
+    TQtTimers timers;
+    QEventLoop* mainLoop = nullptr;
+    TForm* mainLoopForm = nullptr;
+    bool syncing = false;
 
     TQtFormBinding* Find(const TForm& f) const {
-        auto it = Forms.find(&f);
-        return it == Forms.end() ? nullptr : it->second.get();
+        auto it = forms.find(&f);
+        return it == forms.end() ? nullptr : it->second.get();
     }
     TQtControlView* ViewOf(const TControl& c) const {
-        for (auto& [form, b] : Forms)
+        for (auto& [form, b] : forms)
             if (TQtControlView* v = b->ViewOf(c)) return v;
         return nullptr;
     }
@@ -43,43 +44,44 @@ struct TQtRuntime::Impl {
 
     TQtFormBinding& Bind(TForm& f, bool modal) {
         if (TQtFormBinding* b = Find(f)) return *b;
-        TQtFormBinding::Hooks hooks{[this](TForm& form) { Self.CloseForm(form); }, [this] { SyncAll(); }};
-        auto& b = Forms[&f] = std::make_unique<TQtFormBinding>(f, modal, OwnerWindowOf(f), Self, std::move(hooks));
+        TQtFormBinding::Hooks hooks{[this](TForm& form) { self.CloseForm(form); }, [this] { SyncAll(); }};
+        auto& b = forms[&f] = std::make_unique<TQtFormBinding>(f, modal, OwnerWindowOf(f), self, std::move(hooks));
         for (TComponent* c : f.Components)
-            if (c->Kind() == TComponentKind::Timer) Timers.Changed(static_cast<TTimer&>(*c));
+            if (c->Kind() == TComponentKind::Timer) timers.Changed(static_cast<TTimer&>(*c));
         return *b;
     }
 
     void Unbind(const TForm& f) {
-        auto it = Forms.find(&f);
-        if (it == Forms.end()) return;
+        auto it = forms.find(&f);
+        if (it == forms.end()) return;
         std::unique_ptr<TQtFormBinding> b = std::move(it->second);
-        Forms.erase(it);
+        forms.erase(it);
         b.reset();  // no click or edit reaches the state any more
-        Timers.DropOwnedBy(&f);
-        if (MainLoopForm == &f && MainLoop) MainLoop->exit(0);
+        timers.DropOwnedBy(&f);
+        if (mainLoopForm == &f && mainLoop) mainLoop->exit(0);
     }
 
     void SyncAll() {
-        if (Syncing) return;
-        Syncing = true;
-        for (auto& [form, b] : Forms) b->Sync();
-        Timers.Sync();
-        Syncing = false;
+        if (syncing) return;
+        {
+            const ScopedValue<bool> busy(syncing, true);
+            for (auto& [form, b] : forms) b->Sync();
+            timers.Sync();
+        }
         EndModalsWithResult();
     }
 
     void EndModalsWithResult() {
-        for (auto& [form, b] : Forms)
+        for (auto& [form, b] : forms)
             if (b->Modal() && form->ModalResult != 0 && b->Window() && b->Window()->isVisible())
                 b->Window()->done(form->ModalResult);
     }
 };
 
-TQtRuntime::TQtRuntime(int& argc, char** argv) : d(std::make_unique<Impl>(*this)) {
+TQtRuntime::TQtRuntime(int& argc, char** argv) : state_(std::make_unique<State>(*this)) {
     if (!QCoreApplication::instance()) {
-        d->Argc = argc;
-        d->OwnedApp = std::make_unique<QApplication>(d->Argc, argv);
+        state_->argc = argc;
+        state_->ownedApp = std::make_unique<QApplication>(state_->argc, argv);
     }
     // One look everywhere: the layouts are drawn for a plain, classic style.
     if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance())) {
@@ -90,7 +92,7 @@ TQtRuntime::TQtRuntime(int& argc, char** argv) : d(std::make_unique<Impl>(*this)
 }
 
 TQtRuntime::~TQtRuntime() {
-    while (!d->Forms.empty()) d->Unbind(*d->Forms.begin()->first);
+    while (!state_->forms.empty()) state_->Unbind(*state_->forms.begin()->first);
 }
 
 void TQtRuntime::Dispatch(const std::function<void()>& Action) {
@@ -109,91 +111,90 @@ void TQtRuntime::Dispatch(const std::function<void()>& Action) {
     } catch (...) {
         ReportUnhandled("Unknown error");
     }
-    d->SyncAll();
+    state_->SyncAll();
 }
 
-void TQtRuntime::Sync() { d->SyncAll(); }
+void TQtRuntime::Sync() { state_->SyncAll(); }
 
-void TQtRuntime::Forget(TForm& Form) { d->Unbind(Form); }
+void TQtRuntime::Forget(TForm& Form) { state_->Unbind(Form); }
 
 QWidget* TQtRuntime::WindowOf(const TForm& Form) const {
-    TQtFormBinding* b = d->Find(Form);
+    TQtFormBinding* b = state_->Find(Form);
     return b ? b->Window() : nullptr;
 }
 
 QWidget* TQtRuntime::WidgetOf(const TControl& Control) const {
     if (Control.Kind() == TComponentKind::Form) return WindowOf(static_cast<const TForm&>(Control));
-    TQtControlView* v = d->ViewOf(Control);
+    TQtControlView* v = state_->ViewOf(Control);
     return v ? &v->Widget() : nullptr;
 }
 
 void TQtRuntime::ProcessMessages() {
-    d->SyncAll();
+    state_->SyncAll();
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
 void TQtRuntime::ShowForm(TForm& Form) {
-    TQtFormBinding& b = d->Bind(Form, false);
+    TQtFormBinding& b = state_->Bind(Form, false);
     Form.Showing = true;
-    d->SyncAll();
-    b.Position(Form.Position == TFormPosition::OwnerFormCenter ? d->OwnerWindowOf(Form) : nullptr);
+    state_->SyncAll();
+    b.Position(Form.Position == TFormPosition::OwnerFormCenter ? state_->OwnerWindowOf(Form) : nullptr);
     b.Window()->show();
 }
 
 void TQtRuntime::CloseForm(TForm& Form) {
     Form.Showing = false;
-    TQtFormBinding* b = d->Find(Form);
+    TQtFormBinding* b = state_->Find(Form);
     if (!b) return;
     if (b->Modal()) {
         if (Form.ModalResult == 0) Form.ModalResult = kModalCancel;
         if (b->Window()) b->Window()->done(Form.ModalResult);
         return;
     }
-    d->Unbind(Form);
+    state_->Unbind(Form);
 }
 
 void TQtRuntime::RunMessageLoop(TForm& MainForm) {
     if (!MainForm.Showing) return;
     QEventLoop loop;
-    QEventLoop* outerLoop = d->MainLoop;
-    TForm* outerForm = d->MainLoopForm;
-    d->MainLoop = &loop, d->MainLoopForm = &MainForm;
-    d->SyncAll();
+    // A nested loop hands the outer one back however it ends.
+    const ScopedValue<QEventLoop*> mainLoop(state_->mainLoop, &loop);
+    const ScopedValue<TForm*> mainLoopForm(state_->mainLoopForm, &MainForm);
+    state_->SyncAll();
     LoopStarting(MainForm);
-    while (MainForm.Showing && d->Find(MainForm)) loop.exec();
-    d->MainLoop = outerLoop, d->MainLoopForm = outerForm;
+    while (MainForm.Showing && state_->Find(MainForm)) loop.exec();
 }
 
 int TQtRuntime::ShowModal(TForm& Form) {
-    d->Unbind(Form);  // a form shown modelessly before is made anew as a dialog
-    TQtFormBinding& b = d->Bind(Form, true);
+    state_->Unbind(Form);  // a form shown modelessly before is made anew as a dialog
+    TQtFormBinding& b = state_->Bind(Form, true);
     Form.ModalResult = 0;
     Form.Showing = true;
-    d->SyncAll();
-    b.Position(Form.Position == TFormPosition::OwnerFormCenter ? d->OwnerWindowOf(Form) : nullptr);
+    state_->SyncAll();
+    b.Position(Form.Position == TFormPosition::OwnerFormCenter ? state_->OwnerWindowOf(Form) : nullptr);
     b.Window()->setWindowModality(Qt::ApplicationModal);
     ModalShowing(Form);
     while (Form.ModalResult == 0) {
-        TQtFormBinding* current = d->Find(Form);  // a handler may have forgotten the form
+        TQtFormBinding* current = state_->Find(Form);  // a handler may have forgotten the form
         if (!current || !current->Window()) break;
         current->Window()->exec();
     }
     Form.Showing = false;
     const int result = Form.ModalResult;
-    d->Unbind(Form);
+    state_->Unbind(Form);
     return result;
 }
 
 void TQtRuntime::Repaint(TForm& Form) {
-    TQtFormBinding* b = d->Find(Form);
+    TQtFormBinding* b = state_->Find(Form);
     if (!b || !b->Window()) return;
-    d->SyncAll();
+    state_->SyncAll();
     const int count = b->Repaint();
-    Repainted(Form, count, &Form == d->MainLoopForm);
+    Repainted(Form, count, &Form == state_->mainLoopForm);
 }
 
 void TQtRuntime::ScrollToCaret(TRichMemo& Memo) {
-    if (TQtControlView* v = d->ViewOf(Memo)) v->ScrollIntoView();
+    if (TQtControlView* v = state_->ViewOf(Memo)) v->ScrollIntoView();
 }
 
-void TQtRuntime::TimerChanged(TTimer& Timer) { d->Timers.Changed(Timer); }
+void TQtRuntime::TimerChanged(TTimer& Timer) { state_->timers.Changed(Timer); }

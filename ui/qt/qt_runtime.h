@@ -71,6 +71,6 @@ private:
     QAbstractButton* RunBox(QMessageBox& Box);
     void ReportUnhandled(const std::string& Message);
 
-    struct Impl;
-    std::unique_ptr<Impl> d;
+    struct State;
+    std::unique_ptr<State> state_;
 };

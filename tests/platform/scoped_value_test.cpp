@@ -1,0 +1,27 @@
+#include "platform/scoped_value.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+
+namespace {
+TEST(ScopedValue, LendsTheValueAndPutsTheOldOneBackOnEveryWayOut) {
+    std::string name = "own";
+    {
+        const ScopedValue<std::string> lent(name, "lent");
+        EXPECT_EQ(name, "lent");
+    }
+    EXPECT_EQ(name, "own");
+
+    int depth = 0;
+    try {
+        const ScopedValue<int> outer(depth, 1);
+        const ScopedValue<int> inner(depth, 2);
+        throw std::runtime_error("handler failed");
+    } catch (const std::runtime_error&) {
+        EXPECT_EQ(depth, 0) << "undone while the exception left the scope";
+    }
+    EXPECT_EQ(depth, 0);
+}
+}  // namespace
