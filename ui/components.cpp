@@ -48,3 +48,9 @@ void TForm::Show() { Runtime().ShowForm(*this); }
 void TForm::Close() { Runtime().CloseForm(*this); }
 int TForm::ShowModal() { return Runtime().ShowModal(*this); }
 void TForm::Repaint() { Runtime().Repaint(*this); }
+
+const TFont& EffectiveFont(const TControl& Control) {
+    const TControl* c = &Control;
+    while (c->ParentFont && c->Parent) c = c->Parent;
+    return c->Font;
+}

@@ -184,3 +184,6 @@ public:
     int ShowModal();
     void Repaint();
 };
+
+// The font a control shows: its own, or its parent's when it takes the parent's font.
+const TFont& EffectiveFont(const TControl& Control);

@@ -7,7 +7,7 @@
 #include <algorithm>
 
 #include "platform/scoped_value.h"
-#include "ui/qt/control_align.h"
+#include "ui/control_align.h"
 #include "ui/qt/qt_style.h"
 
 namespace {
@@ -88,24 +88,11 @@ void TQtFormBinding::ChainTabOrder() {
     for (size_t i = 1; i < chain.size(); ++i) QWidget::setTabOrder(chain[i - 1], chain[i]);
 }
 
-// Whichever of the outer and the client size the code changed moves the other.
-void TQtFormBinding::SyncSize() {
-    TForm& f = form_;
-    if (syncedW_ >= 0) {
-        if (f.Width != syncedW_ && f.ClientWidth == syncedClientW_) f.ClientWidth += f.Width - syncedW_;
-        else if (f.ClientWidth != syncedClientW_ && f.Width == syncedW_) f.Width += f.ClientWidth - syncedClientW_;
-        if (f.Height != syncedH_ && f.ClientHeight == syncedClientH_) f.ClientHeight += f.Height - syncedH_;
-        else if (f.ClientHeight != syncedClientH_ && f.Height == syncedH_) f.Height += f.ClientHeight - syncedClientH_;
-    }
-    f.ClientWidth = std::max(0, f.ClientWidth), f.ClientHeight = std::max(0, f.ClientHeight);
-    syncedW_ = f.Width, syncedH_ = f.Height, syncedClientW_ = f.ClientWidth, syncedClientH_ = f.ClientHeight;
-}
-
 void TQtFormBinding::Sync() {
     TForm& f = form_;
     TQtFormWindow* w = window_;
     if (!w) return;
-    SyncSize();
+    size_.Sync(f);
     AlignForm(f);
     {
         const ScopedValue<bool> fromState(w->ResizingFromState, true);
@@ -186,8 +173,7 @@ bool TQtFormBinding::Key(QKeyEvent& Event) {
 void TQtFormBinding::UserResized(int ClientWidth, int ClientHeight) {
     TForm& f = form_;
     if (ClientWidth == f.ClientWidth && ClientHeight == f.ClientHeight) return;
-    f.Width += ClientWidth - f.ClientWidth, f.Height += ClientHeight - f.ClientHeight;
-    f.ClientWidth = ClientWidth, f.ClientHeight = ClientHeight;
+    size_.ClientResized(f, ClientWidth, ClientHeight);
     if (hooks_.SyncAll) hooks_.SyncAll();
 }
 

@@ -8,6 +8,7 @@
 #include <unordered_map>
 
 #include "ui/components.h"
+#include "ui/form_size.h"
 #include "ui/qt/qt_binder.h"
 #include "ui/qt/qt_widgets.h"
 
@@ -41,7 +42,6 @@ public:
 private:
     void Build(TControl& Control, QWidget* Parent);
     void SyncControl(TControl& Control, QWidget* Parent);
-    void SyncSize();
     void ChainTabOrder();
     bool Key(QKeyEvent& Event);
     void UserResized(int ClientWidth, int ClientHeight);
@@ -53,7 +53,7 @@ private:
     Hooks hooks_;
     QPointer<TQtFormWindow> window_;
     std::unordered_map<const TControl*, std::unique_ptr<TQtControlView>> views_;
-    int syncedW_ = -1, syncedH_ = -1, syncedClientW_ = -1, syncedClientH_ = -1;
+    TFormSizeSync size_;
     bool positioned_ = false;
     int repaints_ = 0;
     QElapsedTimer sinceRepaint_;

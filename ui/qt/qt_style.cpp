@@ -48,12 +48,6 @@ QColor ResolveColor(TColor Color) {
     return pal.color(QPalette::WindowText);
 }
 
-const TFont& EffectiveFont(const TControl& Control) {
-    const TControl* c = &Control;
-    while (c->ParentFont && c->Parent) c = c->Parent;
-    return c->Font;
-}
-
 QString PlainCaption(const std::string& Caption) {
     std::string out;
     for (size_t i = 0; i < Caption.size(); ++i) {

@@ -13,7 +13,5 @@ QString ResolveFamily(const std::string& Name);
 QFont ResolveFont(const TFont& Font);
 // System colours follow the application's palette; others are plain RGB.
 QColor ResolveColor(TColor Color);
-// The font a control shows: its own, or its parent's when it takes the parent's font.
-const TFont& EffectiveFont(const TControl& Control);
 // A caption without its accelerator marks: "&&" is "&", a single "&" disappears.
 QString PlainCaption(const std::string& Caption);

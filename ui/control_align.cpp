@@ -1,4 +1,4 @@
-#include "ui/qt/control_align.h"
+#include "ui/control_align.h"
 
 #include <algorithm>
 #include <vector>

@@ -1,0 +1,32 @@
+// Message and confirmation boxes, and the last word on an error nobody handled. The boxes
+// belong to the whole program (task modal): no window of it reacts until they are answered.
+#include <windows.h>
+
+#include <cstdio>
+
+#include "ui/application.h"
+#include "ui/win/win_runtime.h"
+#include "ui/win/win_text.h"
+
+namespace {
+int Box(const std::string& Caption, const std::string& Text, UINT Type) {
+    return MessageBoxW(nullptr, Widen(Text).c_str(), Widen(Caption).c_str(), Type | MB_TASKMODAL | MB_SETFOREGROUND);
+}
+}  // namespace
+
+void TWinRuntime::ReportUnhandled(const std::string& Message) {
+    std::fprintf(stderr, "%s\n", Message.c_str());
+    Sync();
+    Box(Application().Title, Message, MB_OK | MB_ICONERROR);
+}
+
+void TWinRuntime::ShowMessage(const std::string& Text) {
+    Sync();
+    Box(Application().Title, Text, MB_OK);
+}
+
+bool TWinRuntime::Confirm(const std::string& Text) {
+    Sync();
+    // Without an owner the system centres the box on the screen; Yes is the default button.
+    return Box("Confirm", Text, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON1) == IDYES;
+}

@@ -1,0 +1,240 @@
+#include "ui/win/win_runtime.h"
+
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <map>
+#include <vector>
+
+#include "ui/components.h"
+#include "ui/win/win_form_window.h"
+#include "ui/win/win_style.h"
+#include "ui/win/win_timers.h"
+
+namespace {
+constexpr int kModalCancel = 2;  // what a modal form ended otherwise than by a button returns
+}
+
+struct TWinRuntime::Impl : TWinEventSink {
+    explicit Impl(TWinRuntime& self) : Self(self), Timers(*this) {}
+    void Dispatch(const std::function<void()>& Action) override { Self.Dispatch(Action); }
+
+    TWinRuntime& Self;
+    std::map<const TForm*, std::unique_ptr<TWinFormBinding>> Forms;
+    // Windows of forms that left the screen while one of their own messages may still be
+    // running; destroyed once no handler runs.
+    std::vector<std::unique_ptr<TWinFormBinding>> Graveyard;
+    TWinTimers Timers;
+    int Depth = 0;  // handlers running, nested
+    bool Syncing = false;
+
+    TWinFormBinding* Find(const TForm& f) const {
+        auto it = Forms.find(&f);
+        return it == Forms.end() ? nullptr : it->second.get();
+    }
+    TWinControlView* ViewOf(const TControl& c) const {
+        for (auto& [form, b] : Forms)
+            if (TWinControlView* v = b->ViewOf(c)) return v;
+        return nullptr;
+    }
+    HWND OwnerWindowOf(const TForm& f) const {
+        if (!f.Owner || f.Owner->Kind() != TComponentKind::Form) return nullptr;
+        TWinFormBinding* ob = Find(static_cast<const TForm&>(*f.Owner));
+        return ob ? ob->Window() : nullptr;
+    }
+
+    TWinFormBinding& Bind(TForm& f, bool modal) {
+        if (TWinFormBinding* b = Find(f)) return *b;
+        TWinFormBinding::Hooks hooks{[this](TForm& form) { Self.CloseForm(form); }, [this] { SyncAll(); }};
+        auto& b = Forms[&f] = std::make_unique<TWinFormBinding>(f, modal, OwnerWindowOf(f), *this, std::move(hooks));
+        for (TComponent* c : f.Components)
+            if (c->Kind() == TComponentKind::Timer) Timers.Changed(static_cast<TTimer&>(*c));
+        return *b;
+    }
+
+    void Unbind(const TForm& f) {
+        auto it = Forms.find(&f);
+        if (it == Forms.end()) return;
+        std::unique_ptr<TWinFormBinding> b = std::move(it->second);
+        Forms.erase(it);
+        b->Detach();  // no click or edit reaches the state any more
+        Graveyard.push_back(std::move(b));
+        Timers.DropOwnedBy(&f);
+        Bury();
+    }
+
+    void Bury() {
+        if (Depth == 0) Graveyard.clear();
+    }
+
+    void SyncAll() {
+        if (Syncing) return;
+        Syncing = true;
+        for (auto& [form, b] : Forms) b->Sync();
+        Timers.Sync();
+        Syncing = false;
+    }
+
+    // One message, as the form it is for wants it: its keys first, then the dialog manager's
+    // Tab and arrow keys, then the window's own procedure.
+    void Pump(MSG& m) {
+        if (TWinFormBinding* b = TWinFormBinding::Of(m.hwnd)) {
+            if (b->Key(m)) return;
+            if (IsDialogMessageW(b->Window(), &m)) return;
+        }
+        TranslateMessage(&m);
+        DispatchMessageW(&m);
+    }
+
+    // Waits for and pumps one message; false once the application is asked to quit (the
+    // request stays for the outer loops).
+    bool WaitAndPump() {
+        MSG m;
+        const BOOL got = GetMessageW(&m, nullptr, 0, 0);
+        if (got <= 0) {
+            if (got == 0) PostQuitMessage(int(m.wParam));
+            return false;
+        }
+        Pump(m);
+        Bury();
+        return true;
+    }
+};
+
+TWinRuntime::TWinRuntime() : d(nullptr) {
+    BecomeDpiAware();
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_ANIMATE_CLASS | ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&icc);
+    RegisterContainerClasses();
+    d = std::make_unique<Impl>(*this);
+}
+
+TWinRuntime::~TWinRuntime() {
+    while (!d->Forms.empty()) d->Unbind(*d->Forms.begin()->first);
+    d->Graveyard.clear();
+}
+
+void TWinRuntime::Dispatch(const std::function<void()>& Action) {
+    ++d->Depth;
+    try {
+        Action();
+    } catch (const std::exception& e) {
+        // Nothing may pass through the window system: it ends here, as the application
+        // object of the window system would end it.
+        try {
+            HandleApplicationException(e);
+        } catch (const std::exception& unhandled) {
+            ReportUnhandled(unhandled.what());
+        } catch (...) {
+            ReportUnhandled("Unknown error");
+        }
+    } catch (...) {
+        ReportUnhandled("Unknown error");
+    }
+    --d->Depth;
+    d->SyncAll();
+}
+
+void TWinRuntime::Sync() { d->SyncAll(); }
+
+void TWinRuntime::Forget(TForm& Form) { d->Unbind(Form); }
+
+TWinHandle TWinRuntime::WindowOf(const TForm& Form) const {
+    TWinFormBinding* b = d->Find(Form);
+    return b ? b->Window() : nullptr;
+}
+
+TWinHandle TWinRuntime::WindowOf(const TControl& Control) const {
+    if (Control.Kind() == TComponentKind::Form) return WindowOf(static_cast<const TForm&>(Control));
+    TWinControlView* v = d->ViewOf(Control);
+    return v ? v->Window() : nullptr;
+}
+
+int TWinRuntime::DpiOf(const TForm& Form) const {
+    TWinFormBinding* b = d->Find(Form);
+    return b ? b->Dpi() : 96;
+}
+
+void TWinRuntime::ProcessMessages() {
+    d->SyncAll();
+    MSG m;
+    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+        if (m.message == WM_QUIT) {
+            PostQuitMessage(int(m.wParam));  // for the message loop to see
+            break;
+        }
+        d->Pump(m);
+    }
+    d->Bury();
+}
+
+void TWinRuntime::ShowForm(TForm& Form) {
+    TWinFormBinding& b = d->Bind(Form, false);
+    Form.Showing = true;
+    d->SyncAll();
+    b.Position(Form.Position == TFormPosition::OwnerFormCenter ? d->OwnerWindowOf(Form) : nullptr);
+    ShowWindow(b.Window(), SW_SHOW);
+    UpdateWindow(b.Window());
+}
+
+void TWinRuntime::CloseForm(TForm& Form) {
+    Form.Showing = false;
+    TWinFormBinding* b = d->Find(Form);
+    if (!b) return;
+    if (b->Modal()) {
+        if (Form.ModalResult == 0) Form.ModalResult = kModalCancel;
+        return;  // its modal loop ends and lets the window go
+    }
+    d->Unbind(Form);
+}
+
+void TWinRuntime::RunMessageLoop(TForm& MainForm) {
+    if (!MainForm.Showing) return;
+    d->SyncAll();
+    while (MainForm.Showing && d->Find(MainForm))
+        if (!d->WaitAndPump()) break;
+}
+
+int TWinRuntime::ShowModal(TForm& Form) {
+    d->Unbind(Form);  // a form shown modelessly before is made anew as a dialog
+    TWinFormBinding& b = d->Bind(Form, true);
+    HWND window = b.Window();
+    Form.ModalResult = 0;
+    Form.Showing = true;
+    d->SyncAll();
+    b.Position(Form.Position == TFormPosition::OwnerFormCenter ? d->OwnerWindowOf(Form) : nullptr);
+    // Every other window of the program waits for the answer.
+    std::vector<HWND> disabled;
+    for (auto& [form, other] : d->Forms)
+        if (other.get() != &b && IsWindowEnabled(other->Window())) {
+            EnableWindow(other->Window(), FALSE);
+            disabled.push_back(other->Window());
+        }
+    ShowWindow(window, SW_SHOW);
+    SetForegroundWindow(window);
+    if (HWND first = GetNextDlgTabItem(window, nullptr, FALSE)) SetFocus(first);
+    while (Form.ModalResult == 0 && d->Find(Form))
+        if (!d->WaitAndPump()) break;
+    // The owner is enabled before the dialog goes, so the activation returns to it.
+    for (HWND w : disabled) EnableWindow(w, TRUE);
+    if (Form.ModalResult == 0) Form.ModalResult = kModalCancel;
+    Form.Showing = false;
+    const int result = Form.ModalResult;
+    d->Unbind(Form);
+    return result;
+}
+
+void TWinRuntime::Repaint(TForm& Form) {
+    TWinFormBinding* b = d->Find(Form);
+    if (!b) return;
+    d->SyncAll();
+    b->Repaint();
+}
+
+void TWinRuntime::ScrollToCaret(TRichMemo& Memo) {
+    if (TWinControlView* v = d->ViewOf(Memo)) v->ScrollIntoView();
+}
+
+void TWinRuntime::TimerChanged(TTimer& Timer) { d->Timers.Changed(Timer); }
+void TWinRuntime::TimerFreed(TTimer& Timer) { d->Timers.Freed(Timer); }
