@@ -22,7 +22,8 @@ struct TTCPClientSocket::Impl {
     bool connected = false;  // the handle holds an established connection
     TLineReader lines;
     std::vector<char> scratch;
-    int monitorDepth = 0;  // inside the monitor hook: scratch still holds the block it is shown
+    std::vector<char> body;  // a body's receive buffer, kept for the next body
+    int monitorDepth = 0;  // inside the monitor hook: scratch or body still holds the block it is shown
     TLowSpeedMeter meter;
 
     void Monitor(bool writing, const void* data, int len);
@@ -63,6 +64,8 @@ struct TTCPClientSocket::Impl {
     bool ReadLine(int timeoutMs, std::string_view terminator, std::string& line);
     // Exactly length bytes; false with LastError set.
     bool ReadExact(size_t length, int timeoutMs, std::string& out);
+    // Size bytes into the stream in whole pieces; stops at the first error (LastError set).
+    void ReceiveToStream(TStream& stream, int timeoutMs, int64_t size);
 
     // The send without its error step: stop flag, monitor with the whole data, pieces.
     void Send(const char* data, size_t len);
