@@ -197,3 +197,4 @@ void TQtRuntime::ScrollToCaret(TRichMemo& Memo) {
 }
 
 void TQtRuntime::TimerChanged(TTimer& Timer) { d->Timers.Changed(Timer); }
+void TQtRuntime::TimerFreed(TTimer& Timer) { d->Timers.Freed(Timer); }
