@@ -44,6 +44,9 @@ void TzelCustUpdaterDialogForm::FormCreate() {
     FHTTPFileDownloader->OnDownloadProgress = [this](TzelHTTPFileDownloader&, int32_t BytestoSend, int32_t BytesSent) {
         DoDownloadProgress(BytestoSend, BytesSent);
     };
+    FHTTPFileDownloader->OnProxyNote = [this](TzelHttpSend&, const std::string& Note) {
+        WriteLog(FzelLogFileName, Note);
+    };
     if (!Application().MainForm) Application().MainForm = this;
     Application().Events = &ApplicationEvents1;
 }

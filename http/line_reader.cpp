@@ -1,14 +1,22 @@
 #include "http/line_reader.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "http/socket_errors.h"
 #include "http/socket_io.h"
 
 void TLineReader::ApplyCarry(std::string& Packet, bool ConvertLineEnd) {
-    if (Packet.empty()) return;
-    if (ConvertLineEnd && ((lastCR_ && Packet[0] == '\n') || (lastLF_ && Packet[0] == '\r'))) Packet.erase(0, 1);
+    Packet.resize(ApplyCarry(Packet.data(), Packet.size(), ConvertLineEnd));
+}
+
+size_t TLineReader::ApplyCarry(char* Data, size_t Len, bool ConvertLineEnd) {
+    if (Len == 0) return 0;
+    const bool drop = ConvertLineEnd && ((lastCR_ && Data[0] == '\n') || (lastLF_ && Data[0] == '\r'));
     ResetCarry();
+    if (!drop) return Len;
+    std::memmove(Data, Data + 1, Len - 1);
+    return Len - 1;
 }
 
 int TLineReader::NextPacket(const TPacketSource& Source, const TLineRules& Rules, int64_t Deadline, int TimeoutMs) {

@@ -37,6 +37,8 @@ public:
     // A packet fresh from the connection: drops the LF (CR) that completes a line which ended
     // on a lone CR (LF) at the end of the previous data.
     void ApplyCarry(std::string& Packet, bool ConvertLineEnd);
+    // The same for a block received in place; returns its length after the drop.
+    size_t ApplyCarry(char* Data, size_t Len, bool ConvertLineEnd);
     // Forgets the carry, as a new connection must.
     void ResetCarry() { lastCR_ = lastLF_ = false; }
 

@@ -75,6 +75,7 @@ TProxySetting ProxySettingFromText(const TSystemProxyText& Text, const std::stri
     TProxySetting setting;
     if (!proxy.empty()) SplitHostPort(proxy, setting);
     setting.Bypass = BlanksToCommas(Text.ProxyBypass);
+    setting.Ignored = Text.Ignored;
     return setting;
 }
 
@@ -132,6 +133,10 @@ void TzelHttpSend::SetupProxy(const std::string& AProtocol) {
     if (!setting.Port.empty()) ProxyPort = setting.Port;
     if (!setting.Host.empty()) ProxyHost = setting.Host;
     FCheckedForProxy = true;
+    if (!setting.Ignored.empty() && !FProxyNoted && OnProxyNote) {
+        FProxyNoted = true;
+        OnProxyNote(*this, "Proxy settings not used (only HTTP proxies are supported): " + setting.Ignored);
+    }
 }
 
 void TzelHttpSend::HandleSocketStatus(TTCPClientSocket&, TSocketStatusReason Reason, const std::string& Value) {

@@ -16,6 +16,7 @@ struct TProxySetting {
     std::string Host;
     std::string Port;
     std::string Bypass;
+    std::string Ignored;  // the system's settings that were found and not used (see TSystemProxyText)
 };
 
 // The walk over a proxy server text ("p0:3128", "http=p1:80 https=p2:443" ...): the first
@@ -32,6 +33,8 @@ class TzelHttpSend;
 using TConnectEvent = std::function<void(TzelHttpSend& Sender, const std::string& Value)>;
 using TSocketErrorEvent = std::function<void(TzelHttpSend& Sender, const std::string& Value)>;
 using TCloseSocketEvent = std::function<void(TzelHttpSend& Sender, const std::string& Value)>;
+// Note: a line for the log about the proxy lookup.
+using TProxyNoteEvent = std::function<void(TzelHttpSend& Sender, const std::string& Note)>;
 
 // Extra form fields of a multipart upload, sent in this order.
 using TFormFields = std::vector<std::pair<std::string, std::string>>;
@@ -70,6 +73,9 @@ public:
     TConnectEvent OnConnect;
     TSocketErrorEvent OnSocketError;
     TCloseSocketEvent OnCloseSocket;
+    // Once per sender, when the proxy lookup found settings it does not use (a SOCKS proxy):
+    // otherwise requests silently go straight out where the user meant a proxy.
+    TProxyNoteEvent OnProxyNote;
     // PostURL takes a "Connection reset by peer" failure after the whole request went out as
     // the end of the reply.
     bool IgnoreConnectionReset = false;
@@ -83,6 +89,7 @@ protected:
     bool FCheckedForProxy = false;
     std::string FCurrentProt;
     bool FSocketOpened = false;
+    bool FProxyNoted = false;
 
 private:
     bool PostMultipart(const std::string& URL, const std::string& FieldName,

@@ -9,6 +9,9 @@
 struct TSystemProxyText {
     std::string ProxyServer;
     std::string ProxyBypass;
+    // Settings found and not used, for the log ("all_proxy=socks5://s.local:1080"), separated
+    // by blanks; credentials are left out.
+    std::string Ignored;
 };
 
 class TOSServices {

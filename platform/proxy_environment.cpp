@@ -32,21 +32,34 @@ std::string ProxyHostPort(std::string_view Value) {
     return v;
 }
 
+std::string ProxyValueForLog(std::string_view Value) {
+    std::string v = Trim(Value);
+    const size_t hostFrom = v.find("://") == std::string::npos ? 0 : v.find("://") + 3;
+    const size_t at = v.rfind('@', v.find('/', hostFrom));
+    if (at != std::string::npos && at >= hostFrom) v.erase(hostFrom, at + 1 - hostFrom);
+    return v;
+}
+
 bool ProxySettingsFromEnvironment(TSystemProxyText& Out) {
     Out = {};
     const std::string http = Variable("http_proxy"), https = Variable("https_proxy"),
                       all = Variable("all_proxy"), bypass = Variable("no_proxy");
     if (http.empty() && https.empty() && all.empty() && bypass.empty()) return false;
 
-    auto add = [&](const std::string& prefix, const std::string& value) {
+    auto add = [&](const std::string& prefix, const std::string& value, const char* name) {
         const std::string hostPort = ProxyHostPort(value);
-        if (hostPort.empty()) return;
+        if (hostPort.empty()) {
+            if (Trim(value).empty()) return;
+            if (!Out.Ignored.empty()) Out.Ignored += ' ';
+            Out.Ignored += std::string(name) + "=" + ProxyValueForLog(value);
+            return;
+        }
         if (!Out.ProxyServer.empty()) Out.ProxyServer += ' ';
         Out.ProxyServer += prefix + hostPort;
     };
-    add("http=", http);
-    add("https=", https);
-    add("", all);
+    add("http=", http, "http_proxy");
+    add("https=", https, "https_proxy");
+    add("", all, "all_proxy");
 
     std::string entry;
     for (size_t i = 0; i <= bypass.size(); ++i) {

@@ -15,3 +15,5 @@ bool ProxySettingsFromEnvironment(TSystemProxyText& Out);
 // port, the scheme's (80 for http, 443 for https) or else 1080, the customary proxy port.
 // Empty for a scheme other than http or https (socks5://...): that proxy is not used.
 std::string ProxyHostPort(std::string_view Value);
+// Value without the credentials it may carry ("socks5://user:pw@s:1080" -> "socks5://s:1080").
+std::string ProxyValueForLog(std::string_view Value);

@@ -43,21 +43,21 @@ TEST(SenderProxyText, WalksEntriesForTheProtocol) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const TProxySetting s = ProxySettingFromText({c.server, ""}, c.protocol);
+        const TProxySetting s = ProxySettingFromText({c.server, "", ""}, c.protocol);
         EXPECT_EQ(s.Host, c.host);
         EXPECT_EQ(s.Port, c.port);
     }
 }
 
 TEST(SenderProxyText, BypassListBlanksBecomeCommas) {
-    EXPECT_EQ(ProxySettingFromText({"p:1", "localhost *.local <local>"}, "http").Bypass, "localhost,*.local,<local>");
-    EXPECT_EQ(ProxySettingFromText({"", "a,b"}, "http").Bypass, "a,b");
+    EXPECT_EQ(ProxySettingFromText({"p:1", "localhost *.local <local>", ""}, "http").Bypass, "localhost,*.local,<local>");
+    EXPECT_EQ(ProxySettingFromText({"", "a,b", ""}, "http").Bypass, "a,b");
 }
 
 TEST(SenderProxyText, NoSourceGivesTheEmptySetting) {
     FakeProxyServices os;
     os.HasSource = false;
-    os.Text = {"proxy:8080", "x"};
+    os.Text = {"proxy:8080", "x", ""};
     ScopedOSServices use(os);
     const TProxySetting s = ReadProxySettings("http");
     EXPECT_EQ(s.Host, "");
@@ -189,3 +189,22 @@ TEST(SenderProxy, Windows9xIsRefusedBeforeAnyNetworkActivity) {
 }
 
 }  // namespace
+
+// A proxy the client cannot speak to is left out of the route, and the sender says so once,
+// however often it looks the proxy up again.
+TEST(SenderProxy, UnusedProxySettingsAreNotedOnce) {
+    struct TProbe : TzelHttpSend {
+        using TzelHttpSend::SetupProxy;
+    };
+    FakeProxyServices os;
+    os.Text = {"", "", "all_proxy=socks5://s.local:1080"};
+    ScopedOSServices use(os);
+    TProbe sender;
+    std::vector<std::string> notes;
+    sender.OnProxyNote = [&](TzelHttpSend&, const std::string& note) { notes.push_back(note); };
+    for (const char* protocol : {"http", "https", "http"}) sender.SetupProxy(protocol);
+    EXPECT_EQ(os.Lookups, 3);
+    EXPECT_EQ(sender.ProxyHost, "");
+    ASSERT_EQ(notes.size(), 1u);
+    EXPECT_EQ(notes[0], "Proxy settings not used (only HTTP proxies are supported): all_proxy=socks5://s.local:1080");
+}

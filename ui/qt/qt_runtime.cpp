@@ -198,3 +198,4 @@ void TQtRuntime::ScrollToCaret(TRichMemo& Memo) {
 }
 
 void TQtRuntime::TimerChanged(TTimer& Timer) { state_->timers.Changed(Timer); }
+void TQtRuntime::TimerFreed(TTimer& Timer) { state_->timers.Freed(Timer); }

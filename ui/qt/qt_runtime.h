@@ -37,6 +37,7 @@ public:
     void Repaint(TForm& Form) override;
     void ScrollToCaret(TRichMemo& Memo) override;
     void TimerChanged(TTimer& Timer) override;
+    void TimerFreed(TTimer& Timer) override;
 
     // Runs Action as an event of the window system does: an exception that escapes it goes
     // to the application's exception event (never through Qt), and the state is shown after.

@@ -33,6 +33,17 @@ void TQtTimers::Sync() {
     }
 }
 
+void TQtTimers::Freed(TTimer& Timer) {
+    const auto it = timers_.find(&Timer);
+    if (it == timers_.end()) return;
+    // Later, not now: the timer may be freed from inside its own handler.
+    if (QTimer* q = it->second.Timer) {
+        q->stop();
+        q->deleteLater();
+    }
+    timers_.erase(it);
+}
+
 void TQtTimers::DropOwnedBy(const TComponent* Owner) {
     for (auto it = timers_.begin(); it != timers_.end();) {
         if (it->second.Owner != Owner) {

@@ -20,6 +20,9 @@ public:
     void Sync();
     // The timers of a form that goes away.
     void DropOwnedBy(const TComponent* Owner);
+    // A timer freed on its own, perhaps while running: its Qt timer must never fire again,
+    // and the next Sync must not read it.
+    void Freed(TTimer& Timer);
 
 private:
     struct Binding {

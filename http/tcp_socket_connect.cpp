@@ -1,0 +1,120 @@
+// Connecting: name resolution, the handle, a direct connect or a CONNECT tunnel, a bind, and
+// the TLS handshake on top.
+#include <algorithm>
+
+#include "http/base64.h"
+#include "http/socket_errors.h"
+#include "http/tcp_socket_impl.h"
+#include "platform/codepage.h"
+
+namespace {
+// Bounds a proxy's whole answer to CONNECT, which is read line by line.
+constexpr size_t kTunnelAnswerLimit = 1 << 20;
+}  // namespace
+
+void TTCPClientSocket::Impl::DirectConnect(const std::string& ip, const std::string& port) {
+    Status(SR_ResolvingBegin, ip + ":" + port);
+    TSockAddr addr;
+    s.LastError = ResolveAddress(ip, port, s.PreferIP4, addr);
+    if (s.LastError != 0) addr.IP = "0.0.0.0", addr.Port = std::max(PortNumber(port), 0);
+    Status(SR_ResolvingEnd, addr.IP + ":" + std::to_string(addr.Port));
+    if (s.LastError == 0 && !handle.Valid()) OpenHandle(addr.IPv6);
+    // Linux would take a second connect as the completion of the first; Winsock's answer
+    // is 10056 on every platform.
+    if (s.LastError == 0 && connected) s.LastError = wsAlreadyConnected;
+    if (s.LastError == 0) {
+        bool waited = false;
+        s.LastError = ConnectHandle(handle.Get(), addr, s.ConnectionTimeout, &s.StopFlag, waited);
+        if (s.LastError == wsConnectionAborted) s.StopFlag = false;
+        // A blocking connect (no time-out) has no readiness wait to report.
+        if (waited && s.ConnectionTimeout > 0) Status(SR_CanWrite, "");
+        // A handle whose connect failed cannot connect again, so the next Connect makes a new
+        // one; but a mistaken Connect on a live connection must not drop it.
+        if (s.LastError == 0)
+            connected = true;
+        else if (!connected)
+            handle.Reset();
+    }
+    if (s.LastError != wsAlreadyConnected) {  // a live connection keeps what it has buffered
+        s.LineBuffer.clear();
+        lines.ResetCarry();
+        meter.Reset();
+    }
+    s.CheckError();
+    Status(SR_Connect, ip + ":" + port);
+}
+
+void TTCPClientSocket::Impl::OpenHandle(bool ipv6) {
+    int error = 0;
+    const int fd = OpenTcpHandle(ipv6, s.SizeRecvBuffer, s.SizeSendBuffer, error);
+    if (fd < 0) {
+        s.LastError = error;
+        return;
+    }
+    handle = TSocketHandle(fd);
+    Status(SR_SocketCreate, ipv6 ? "IPv6" : "IPv4");
+}
+
+void TTCPClientSocket::Impl::TunnelConnect(const std::string& ip, const std::string& port) {
+    DirectConnect(s.HTTPTunnelIP, s.HTTPTunnelPort);
+    if (s.LastError != 0) return;  // already reported
+    const int portNumber = PortNumber(port);
+    const std::string host = ip.find(':') != std::string::npos ? "[" + ip + "]" : ip;
+    std::string request = "CONNECT " + host + ":" + std::to_string(std::max(portNumber, 0)) + " HTTP/1.0\r\n";
+    // Credentials go on the wire in the ANSI code page, like every other header text.
+    if (!s.HTTPTunnelUser.empty())
+        request += "Proxy-Authorization: Basic " +
+                   EncodeBase64(Utf8ToAnsi(s.HTTPTunnelUser + ":" + s.HTTPTunnelPass)) + "\r\n";
+    request += "\r\n";
+    Send(request.data(), request.size());
+    size_t total = 0;
+    std::string line;
+    while (s.LastError == 0 && ReadLine(s.HTTPTunnelTimeout, "\n", line)) {
+        total += line.size() + 1;
+        if (total > kTunnelAnswerLimit) {
+            s.LastError = wsNoBufferSpace;
+            break;
+        }
+        if (line.empty() || line == "\r") break;
+        if (line.compare(0, 5, "HTTP/") == 0 && line.size() > 11) s.HTTPTunnel = line[9] == '2';
+    }
+    if (s.LastError == 0 && !s.HTTPTunnel) s.LastError = wsConnectionRefused;
+    s.CheckError();
+}
+
+void TTCPClientSocket::Connect(const std::string& IP, const std::string& Port) {
+    ResetLastError();
+    HTTPTunnel = false;
+    if (HTTPTunnelIP.empty())
+        impl_->DirectConnect(IP, Port);
+    else
+        impl_->TunnelConnect(IP, Port);
+}
+
+void TTCPClientSocket::Bind(const std::string& IP, const std::string& Port) {
+    ResetLastError();
+    const bool anyIP = IP.empty() || IP == "0.0.0.0";
+    const bool anyPort = Port.empty() || Port == "0";
+    if (anyIP && anyPort) return;  // binding to the wildcard changes nothing
+    TSockAddr addr;
+    LastError = ResolveAddress(IP, Port, PreferIP4, addr);
+    if (LastError == 0 && !impl_->handle.Valid()) impl_->OpenHandle(addr.IPv6);
+    if (LastError == 0) LastError = BindHandle(impl_->handle.Get(), addr);
+    if (LastError == 0) impl_->Status(SR_Bind, GetLocalSinIP() + ":" + std::to_string(GetLocalSinPort()));
+    CheckError();
+}
+
+bool TTCPClientSocket::StartTLS() {
+    ResetLastError();
+    tls_->LastError = 0;
+    tls_->LastErrorDesc.clear();
+    if (!impl_->handle.Valid()) {
+        LastError = wsNotConnected;
+    } else if (!tls_->Connect(impl_->handle.Get(), ConnectionTimeout, &StopFlag)) {
+        // A handshake cut short by its wait fails like any other wait of the socket.
+        LastError = tls_->WaitError != 0 ? tls_->WaitError : wsSystemNotReady;
+        if (LastError == wsConnectionAborted) StopFlag = false;
+    }
+    CheckError();
+    return LastError == 0;
+}
