@@ -115,8 +115,9 @@ bool Equals(std::string_view a, const unsigned char* b, size_t n) {
 
 // An INTEGER's value as exactly 32 big-endian bytes; false when it does not fit.
 bool Fixed32(std::string_view Int, unsigned char* Out) {
+    if (Int.empty() || (uint8_t(Int[0]) & 0x80)) return false;  // negative
     while (Int.size() > 1 && Int[0] == 0) Int.remove_prefix(1);
-    if (Int.empty() || Int.size() > 32 || (uint8_t(Int[0]) & 0x80)) return false;
+    if (Int.size() > 32) return false;
     std::memset(Out, 0, 32);
     std::memcpy(Out + 32 - Int.size(), Int.data(), Int.size());
     return true;
