@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <chrono>
 #include <vector>
 
 #include "platform/errors.h"
@@ -16,8 +17,9 @@ int RunProcessAndWait(const std::string& CommandLine, int TimeOut) {
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESHOWWINDOW;
     si.wShowWindow = SW_SHOWNORMAL;
+    using Clock = std::chrono::steady_clock;  // GetTickCount64 ticks in 10-16 ms steps: too coarse
     const bool limited = TimeOut > 0;
-    const ULONGLONG start = limited ? GetTickCount64() : 0;
+    const Clock::time_point start = limited ? Clock::now() : Clock::time_point();
 
     // The system parses the command line itself; CreateProcessW may write into it.
     std::wstring line = Widen(CommandLine);
@@ -36,17 +38,19 @@ int RunProcessAndWait(const std::string& CommandLine, int TimeOut) {
     // The end is the process handle becoming signalled, not the exit code leaving 259
     // (STILL_ACTIVE): a program may end with 259 itself.
     // "Whole milliseconds elapsed greater than TimeOut": the limit is passed TimeOut + 1 ms in.
-    const ULONGLONG deadline = start + ULONGLONG(TimeOut) + 1;
+    const Clock::time_point deadline = start + std::chrono::milliseconds(int64_t(TimeOut) + 1);
     for (;;) {
         DWORD wait = INFINITE;
         if (limited) {
-            const ULONGLONG now = GetTickCount64();
-            wait = now >= deadline ? 0 : DWORD(deadline - now);
+            const Clock::time_point now = Clock::now();
+            // Rounded up: the wait must not end before the deadline.
+            wait = now >= deadline ? 0
+                                   : DWORD(std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count());
         }
         const DWORD r = WaitForSingleObject(process.Get(), wait);
         if (r == WAIT_OBJECT_0) break;
         if (r == WAIT_FAILED) throw OSErrorFromErrno(int(GetLastError()));
-        if (limited && GetTickCount64() >= deadline) {
+        if (limited && Clock::now() >= deadline) {
             TerminateProcess(process.Get(), 0);  // only the started process; programs it started run on
             WaitForSingleObject(process.Get(), 5000);
             throw EUpdaterError(CommandLine + " exceeded timeout setting and has been closed.");
