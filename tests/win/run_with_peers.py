@@ -118,6 +118,7 @@ def start_peers(d, env, procs):
         if not wait_port(port):
             sys.exit(f"run_with_peers: a peer did not start on port {port}")
     env["ZEL_WIN_HTTP_PORT"] = str(http_port)
+    env["ZEL_WIN_WWW"] = root  # a Linux path: for Linux-side tests that put up a site
     env["ZEL_WIN_PROXY_PORT"] = str(proxy_port)
     for name, port in ports.items():
         env[f"ZEL_WIN_{name.upper()}_PORT"] = str(port)
