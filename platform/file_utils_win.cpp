@@ -61,20 +61,38 @@ std::string ExtractFileName(const std::string& FileName) {
     return p == std::string::npos ? FileName : FileName.substr(p + 1);
 }
 
-std::string ReadFileBytes(const std::string& FileName) {
+namespace {
+TUniqueFileHandle OpenForReading(const std::string& FileName) {
     TUniqueFileHandle h(CreateFileW(WidePath(FileName).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!h.Valid()) throw EUpdaterError("Cannot open file \"" + FileName + "\". " + LastText());
+    return h;
+}
+}  // namespace
+
+std::string ReadFileBytes(const std::string& FileName) {
     std::string out;
+    ReadFileInPieces(FileName, [&out](const char* p, size_t n) { out.append(p, n); });
+    return out;
+}
+
+void ReadFileInPieces(const std::string& FileName, const std::function<void(const char*, size_t)>& Piece) {
+    const TUniqueFileHandle h = OpenForReading(FileName);
     char buf[65536];
     for (;;) {
         DWORD n = 0;
         if (!ReadFile(h.Get(), buf, sizeof buf, &n, nullptr))
             throw EUpdaterError("Cannot read file \"" + FileName + "\". " + LastText());
         if (n == 0) break;
-        out.append(buf, n);
+        Piece(buf, n);
     }
-    return out;
+}
+
+int64_t FileSizeOf(const std::string& FileName) {
+    const TUniqueFileHandle h = OpenForReading(FileName);
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(h.Get(), &size)) throw EUpdaterError("Cannot open file \"" + FileName + "\". " + LastText());
+    return int64_t(size.QuadPart);
 }
 
 void WriteFileAtomically(const std::string& FileName, const std::string& Bytes) {

@@ -7,6 +7,8 @@
 #include "crypto/crypto.h"
 #include "platform/errors.h"
 #include "platform/file_utils.h"
+#include "platform/wide_text_win.h"
+#include "trust/file_expectation.h"
 #include "tests/win/win_test_util.h"
 
 namespace {
@@ -21,6 +23,25 @@ TEST(WinSha256, KnownDigestsWholeAndInPieces) {
         left -= n;
     }
     EXPECT_EQ(crypto::ToHex(h.Final()), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
+}
+
+// The product installs under "Brinquet® Express": names beyond ASCII reach the system whole.
+TEST(WinSha256, HashesAndSizesAFileUnderAWideName) {
+    TWinTempDir dir;
+    const std::string folder = Narrow(dir.WPath()) + "Brinquet\xC2\xAE Express \xCE\xA9\\";
+    ASSERT_TRUE(CreateDirectoryW(Widen(folder).c_str(), nullptr));
+    const std::string file = folder + "tool.dll";
+    WriteFileAtomically(file, "abc");
+    EXPECT_EQ(crypto::ToHex(crypto::Sha256OfFile(file)),
+              "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    TFileExpectation expected;
+    expected.Size = 3;
+    expected.Sha256 = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
+    EXPECT_EQ(MismatchOf(file, "tool.dll", expected), "");
+    expected.Size = 4;
+    EXPECT_EQ(MismatchOf(file, "tool.dll", expected),
+              "tool.dll is 3 bytes long, not the 4 bytes the server INI gives.");
+    EXPECT_THROW(crypto::Sha256OfFile(folder + "missing.dll"), EUpdaterError);
 }
 
 class WinSignatures : public ::testing::Test {
