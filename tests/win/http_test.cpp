@@ -229,6 +229,18 @@ TEST_F(WinTls, TheHandshakeIsBoundedByTheTimeOutAndTheStopFlag) {
         EXPECT_FALSE(s.StartTLS());
         EXPECT_EQ(s.LastError, 10053);
     }
+    {
+        SCOPED_TRACE("a server that speaks no TLS");
+        TTCPClientSocket s;
+        s.ConnectionTimeout = 5000;
+        s.Connect("127.0.0.1", Env("ZEL_WIN_HTTP_PORT"));
+        ASSERT_EQ(s.LastError, 0);
+        EXPECT_FALSE(s.StartTLS());
+        EXPECT_EQ(s.LastError, 10091);
+        EXPECT_FALSE(s.LastErrorDesc.empty());
+        EXPECT_EQ(s.LastErrorDesc, s.SSL().LastErrorDesc) << "the plug-in's text";
+        EXPECT_FALSE(s.SSL().SSLEnabled);
+    }
 }
 
 // The sender takes its proxy from Windows' Internet settings, and an https request then
