@@ -179,7 +179,8 @@ bool TTLSSchannel::Connect(int Fd, int TimeoutMs, const std::atomic<bool>* Stop)
     for (;;) {
         SecBuffer outBuf[1] = {{0, SECBUFFER_TOKEN, nullptr}};
         SecBufferDesc out{SECBUFFER_VERSION, 1, outBuf};
-        SecBuffer inBuf[2] = {{static_cast<unsigned long>(in.size()), SECBUFFER_TOKEN, in.data()}, {0, SECBUFFER_EMPTY, nullptr}};
+        SecBuffer inBuf[2] = {{static_cast<unsigned long>(in.size()), SECBUFFER_TOKEN, in.data()},
+                              {0, SECBUFFER_EMPTY, nullptr}};
         SecBufferDesc inDesc{SECBUFFER_VERSION, 2, inBuf};
         ULONG attrs = 0;
         s = InitializeSecurityContextW(&st.credentials.Handle, first ? nullptr : &st.context.Handle, target, kRequest,
@@ -279,7 +280,8 @@ SECURITY_STATUS DecryptAvailable(CtxtHandle* Context, std::string& Encrypted, st
         if (s != SEC_E_OK && s != SEC_I_RENEGOTIATE && s != SEC_I_CONTEXT_EXPIRED) return s;
         std::string extra;
         for (const SecBuffer& x : b) {
-            if (x.BufferType == SECBUFFER_DATA && x.cbBuffer > 0) Plain.append(static_cast<char*>(x.pvBuffer), x.cbBuffer);
+            if (x.BufferType == SECBUFFER_DATA && x.cbBuffer > 0)
+                Plain.append(static_cast<char*>(x.pvBuffer), x.cbBuffer);
             if (x.BufferType == SECBUFFER_EXTRA && x.cbBuffer > 0)
                 extra.assign(Encrypted.data() + Encrypted.size() - x.cbBuffer, x.cbBuffer);
         }
@@ -347,7 +349,8 @@ void TTLSSchannel::Shutdown() {
                                                                  st.target.empty() ? nullptr : st.target.data(),
                                                                  kRequest, 0, 0, nullptr, 0, nullptr, &out, &attrs,
                                                                  nullptr);
-            if (s == SEC_E_OK || s == SEC_I_CONTEXT_EXPIRED) SendTokens(st.fd, out, MonotonicMs() + 1000, 1000, nullptr);
+            if (s == SEC_E_OK || s == SEC_I_CONTEXT_EXPIRED)
+                SendTokens(st.fd, out, MonotonicMs() + 1000, 1000, nullptr);
             else if (outBuf.pvBuffer) FreeContextBuffer(outBuf.pvBuffer);
         }
     }

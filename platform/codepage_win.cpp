@@ -17,8 +17,9 @@ std::string Utf8ToAnsi(std::string_view utf8) {
     if (wide.empty()) return {};
     // What the code page lacks becomes its default character "?", not a look-alike (best fit
     // would turn a Greek omega into "O").
-    const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), int(wide.size()), nullptr, 0, nullptr, nullptr);
+    const DWORD flags = WC_NO_BEST_FIT_CHARS;
+    const int n = WideCharToMultiByte(CP_ACP, flags, wide.data(), int(wide.size()), nullptr, 0, nullptr, nullptr);
     std::string out(size_t(n > 0 ? n : 0), '\0');
-    if (n > 0) WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), int(wide.size()), out.data(), n, nullptr, nullptr);
+    if (n > 0) WideCharToMultiByte(CP_ACP, flags, wide.data(), int(wide.size()), out.data(), n, nullptr, nullptr);
     return out;
 }

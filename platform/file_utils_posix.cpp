@@ -88,7 +88,8 @@ void ReadFileInPieces(const std::string& FileName, const std::function<void(cons
 
 int64_t FileSizeOf(const std::string& FileName) {
     struct stat st {};
-    if (::stat(FileName.c_str(), &st) != 0) throw EUpdaterError("Cannot open file \"" + FileName + "\". " + SysText(errno));
+    if (::stat(FileName.c_str(), &st) != 0)
+        throw EUpdaterError("Cannot open file \"" + FileName + "\". " + SysText(errno));
     if (S_ISDIR(st.st_mode)) throw EUpdaterError("Cannot open file \"" + FileName + "\". " + SysText(EISDIR));
     return int64_t(st.st_size);
 }
