@@ -1,11 +1,6 @@
 // The parts of the interface that need no library of their own.
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <vector>
-
 #include "crypto/crypto.h"
-#include "platform/errors.h"
+#include "platform/file_utils.h"
 
 namespace crypto {
 
@@ -16,16 +11,9 @@ TSha256Digest Sha256(std::string_view Bytes) {
 }
 
 TSha256Digest Sha256OfFile(const std::string& FileName) {
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(FileName.c_str(), "rb"), &std::fclose);
-    if (!f) throw EUpdaterError("Cannot open file \"" + FileName + "\". " + std::strerror(errno));
     TSha256 h;
-    std::vector<char> buf(1 << 16);
-    for (;;) {
-        const size_t n = std::fread(buf.data(), 1, buf.size(), f.get());
-        if (n > 0) h.Update(buf.data(), n);
-        if (n < buf.size()) break;
-    }
-    if (std::ferror(f.get())) throw EUpdaterError("Cannot read file \"" + FileName + "\".");
+    // The platform's file names (wide ones on Windows), read in pieces.
+    ReadFileInPieces(FileName, [&h](const char* p, size_t n) { h.Update(p, n); });
     return h.Final();
 }
 

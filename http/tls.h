@@ -1,6 +1,6 @@
 #pragma once
 // The TLS plug-in of a socket. The class is chosen once at start-up: OpenSSL 3 when it was
-// linked in, otherwise (or when a test forces it) the plug-in that has no TLS at all.
+// linked in (Schannel on Windows), otherwise (or when a test forces it) the plug-in that has no TLS at all.
 #include <atomic>
 #include <memory>
 #include <string>

@@ -8,14 +8,14 @@
 
 namespace {
 std::once_flag g_chosen;
-bool g_haveOpenSSL = false;
+bool g_haveSystemTLS = false;
 std::atomic<bool> g_forceNone{false};
 }  // namespace
 
 std::unique_ptr<TTLSPlugin> CreateTLSPlugin() {
-    std::call_once(g_chosen, [] { g_haveOpenSSL = TTLSOpenSSL3::Available(); });
+    std::call_once(g_chosen, [] { g_haveSystemTLS = SystemTLSAvailable(); });
     std::unique_ptr<TTLSPlugin> plugin;
-    if (g_haveOpenSSL && !g_forceNone.load()) plugin = std::make_unique<TTLSOpenSSL3>();
+    if (g_haveSystemTLS && !g_forceNone.load()) plugin = CreateSystemTLSPlugin();
     else plugin = std::make_unique<TTLSNone>();
     const TTLSVerifyDefaults verify = TLSVerifyDefaults();
     plugin->VerifyCert = verify.VerifyCert;

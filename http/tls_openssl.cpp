@@ -217,3 +217,6 @@ void TTLSOpenSSL3::Shutdown() {
     state_ = std::make_unique<State>();
     SSLEnabled = false;
 }
+
+bool SystemTLSAvailable() { return TTLSOpenSSL3::Available(); }
+std::unique_ptr<TTLSPlugin> CreateSystemTLSPlugin() { return std::make_unique<TTLSOpenSSL3>(); }

@@ -14,6 +14,11 @@ public:
     void Shutdown() override { SSLEnabled = false; }
 };
 
+// The platform's own TLS library: OpenSSL on POSIX, Schannel on Windows. Available tells
+// whether it is usable at all (checked once, by the chooser).
+bool SystemTLSAvailable();
+std::unique_ptr<TTLSPlugin> CreateSystemTLSPlugin();
+
 // OpenSSL 3, linked at build time. The context and the connection live in RAII owners.
 class TTLSOpenSSL3 final : public TTLSPlugin {
 public:
@@ -27,6 +32,22 @@ public:
 
     // Whether the library is usable at all (checked once, by the chooser).
     static bool Available();
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+// Schannel through SSPI, Windows' own TLS: the Windows build ships as one .exe.
+class TTLSSchannel final : public TTLSPlugin {
+public:
+    TTLSSchannel();
+    ~TTLSSchannel() override;
+    bool Connect(int Fd, int TimeoutMs, const std::atomic<bool>* Stop) override;
+    int Send(const void* Buffer, int Len) override;
+    int Recv(void* Buffer, int Len) override;
+    int WaitingData() override;
+    void Shutdown() override;
 
 private:
     struct State;

@@ -32,3 +32,9 @@ public:
 private:
     int code_;
 };
+
+// A registry value that is missing or of the wrong type ("Failed to get data for '%s'").
+class ERegistryError : public EUpdaterError {
+public:
+    using EUpdaterError::EUpdaterError;
+};

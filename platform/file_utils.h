@@ -1,6 +1,8 @@
 #pragma once
 // Files and paths. Paths use "/"; a folder name always ends in its separator.
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 bool FileExists(const std::string& FileName);
@@ -23,6 +25,11 @@ std::string ExtractFileName(const std::string& FileName);
 
 // The whole file; raises EUpdaterError ("Cannot open file \"%s\". %s") when it cannot.
 std::string ReadFileBytes(const std::string& FileName);
+// The size in bytes; raises EUpdaterError ("Cannot open file \"%s\". %s") when it cannot.
+int64_t FileSizeOf(const std::string& FileName);
+// Hands the file's bytes to Piece in order, in pieces of at most 64 KiB, for files too large
+// to hold; raises EUpdaterError as ReadFileBytes does.
+void ReadFileInPieces(const std::string& FileName, const std::function<void(const char*, size_t)>& Piece);
 // Writes Bytes to a temporary file beside FileName, flushes it and renames it over FileName.
 // Raises EUpdaterError ("Cannot create file \"%s\". %s") and leaves the old file as it was.
 void WriteFileAtomically(const std::string& FileName, const std::string& Bytes);

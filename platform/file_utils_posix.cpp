@@ -91,9 +91,18 @@ std::string ExtractFileName(const std::string& FileName) {
 }
 
 std::string ReadFileBytes(const std::string& FileName) {
+    std::string out;
+    ReadFileInPieces(FileName, [&out](const char* p, size_t n) { out.append(p, n); });
+    return out;
+}
+
+void ReadFileInPieces(const std::string& FileName, const std::function<void(const char*, size_t)>& Piece) {
     const int fd = ::open(FileName.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) throw EUpdaterError("Cannot open file \"" + FileName + "\". " + SysText(errno));
-    std::string out;
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
     char buf[65536];
     for (;;) {
         ssize_t n = ::read(fd, buf, sizeof buf);
@@ -103,16 +112,18 @@ std::string ReadFileBytes(const std::string& FileName) {
             errno = EIO;
         }
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            const int err = errno;
-            ::close(fd);
-            throw EUpdaterError("Cannot read file \"" + FileName + "\". " + SysText(err));
-        }
+        if (n < 0) throw EUpdaterError("Cannot read file \"" + FileName + "\". " + SysText(errno));
         if (n == 0) break;
-        out.append(buf, size_t(n));
+        Piece(buf, size_t(n));
     }
-    ::close(fd);
-    return out;
+}
+
+int64_t FileSizeOf(const std::string& FileName) {
+    struct stat st {};
+    if (::stat(FileName.c_str(), &st) != 0)
+        throw EUpdaterError("Cannot open file \"" + FileName + "\". " + SysText(errno));
+    if (S_ISDIR(st.st_mode)) throw EUpdaterError("Cannot open file \"" + FileName + "\". " + SysText(EISDIR));
+    return int64_t(st.st_size);
 }
 
 void WriteFileAtomically(const std::string& FileName, const std::string& Bytes) {

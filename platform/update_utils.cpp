@@ -3,7 +3,7 @@
 #include <exception>
 
 #include "platform/errors.h"
-#include "platform/pe_version.h"
+#include "platform/file_version.h"
 #include "platform/strconv.h"
 
 namespace {
@@ -44,7 +44,7 @@ void ReadFileVersion(const std::string& FileName, uint16_t& Major, uint16_t& Min
     TPeFileVersion v;
     bool ok = false;
     try {
-        ok = ReadPeFileVersion(FileName, v);
+        ok = ReadSystemFileVersion(FileName, v);
     } catch (...) {
         ok = false;
     }

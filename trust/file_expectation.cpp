@@ -1,11 +1,10 @@
 #include "trust/file_expectation.h"
 
 #include <cctype>
-#include <filesystem>
-#include <system_error>
 
 #include "crypto/crypto.h"
 #include "platform/errors.h"
+#include "platform/file_utils.h"
 
 namespace {
 std::string Key(int n, const char* suffix) { return "FILE" + std::to_string(n) + suffix; }
@@ -45,9 +44,7 @@ TFileExpectation ReadFileExpectation(const TStringList& ServerIni, int n) {
 
 std::string MismatchOf(const std::string& FileName, const std::string& Alias, const TFileExpectation& Expected) {
     if (Expected.Size >= 0) {
-        std::error_code ec;
-        const auto size = std::filesystem::file_size(FileName, ec);
-        if (ec) throw EUpdaterError("Cannot open file \"" + FileName + "\". " + ec.message());
+        const int64_t size = FileSizeOf(FileName);  // the platform's file names, wide ones on Windows
         if (int64_t(size) != Expected.Size)
             return Alias + " is " + std::to_string(int64_t(size)) + " bytes long, not the " +
                    std::to_string(Expected.Size) + " bytes the server INI gives.";

@@ -1,0 +1,59 @@
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+#include <windows.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "http/stream.h"
+#include "platform/errors.h"
+#include "platform/os_error.h"
+#include "platform/wide_text_win.h"
+
+// The C runtime's descriptors, in binary mode: downloads must arrive byte for byte.
+TFileStream::TFileStream(const std::string& FileName, TFileMode Mode) : name_(FileName) {
+    const std::wstring path = WidePath(FileName);
+    if (Mode == TFileMode::CreateWrite) {
+        fd_ = _wopen(path.c_str(), _O_RDWR | _O_CREAT | _O_TRUNC | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
+        if (fd_ < 0)
+            throw EUpdaterError("Cannot create file \"" + FileName + "\". " + SystemErrorText(int(GetLastError())));
+    } else {
+        fd_ = _wopen(path.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
+        if (fd_ < 0)
+            throw EUpdaterError("Cannot open file \"" + FileName + "\". " + SystemErrorText(int(GetLastError())));
+    }
+}
+
+TFileStream::~TFileStream() {
+    if (fd_ >= 0) _close(fd_);
+}
+
+size_t TFileStream::Read(void* Buffer, size_t Count) {
+    const int n = _read(fd_, Buffer, unsigned(Count > 0x40000000 ? 0x40000000 : Count));
+    return n < 0 ? 0 : size_t(n);
+}
+
+size_t TFileStream::Write(const void* Buffer, size_t Count) {
+    const char* p = static_cast<const char*>(Buffer);
+    size_t left = Count;
+    while (left > 0) {
+        const int n = _write(fd_, p, unsigned(left > 0x40000000 ? 0x40000000 : left));
+        if (n <= 0) throw EUpdaterError("Stream write error: " + std::string(std::strerror(errno)));
+        p += n, left -= size_t(n);
+    }
+    return Count;
+}
+
+int64_t TFileStream::GetPosition() const { return _lseeki64(fd_, 0, SEEK_CUR); }
+void TFileStream::SetPosition(int64_t Pos) { _lseeki64(fd_, Pos, SEEK_SET); }
+
+int64_t TFileStream::GetSize() const {
+    struct _stat64 st {};
+    return _fstat64(fd_, &st) == 0 ? st.st_size : 0;
+}
+
+void TFileStream::SetSize(int64_t Size) {
+    if (_chsize_s(fd_, Size) != 0) throw EUpdaterError("Stream write error: " + std::string(std::strerror(errno)));
+    if (GetPosition() > Size) SetPosition(Size);
+}

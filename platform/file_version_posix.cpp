@@ -1,0 +1,5 @@
+#include "platform/file_version.h"
+
+bool ReadSystemFileVersion(const std::string& FileName, TPeFileVersion& Version) {
+    return ReadPeFileVersion(FileName, Version);
+}

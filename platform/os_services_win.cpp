@@ -1,0 +1,135 @@
+#include <windows.h>
+#include <shellapi.h>
+#include <wininet.h>
+#include <winnetwk.h>
+
+#include <cctype>
+#include <vector>
+
+#include "platform/codepage.h"
+#include "platform/errors.h"
+#include "platform/os_error.h"
+#include "platform/os_services.h"
+#include "platform/process_runner.h"
+#include "platform/unique_handle_win.h"
+#include "platform/wide_text_win.h"
+
+namespace {
+TOSServices* g_installed = nullptr;
+thread_local DWORD t_lastError = 0;
+
+// The major version of Windows, read once at program start. GetVersionExW answers with the
+// version the program's manifest allows, which is all the probe needs (6 or above: Vista on).
+OSVERSIONINFOW ReadVersion() {
+    OSVERSIONINFOW v{};
+    v.dwOSVersionInfoSize = sizeof v;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    GetVersionExW(&v);
+#pragma GCC diagnostic pop
+    return v;
+}
+const OSVERSIONINFOW g_version = ReadVersion();
+
+bool IsUrl(const std::string& s) {
+    const size_t colon = s.find(':');
+    if (colon == std::string::npos || colon < 2) return false;  // "C:" is a drive, not a scheme
+    for (size_t i = 0; i < colon; ++i) {
+        const char c = s[i];
+        if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '-' || c == '.')) return false;
+    }
+    return true;
+}
+
+constexpr const wchar_t* kPolicyKey = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\System";
+}  // namespace
+
+int TOSServices::ShellOpen(const std::string& FileName, const std::string& Params, const std::string&) {
+    const std::wstring file = IsUrl(FileName) ? Widen(FileName) : WidePath(FileName);
+    const std::wstring params = Widen(Params);
+    SetLastError(0);
+    const auto r = reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"open", file.c_str(),
+                                                           params.empty() ? nullptr : params.c_str(), nullptr,
+                                                           SW_SHOWNORMAL));
+    t_lastError = r > 32 ? 0 : GetLastError();
+    if (r <= 32 && t_lastError == 0) t_lastError = DWORD(r);  // the shell's value names the failure too
+    return int(r);
+}
+
+std::string TOSServices::LastErrorText() { return SystemErrorText(int(t_lastError)); }
+
+int TOSServices::RunAndWait(const std::string& FileName, const std::string& Params, int TimeOut,
+                            const std::string&) {
+    return RunProcessAndWait(TCommand{FileName, SplitArguments(Params)}, FileName + Params, TimeOut);
+}
+
+bool TOSServices::IsUacEnabled() {
+    if (g_version.dwMajorVersion < 6) return false;
+    TUniqueRegKey key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kPolicyKey, 0, KEY_READ, key.Put()) != ERROR_SUCCESS &&
+        RegOpenKeyExW(HKEY_LOCAL_MACHINE, kPolicyKey, 0, KEY_QUERY_VALUE, key.Put()) != ERROR_SUCCESS)
+        return false;
+    DWORD type = 0, value = 0, size = sizeof value;
+    const LONG r = RegQueryValueExW(key.Get(), L"EnableLUA", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
+    if (r != ERROR_SUCCESS && r != ERROR_MORE_DATA) throw ERegistryError("Failed to get data for 'EnableLUA'");
+    if (r == ERROR_MORE_DATA || type != REG_DWORD || size != sizeof value)
+        throw ERegistryError("Invalid data type for 'EnableLUA'");
+    return value == 1;
+}
+
+bool TOSServices::IsWindows9x() { return g_version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS; }
+
+bool TOSServices::ReadProxySettings(TSystemProxyText& out) {
+    out = {};
+    DWORD size = 0;
+    InternetQueryOptionA(nullptr, INTERNET_OPTION_PROXY, nullptr, &size);
+    if (size < sizeof(INTERNET_PROXY_INFO)) return false;
+    // The strings the answer points to lie in the same buffer, after the structure.
+    std::vector<unsigned char> buffer(size + 1, 0);
+    if (!InternetQueryOptionA(nullptr, INTERNET_OPTION_PROXY, buffer.data(), &size)) return false;
+    const auto* info = reinterpret_cast<const INTERNET_PROXY_INFO*>(buffer.data());
+    if (info->dwAccessType == INTERNET_OPEN_TYPE_PROXY && info->lpszProxy)
+        out.ProxyServer = AnsiToUtf8(reinterpret_cast<const char*>(info->lpszProxy));
+    if (info->lpszProxyBypass) out.ProxyBypass = AnsiToUtf8(reinterpret_cast<const char*>(info->lpszProxyBypass));
+    return true;
+}
+
+std::string TOSServices::GetCurrentDir() {
+    const DWORD n = GetCurrentDirectoryW(0, nullptr);
+    if (n == 0) return {};
+    std::wstring buf(n, L'\0');
+    const DWORD m = GetCurrentDirectoryW(n, buf.data());
+    return m == 0 || m >= n ? std::string() : Narrow(std::wstring_view(buf.data(), m));
+}
+
+bool TOSServices::SetCurrentDir(const std::string& Dir) {
+    return !Dir.empty() && SetCurrentDirectoryW(WidePath(Dir).c_str()) != 0;
+}
+
+std::string TOSServices::ExpandUNCFileName(const std::string& FileName) {
+    const std::wstring path = WidePath(FileName);
+    DWORD size = 1024;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        std::vector<unsigned char> buffer(size, 0);
+        const DWORD r = WNetGetUniversalNameW(path.c_str(), UNIVERSAL_NAME_INFO_LEVEL, buffer.data(), &size);
+        if (r == ERROR_MORE_DATA) continue;
+        if (r != NO_ERROR) break;  // a local path, or no network at all: the name as it is
+        const auto* info = reinterpret_cast<const UNIVERSAL_NAME_INFOW*>(buffer.data());
+        if (info->lpUniversalName) return Narrow(info->lpUniversalName);
+        break;
+    }
+    return FileName;
+}
+
+TOSServices& OSServices() {
+    static TOSServices system;
+    return g_installed ? *g_installed : system;
+}
+
+void SetOSServices(TOSServices* Services) { g_installed = Services; }
+
+int RunAndWait(const std::string& FileName, const std::string& Params, int TimeOut, const std::string& ProgramFolder) {
+    return OSServices().RunAndWait(FileName, Params, TimeOut, ProgramFolder);
+}
+
+bool IsUacEnabled() { return OSServices().IsUacEnabled(); }

@@ -1,0 +1,67 @@
+#pragma once
+// Move-only owners of Windows handles. Included by _win files only.
+#include <windows.h>
+
+#include <utility>
+
+template <typename T, T Invalid, typename Closer>
+class TUniqueWinHandle {
+public:
+    TUniqueWinHandle() = default;
+    explicit TUniqueWinHandle(T h) : h_(h) {}
+    TUniqueWinHandle(TUniqueWinHandle&& o) noexcept : h_(std::exchange(o.h_, Invalid)) {}
+    TUniqueWinHandle& operator=(TUniqueWinHandle&& o) noexcept {
+        if (this != &o) Reset(std::exchange(o.h_, Invalid));
+        return *this;
+    }
+    TUniqueWinHandle(const TUniqueWinHandle&) = delete;
+    TUniqueWinHandle& operator=(const TUniqueWinHandle&) = delete;
+    ~TUniqueWinHandle() { Reset(); }
+
+    T Get() const { return h_; }
+    T* Put() { Reset(); return &h_; }
+    bool Valid() const { return h_ != Invalid; }
+    void Reset(T h = Invalid) {
+        if (h_ != Invalid && h_ != h) Closer()(h_);
+        h_ = h;
+    }
+
+private:
+    T h_ = Invalid;
+};
+
+struct TCloseHandle {
+    void operator()(HANDLE h) const { CloseHandle(h); }
+};
+struct TCloseRegKey {
+    void operator()(HKEY k) const { RegCloseKey(k); }
+};
+
+// Process, thread and event handles: null when empty.
+using TUniqueHandle = TUniqueWinHandle<HANDLE, nullptr, TCloseHandle>;
+using TUniqueRegKey = TUniqueWinHandle<HKEY, nullptr, TCloseRegKey>;
+
+// CreateFileW's handles, whose empty value is INVALID_HANDLE_VALUE.
+class TUniqueFileHandle {
+public:
+    TUniqueFileHandle() = default;
+    explicit TUniqueFileHandle(HANDLE h) : h_(h) {}
+    TUniqueFileHandle(TUniqueFileHandle&& o) noexcept : h_(std::exchange(o.h_, INVALID_HANDLE_VALUE)) {}
+    TUniqueFileHandle& operator=(TUniqueFileHandle&& o) noexcept {
+        if (this != &o) Reset(std::exchange(o.h_, INVALID_HANDLE_VALUE));
+        return *this;
+    }
+    TUniqueFileHandle(const TUniqueFileHandle&) = delete;
+    TUniqueFileHandle& operator=(const TUniqueFileHandle&) = delete;
+    ~TUniqueFileHandle() { Reset(); }
+
+    HANDLE Get() const { return h_; }
+    bool Valid() const { return h_ != INVALID_HANDLE_VALUE; }
+    void Reset(HANDLE h = INVALID_HANDLE_VALUE) {
+        if (h_ != INVALID_HANDLE_VALUE && h_ != h) CloseHandle(h_);
+        h_ = h;
+    }
+
+private:
+    HANDLE h_ = INVALID_HANDLE_VALUE;
+};

@@ -1,0 +1,159 @@
+#!/usr/bin/env python3
+"""Runs one Windows test program under Wine, with the Linux peers it talks to.
+
+    run_with_peers.py [--peers] WINE PROGRAM.exe [ARGS...]
+
+With --peers: a test certificate authority and server certificates (made now with the
+openssl command), nginx serving HTTPS with each of them on its own loopback port, tinyproxy
+for CONNECT tunnels, and a publisher's key with a signature. Their ports and files reach the
+program through ZEL_WIN_* environment variables (files as Windows paths on drive Z:). The
+peers are stopped by their pid when the program ends; the program's exit code is returned.
+"""
+import os
+import shutil
+import signal
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def wait_port(port, seconds=10):
+    end = time.time() + seconds
+    while time.time() < end:
+        try:
+            socket.create_connection(("127.0.0.1", port), 0.2).close()
+            return True
+        except OSError:
+            time.sleep(0.05)
+    return False
+
+
+def win_path(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def run(*argv):
+    subprocess.run(argv, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def make_certificates(d):
+    ec = ["-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes"]
+    run("openssl", "req", "-x509", *ec, "-days", "2", "-subj", "/CN=zel test CA",
+        "-keyout", f"{d}/ca.key", "-out", f"{d}/ca.pem")
+    certs = {}
+    for name, san, days in (("good", "IP:127.0.0.1,DNS:localhost", "2"),
+                            ("otherhost", "DNS:other.example", "2"),
+                            ("expired", "IP:127.0.0.1,DNS:localhost", "-1")):
+        with open(f"{d}/{name}.ext", "w") as f:
+            f.write(f"subjectAltName={san}\n")
+        run("openssl", "req", "-new", *ec, "-subj", "/CN=server", "-keyout", f"{d}/{name}.key",
+            "-out", f"{d}/{name}.csr")
+        run("openssl", "x509", "-req", "-in", f"{d}/{name}.csr", "-CA", f"{d}/ca.pem",
+            "-CAkey", f"{d}/ca.key", "-CAcreateserial", "-days", days, "-extfile", f"{d}/{name}.ext",
+            "-out", f"{d}/{name}.pem")
+        certs[name] = (f"{d}/{name}.pem", f"{d}/{name}.key")
+    run("openssl", "req", "-x509", *ec, "-days", "2", "-subj", "/CN=127.0.0.1",
+        "-addext", "subjectAltName=IP:127.0.0.1,DNS:localhost",
+        "-keyout", f"{d}/selfsigned.key", "-out", f"{d}/selfsigned.pem")
+    certs["selfsigned"] = (f"{d}/selfsigned.pem", f"{d}/selfsigned.key")
+    return certs
+
+
+def make_publisher(d, env):
+    run("openssl", "genpkey", "-algorithm", "EC", "-pkeyopt", "ec_paramgen_curve:P-256",
+        "-out", f"{d}/publisher.pem")
+    run("openssl", "pkey", "-in", f"{d}/publisher.pem", "-pubout", "-out", f"{d}/publisher.pub.pem")
+    der = subprocess.run(["openssl", "pkey", "-in", f"{d}/publisher.pem", "-pubout", "-outform", "DER"],
+                         check=True, capture_output=True).stdout
+    import base64
+    env["ZEL_WIN_PUBLIC_KEY"] = base64.b64encode(der).decode()
+    with open(f"{d}/signed.ini", "wb") as f:
+        f.write(b"FOUNDIT=1\r\nFILECOUNT=0\r\n")
+    run("openssl", "dgst", "-sha256", "-sign", f"{d}/publisher.pem", "-out", f"{d}/signed.ini.sig",
+        f"{d}/signed.ini")
+    for name in ("publisher.pem", "publisher.pub.pem", "signed.ini", "signed.ini.sig"):
+        env["ZEL_WIN_" + name.upper().replace(".", "_")] = win_path(f"{d}/{name}")
+
+
+def start_peers(d, env, procs):
+    certs = make_certificates(d)
+    make_publisher(d, env)
+    root = f"{d}/www"
+    os.makedirs(root)
+    with open(f"{root}/hello.txt", "w") as f:
+        f.write("hello over TLS\n")
+    with open(f"{root}/big.bin", "wb") as f:
+        f.write(bytes(range(256)) * 1200)  # many TLS records
+    ports = {name: free_port() for name in certs}
+    http_port = free_port()
+    conf = [f"daemon off;\nmaster_process off;\nworker_processes 1;\npid {d}/nginx.pid;\n",
+            f"error_log {d}/nginx-error.log;\nevents {{ worker_connections 64; }}\nhttp {{\n",
+            f"  access_log off;\n  client_body_temp_path {d};\n  proxy_temp_path {d};\n",
+            f"  fastcgi_temp_path {d};\n  uwsgi_temp_path {d};\n  scgi_temp_path {d};\n",
+            f"  server {{ listen 127.0.0.1:{http_port}; root {root}; }}\n"]
+    for name, (cert, key) in certs.items():
+        conf.append(f"  server {{ listen 127.0.0.1:{ports[name]} ssl; server_name localhost; root {root};\n"
+                    f"    ssl_certificate {cert}; ssl_certificate_key {key}; }}\n")
+    conf.append("}\n")
+    with open(f"{d}/nginx.conf", "w") as f:
+        f.write("".join(conf))
+    procs.append(subprocess.Popen(["/usr/sbin/nginx", "-p", d, "-e", f"{d}/nginx-error.log", "-c", f"{d}/nginx.conf"],
+                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+    proxy_port = free_port()
+    with open(f"{d}/tinyproxy.conf", "w") as f:
+        f.write(f"Port {proxy_port}\nListen 127.0.0.1\nTimeout 30\nMaxClients 20\n"
+                f"LogFile \"{d}/tinyproxy.log\"\nLogLevel Info\nConnectPort {ports['good']}\n"
+                + ("User root\nGroup root\n" if os.geteuid() == 0 else ""))
+    procs.append(subprocess.Popen(["/usr/bin/tinyproxy", "-d", "-c", f"{d}/tinyproxy.conf"],
+                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+    for port in [http_port, proxy_port, *ports.values()]:
+        if not wait_port(port):
+            sys.exit(f"run_with_peers: a peer did not start on port {port}")
+    env["ZEL_WIN_HTTP_PORT"] = str(http_port)
+    env["ZEL_WIN_WWW"] = root  # a Linux path: for Linux-side tests that put up a site
+    env["ZEL_WIN_PROXY_PORT"] = str(proxy_port)
+    for name, port in ports.items():
+        env[f"ZEL_WIN_{name.upper()}_PORT"] = str(port)
+    env["ZEL_WIN_CA_FILE"] = win_path(f"{d}/ca.pem")
+
+
+def main():
+    args = sys.argv[1:]
+    peers = args and args[0] == "--peers"
+    if peers:
+        args = args[1:]
+    env = dict(os.environ)
+    procs = []
+    d = tempfile.mkdtemp(prefix="zelwin")
+    try:
+        if peers:
+            start_peers(d, env, procs)
+        # Wine may start services that outlive the program; they inherit a file, not the
+        # caller's pipe, so whoever waits for the end of the output is not held up by them.
+        with tempfile.TemporaryFile() as out:
+            code = subprocess.run(args, env=env, stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.STDOUT).returncode
+            out.seek(0)
+            sys.stdout.buffer.write(out.read())
+            sys.stdout.flush()
+        return code
+    finally:
+        for p in procs:
+            p.send_signal(signal.SIGTERM)
+        for p in procs:
+            try:
+                p.wait(5)
+            except subprocess.TimeoutExpired:
+                p.kill()
+        shutil.rmtree(d, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
