@@ -21,44 +21,30 @@ struct ErrorCase {
     std::function<void(THTTPTransport&)> setup = nullptr;
 };
 
+// The server reads the request, sends Reply (nothing when empty), stalls StallMs and closes.
+std::function<std::string(ScriptedServer&)> RepliesThenCloses(std::string Reply, int StallMs = 0) {
+    return [Reply, StallMs](ScriptedServer& s) {
+        s.Accept().ExpectRequest();
+        if (!Reply.empty()) s.Send(Reply);
+        if (StallMs > 0) s.SleepMs(StallMs);
+        s.Close().Start();
+        return s.Url("/");
+    };
+}
+
 const std::vector<ErrorCase>& ErrorCases() {
     static const std::vector<ErrorCase> cases = {
-        {"peer accepts and closes",
-         [](ScriptedServer& s) {
-             s.Accept().ExpectRequest().Close().Start();
-             return s.Url("/");
-         },
-         5000, 10054, "Connection reset by peer"},
-        {"peer closes inside the header",
-         [](ScriptedServer& s) {
-             s.Accept().ExpectRequest().Send("HTTP/1.0 200 OK\r\nX-Half: ").Close().Start();
-             return s.Url("/");
-         },
-         5000, 10054, "Connection reset by peer"},
-        {"peer closes inside a declared body",
-         [](ScriptedServer& s) {
-             s.Accept().ExpectRequest().Send("HTTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\nabc").Close().Start();
-             return s.Url("/");
-         },
+        {"peer accepts and closes", RepliesThenCloses(""), 5000, 10054, "Connection reset by peer"},
+        {"peer closes inside the header", RepliesThenCloses("HTTP/1.0 200 OK\r\nX-Half: "), 5000, 10054,
+         "Connection reset by peer"},
+        {"peer closes inside a declared body", RepliesThenCloses("HTTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\nabc"),
          5000, 10054, "Connection reset by peer"},
         {"peer closes inside a chunk",
-         [](ScriptedServer& s) {
-             s.Accept().ExpectRequest().Send("HTTP/1.0 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nab").Close().Start();
-             return s.Url("/");
-         },
-         5000, 10054, "Connection reset by peer"},
-        {"no reply within the time-out",
-         [](ScriptedServer& s) {
-             s.Accept().ExpectRequest().SleepMs(800).Close().Start();
-             return s.Url("/");
-         },
-         200, 10060, "Connection timed out"},
-        {"body stalls past the time-out",
-         [](ScriptedServer& s) {
-             s.Accept().ExpectRequest().Send("HTTP/1.0 200 OK\r\n\r\nsome").SleepMs(800).Close().Start();
-             return s.Url("/");
-         },
-         200, 10060, "Connection timed out"},
+         RepliesThenCloses("HTTP/1.0 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nab"), 5000, 10054,
+         "Connection reset by peer"},
+        {"no reply within the time-out", RepliesThenCloses("", 800), 200, 10060, "Connection timed out"},
+        {"body stalls past the time-out", RepliesThenCloses("HTTP/1.0 200 OK\r\n\r\nsome", 800), 200, 10060,
+         "Connection timed out"},
         {"refused port", [](ScriptedServer&) { return "http://127.0.0.1:" + std::to_string(FreeLoopbackPort()) + "/"; }, 5000,
          10061, "Connection refused"},
         {"name that does not resolve", [](ScriptedServer&) { return std::string("http://") + std::string(64, 'n') + ".invalid/"; },

@@ -85,6 +85,15 @@ protected:
     void InstallSettings(const std::string& localNumberLine) const {
         Write("Admin/Client/install.ini", "[Settings]\r\n" + localNumberLine + "\r\n");
     }
+    // The site offers the product's update program at 5.1.0.0.
+    void OfferScriptUpdater() { site.Put("/cfg/" + std::string(kScriptUpdaterName), Versioned(5, 1, 0, 0)); }
+    // An installation with local number 12 whose application (5.0.2.0) is older than the
+    // update program the site offers, so that program is due.
+    void ScriptUpdaterDue() {
+        InstallSettings("LocalNumber=12");
+        Write("Admin/BQKORVEXP.exe", Versioned(5, 0, 2, 0));
+        OfferScriptUpdater();
+    }
     // A server INI on the site, under /cfg/ for the program name.
     void ServerIni(const std::string& entries, const std::string& progName = "BrinquetExpressUpdater") {
         site.Put("/cfg/" + progName + ".ini", "[Update]\r\nFOUNDIT=1\r\n" + entries);

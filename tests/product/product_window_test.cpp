@@ -12,9 +12,7 @@ class Window : public ProductTest {
 protected:
     void SetUp() override {
         ProductTest::SetUp();
-        InstallSettings("LocalNumber=12");
-        Write("Admin/BQKORVEXP.exe", Versioned(5, 0, 2, 0));
-        site.Put("/cfg/" + std::string(kScriptUpdaterName), Versioned(5, 1, 0, 0));
+        ScriptUpdaterDue();
         runtime.OnShowModal = [](TForm&) { return mrCancel; };
     }
     int Lines(const std::string& text) const {

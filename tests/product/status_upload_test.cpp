@@ -43,9 +43,7 @@ class Upload : public ProductTest {
 protected:
     void SetUp() override {
         ProductTest::SetUp();
-        InstallSettings("LocalNumber=12");
-        Write("Admin/BQKORVEXP.exe", Versioned(5, 0, 2, 0));
-        site.Put("/cfg/" + std::string(kScriptUpdaterName), Versioned(5, 1, 0, 0));
+        ScriptUpdaterDue();
         ServerIni(ScriptEntries(1));
     }
     static std::string ScriptEntries(int times) {

@@ -160,7 +160,7 @@ TEST_F(Decisions, ClientExecutableOnANetworkInstallation) {
 }
 
 TEST_F(Decisions, ProceedRunsTheWaitingEntryAndTheListGoesOn) {
-    site.Put("/cfg/" + kScript, Versioned(5, 1, 0, 0));
+    OfferScriptUpdater();
     ServerIni("FILECOUNT=2\r\n"
               "FILE0NAME=" + kScript + "\r\nFILE0VERSION=5.1.0.0\r\nFILE0HELP_LOCATION=http://help.example/\r\n"
               "FILE1NAME=next.sh\r\nFILE1VERSION=0.0.0.0\r\n");
@@ -192,7 +192,7 @@ TEST_F(Decisions, ProceedRunsTheWaitingEntryAndTheListGoesOn) {
 }
 
 TEST_F(Decisions, CloseEndsTheWaitAndTheClosingStepStillRuns) {
-    site.Put("/cfg/" + kScript, Versioned(5, 1, 0, 0));
+    OfferScriptUpdater();
     ServerIni("FILECOUNT=2\r\nFILE0NAME=" + kScript + "\r\nFILE0VERSION=5.1.0.0\r\n"
               "FILE1NAME=next.sh\r\nFILE1VERSION=0.0.0.0\r\n");
     Write("Updates/next.sh", "#!/bin/sh\n");
@@ -207,7 +207,7 @@ TEST_F(Decisions, CloseEndsTheWaitAndTheClosingStepStillRuns) {
 }
 
 TEST_F(Decisions, CloseBeforeTheWaitLeavesNoWait) {
-    site.Put("/cfg/" + kScript, Versioned(5, 1, 0, 0));
+    OfferScriptUpdater();
     ServerIni("FILECOUNT=1\r\nFILE0NAME=" + kScript + "\r\nFILE0VERSION=5.1.0.0\r\n");
     runtime.onPump = [this] {
         runtime.onPump = nullptr;
@@ -221,7 +221,7 @@ TEST_F(Decisions, CloseBeforeTheWaitLeavesNoWait) {
 }
 
 TEST_F(Decisions, ANonVisualRunProceedsByItself) {
-    site.Put("/cfg/" + kScript, Versioned(5, 1, 0, 0));
+    OfferScriptUpdater();
     ServerIni("FILECOUNT=1\r\nFILE0NAME=" + kScript + "\r\nFILE0VERSION=5.1.0.0\r\n");
     LocalIni("CONSOLE=\r\n");
     EXPECT_EQ(Run(), "");
@@ -232,7 +232,7 @@ TEST_F(Decisions, ANonVisualRunProceedsByItself) {
 }
 
 TEST_F(Decisions, AFailedRunTellsTheInstallerMessage) {
-    site.Put("/cfg/" + kScript, Versioned(5, 1, 0, 0));
+    OfferScriptUpdater();
     ServerIni("FILECOUNT=1\r\nFILE0NAME=" + kScript + "\r\nFILE0VERSION=5.1.0.0\r\nFILE0WAIT=5000\r\n");
     os.codes = {0};
     os.onRun = [this](const std::string&) {

@@ -8,6 +8,9 @@
 #include <QFontMetrics>
 #include <QMessageBox>
 #include <QMetaObject>
+#include <QPushButton>  // a box's default button is one: it must convert to QAbstractButton
+#include <QWidget>
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,6 +18,7 @@
 #include "engine/zel_cust_update_dialog.h"
 #include "tests/support/temp_dir.h"
 #include "ui/application.h"
+#include "ui/components.h"
 #include "ui/qt/qt_runtime.h"
 #include "ui/runtime.h"
 

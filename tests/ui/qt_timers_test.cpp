@@ -1,8 +1,9 @@
 // The forms' timers on real Qt timers: one freed while it runs never fires again.
-#include <QElapsedTimer>
-#include <QPushButton>
-
+// The fixture first: this file keeps it compiling on its own.
 #include "tests/ui/qt_fixture.h"
+
+#include <QElapsedTimer>
+
 #include "ui/components.h"
 
 namespace {

@@ -23,6 +23,12 @@ TScreenshotPlan TScreenshotPlan::FromEnvironment() {
         plan.During = during.left(colon);
         plan.DuringAt = during.mid(colon + 1).toInt();
     }
+    const QString hidden = Env("ZEL_SCREENSHOT_HIDDEN");
+    const int hc = hidden.indexOf(':');
+    if (hc > 0) {
+        plan.Hidden = hidden.left(hc);
+        plan.HiddenControl = hidden.mid(hc + 1).toStdString();
+    }
     for (const QString& item : Env("ZEL_SCREENSHOT_STEPS").split(' ', Qt::SkipEmptyParts)) {
         const int c = item.indexOf(':');
         plan.Steps.push_back(c < 0 ? Step{item, {}} : Step{item.left(c), item.mid(c + 1).toStdString()});

@@ -4,6 +4,9 @@
 //   ZEL_SCREENSHOT_DIR     folder for the PNG files; nothing is taken without it
 //   ZEL_SCREENSHOT_DURING  "name:N": the window at its Nth repaint (a download repaints
 //                          at every progress event)
+//   ZEL_SCREENSHOT_HIDDEN  "name:Control": the window at its first repaint while the control
+//                          (the component's name) is hidden or has no height, as when a file
+//                          run folds panels away
 //   ZEL_SCREENSHOT_STEPS   "name:Button name:Button ...": once the message loop runs and is
 //                          idle, take "name" and then press Button (the component's name),
 //                          step after step; a step without a button only takes the picture
@@ -22,6 +25,8 @@ struct TScreenshotPlan {
     QString Dir;
     QString During;
     int DuringAt = 0;
+    QString Hidden;
+    std::string HiddenControl;
     std::vector<Step> Steps;
 
     static TScreenshotPlan FromEnvironment();

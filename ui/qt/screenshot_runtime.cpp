@@ -8,7 +8,15 @@
 
 namespace {
 constexpr int kSettleMs = 300;  // lets the window draw itself before it is taken or answered
+
+// A panel folded away keeps its Visible flag and only loses its height.
+bool IsHidden(const TForm& Form, const std::string& Name) {
+    for (TComponent* c : Form.Components)
+        if (c->Name == Name)
+            if (auto* control = dynamic_cast<TControl*>(c)) return !control->Visible || control->Height <= 0;
+    return false;
 }
+}  // namespace
 
 TScreenshotRuntime::TScreenshotRuntime(int& argc, char** argv, TScreenshotPlan Plan)
     : TQtRuntime(argc, argv), plan_(std::move(Plan)) {}
@@ -40,8 +48,11 @@ void TScreenshotRuntime::ModalShowing(TForm& Form) {
 void TScreenshotRuntime::LoopStarting(TForm& MainForm) { RunStep(0, MainForm); }
 
 void TScreenshotRuntime::Repainted(TForm& Form, int Count, bool MainLoop) {
-    if (MainLoop && Count == plan_.DuringAt)
+    if (!MainLoop) return;
+    if (Count == plan_.DuringAt)
         if (QWidget* w = WindowOf(Form)) plan_.Save(*w, plan_.During);
+    if (!hiddenTaken_ && !plan_.HiddenControl.empty() && IsHidden(Form, plan_.HiddenControl))
+        if (QWidget* w = WindowOf(Form)) hiddenTaken_ = plan_.Save(*w, plan_.Hidden);
 }
 
 // Once the loop is idle: the step's picture, then its button, then the next step.

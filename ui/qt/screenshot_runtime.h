@@ -18,4 +18,5 @@ protected:
 private:
     void RunStep(size_t Index, TForm& Form);
     TScreenshotPlan plan_;
+    bool hiddenTaken_ = false;
 };
