@@ -37,9 +37,9 @@ std::string ToHex(const TSha256Digest& Digest);
 
 enum class TVerifyResult {
     Valid,
-    BadKey,        // the public key is not a base64 DER SubjectPublicKeyInfo of a P-256 key
-    Malformed,     // the signature is not a DER ECDSA signature
-    Mismatch,      // well-formed, but not made over these bytes with this key
+    BadKey,     // the public key is not a base64 DER SubjectPublicKeyInfo of a P-256 key
+    Malformed,  // the signature is not a DER ECDSA signature
+    Mismatch,   // well-formed, but not made over these bytes with this key
 };
 
 // Checks DerSignature (what `openssl dgst -sha256 -sign` writes) over Data against the key

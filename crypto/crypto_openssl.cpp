@@ -125,9 +125,9 @@ TVerifyResult VerifyP256(std::string_view PublicKeyBase64, std::string_view Data
         ERR_clear_error();
         return TVerifyResult::BadKey;
     }
-    const int r = EVP_DigestVerify(ctx.get(), reinterpret_cast<const unsigned char*>(DerSignature.data()),
-                                   DerSignature.size(), reinterpret_cast<const unsigned char*>(Data.data()),
-                                   Data.size());
+    const int r =
+        EVP_DigestVerify(ctx.get(), reinterpret_cast<const unsigned char*>(DerSignature.data()), DerSignature.size(),
+                         reinterpret_cast<const unsigned char*>(Data.data()), Data.size());
     ERR_clear_error();
     return r == 1 ? TVerifyResult::Valid : TVerifyResult::Mismatch;
 }
@@ -160,11 +160,13 @@ std::string SignP256(std::string_view PrivateKeyPem, std::string_view Data) {
     auto bio = MemBio(PrivateKeyPem);
     TPKey key(PEM_read_bio_PrivateKey(bio.get(), nullptr, nullptr, nullptr));
     ERR_clear_error();
-    if (!key || !IsP256(key.get())) throw EUpdaterError("the signing key is not an ECDSA P-256 private key in PEM form");
+    if (!key || !IsP256(key.get()))
+        throw EUpdaterError("the signing key is not an ECDSA P-256 private key in PEM form");
     TMdCtx ctx(EVP_MD_CTX_new());
     size_t size = 0;
     if (!ctx || EVP_DigestSignInit(ctx.get(), nullptr, EVP_sha256(), nullptr, key.get()) != 1 ||
-        EVP_DigestSign(ctx.get(), nullptr, &size, reinterpret_cast<const unsigned char*>(Data.data()), Data.size()) != 1) {
+        EVP_DigestSign(ctx.get(), nullptr, &size, reinterpret_cast<const unsigned char*>(Data.data()), Data.size()) !=
+            1) {
         ERR_clear_error();
         throw EUpdaterError("signing failed");
     }

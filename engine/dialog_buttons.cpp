@@ -34,7 +34,8 @@ void TzelCustUpdaterDialogForm::DoDownloadProgress(int32_t BytestoSend, int32_t 
         if (BytestoSend < 1024)
             ReportStatus(Format("Downloading %d Bytes.", BytestoSend), true, false, false);
         else
-            ReportStatus(Format("Downloading %d KBytes.", int((int64_t(BytestoSend) + 512) / 1024)), true, false, false);
+            ReportStatus(Format("Downloading %d KBytes.", int((int64_t(BytestoSend) + 512) / 1024)), true, false,
+                         false);
     }
     ProgressBar.Position = BytesSent;
     Repaint();

@@ -30,7 +30,8 @@ std::string ListedFileName(TzelCustUpdaterDialogForm& Form, int N) {
     switch (CheckFileName(name, OwnFileNames(Form))) {
     case TFileNameFault::None: return name;
     case TFileNameFault::LeavesProgramFolder:
-        throw EUpdaterError(kConfigProblem + key + " names \"" + name + "\", which is not a file inside the program folder.");
+        throw EUpdaterError(kConfigProblem + key + " names \"" + name +
+                            "\", which is not a file inside the program folder.");
     case TFileNameFault::ControlCharacter:
         throw EUpdaterError(kConfigProblem + key + " holds a control character, which no file name may hold.");
     case TFileNameFault::OwnFile:
@@ -95,8 +96,8 @@ void TzelCustUpdaterDialogForm::DownloadAndRunFiles() {
             SetLocalIniValue(FileKey(i, "RAN"), "FALSE");
         }
 
-        const TRunDecision d = DecideRun(flags, FServerIniList->Values(FileKey(i, "EXECUTE")),
-                                         FLocalIniList->Values(FileKey(i, "RAN")));
+        const TRunDecision d =
+            DecideRun(flags, FServerIniList->Values(FileKey(i, "EXECUTE")), FLocalIniList->Values(FileKey(i, "RAN")));
         if (d.Never) {
             ReportStatus(name + " does not run in this installation.", false, false, false);
             continue;

@@ -13,7 +13,9 @@ std::string TzelCustUpdaterDialogForm::GetServerPath() {
 
 std::string TzelCustUpdaterDialogForm::GetProgName() { return Trim(FProgName); }
 
-std::string TzelCustUpdaterDialogForm::GetDefaultServerPath() { return "http://updates.zelsoftware.com/updates/zelupdates/"; }
+std::string TzelCustUpdaterDialogForm::GetDefaultServerPath() {
+    return "http://updates.zelsoftware.com/updates/zelupdates/";
+}
 
 void TzelCustUpdaterDialogForm::MergeServerValue(const std::string& AName) {
     if (FServerIniList->Empty()) return;

@@ -7,7 +7,8 @@ TLocalDateTime SystemNow() {
     const auto now = std::chrono::system_clock::now();
     const std::time_t t = std::chrono::system_clock::to_time_t(now);
     TLocalDateTime when;
-    when.Milliseconds = int(std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000);
+    when.Milliseconds =
+        int(std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000);
     localtime_r(&t, &when.Time);
     return when;
 }

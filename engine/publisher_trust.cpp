@@ -82,7 +82,8 @@ bool TzelCustUpdaterDialogForm::LoadServerIni(const std::string& Url, const std:
         throw missing;
     }
     FServerIniList->LoadFromBytes(bytes);
-    WriteLog(FzelLogFileName, "TzelCustUpdaterDialogForm.LoadServerIni(): " + Url + " carries the publisher's signature");
+    WriteLog(FzelLogFileName,
+             "TzelCustUpdaterDialogForm.LoadServerIni(): " + Url + " carries the publisher's signature");
     return true;
 }
 
@@ -102,7 +103,8 @@ void TzelCustUpdaterDialogForm::CheckTransferFile(const std::string& FileName, c
     const std::string mismatch = MismatchOf(FileName, Alias, Expected);
     if (mismatch.empty()) return;
     DeleteFileIfExists(FileName);
-    RefuseDownload("The download of " + Alias + " was refused: " + mismatch + " The installed file was left as it was.");
+    RefuseDownload("The download of " + Alias + " was refused: " + mismatch +
+                   " The installed file was left as it was.");
 }
 
 void TzelCustUpdaterDialogForm::RefuseDownload(const std::string& Text) {

@@ -4,12 +4,12 @@
 #include <string>
 
 struct TRunDecision {
-    bool Download = false;        // fetch the entry before it may run
-    bool Never = false;           // EXECUTE is NEVER: logged, and nothing else for this entry
-    bool MarkerEvaluated = false; // the RAN marker was looked at (window messages are served then)
-    bool AlreadyRan = false;      // "<name> already ran." is logged
+    bool Download = false;         // fetch the entry before it may run
+    bool Never = false;            // EXECUTE is NEVER: logged, and nothing else for this entry
+    bool MarkerEvaluated = false;  // the RAN marker was looked at (window messages are served then)
+    bool AlreadyRan = false;       // "<name> already ran." is logged
     bool Run = false;
-    bool NothingNewer = false;    // neither fetched nor run: the "no newer version" line
+    bool NothingNewer = false;  // neither fetched nor run: the "no newer version" line
 };
 
 // Flags: the result of CompareFileVersions. Ran: the entry's marker in the local INI as it

@@ -2,8 +2,8 @@
 // file through the transfer file.
 #include <utility>
 
-#include "engine/zel_cust_update_dialog.h"
 #include "engine/file_names.h"
+#include "engine/zel_cust_update_dialog.h"
 #include "http/size_limited_stream.h"
 #include "http/zel_http_file_downloader.h"
 #include "platform/errors.h"
@@ -59,9 +59,10 @@ bool TzelCustUpdaterDialogForm::DownloadAndLoadServerIni() {
     CheckServerIniSize(ProgramFolder() + temp);
     if (LoadServerIni(url, ProgramFolder() + temp)) return ok;
 
-    ReportStatus("Connected to server - configuration file was not found or is incorrect. - Will attempt to connect "
-                 "to the default server location.",
-                 true, false, true);
+    ReportStatus(
+        "Connected to server - configuration file was not found or is incorrect. - Will attempt to connect "
+        "to the default server location.",
+        true, false, true);
     BeforeUsingDefaultLocation();
     DeleteFileIfExists(ProgramFolder() + temp);
     const std::string fallback = GetDefaultServerPath() + GetProgName() + ".ini";
@@ -83,7 +84,8 @@ bool TzelCustUpdaterDialogForm::DownloadAndLoadServerIni() {
 std::string TzelCustUpdaterDialogForm::TroubleMessage(const std::string& Detail) {
     return FProgName + " is having trouble communicating with the update web site at " + GetServerPath() + "\r" +
            "Please verify you have an active internet connection and that this application is allowed through your "
-           "firewall.  " + "The specific error message is: " + Detail;
+           "firewall.  " +
+           "The specific error message is: " + Detail;
 }
 
 bool TzelCustUpdaterDialogForm::DownloadFile(const std::string& SourceFile, const std::string& TargetFile,
@@ -106,7 +108,8 @@ bool TzelCustUpdaterDialogForm::DownloadFile(const std::string& SourceFile, cons
             ok = FHTTPFileDownloader->DownloadFile(SourceFile, transfer, nullptr);
         } catch (const EBodyTooLarge&) {
             RefuseDownload("The download of " + alias + " was stopped: it grew past the " +
-                           std::to_string(expected.Size) + " bytes the server INI gives. The installed file was left "
+                           std::to_string(expected.Size) +
+                           " bytes the server INI gives. The installed file was left "
                            "as it was.");
         }
         if (!ok) {

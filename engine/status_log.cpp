@@ -28,7 +28,8 @@ void TzelCustUpdaterDialogForm::WriteLog(const std::string& FileName, const std:
 
 void TzelCustUpdaterDialogForm::ScrollStatusToEnd() { Runtime().ScrollToCaret(ProgressMemo); }
 
-std::string TzelCustUpdaterDialogForm::GetStatusMessage(int StatusType, const std::string& FileAlias, const std::string&) {
+std::string TzelCustUpdaterDialogForm::GetStatusMessage(int StatusType, const std::string& FileAlias,
+                                                        const std::string&) {
     if (SameText(FileAlias, kConfigurationAlias)) {
         if (StatusType == stDownloading) return "Getting upgrade information.";
         if (StatusType == stDownloaded) return "Comparing versions";

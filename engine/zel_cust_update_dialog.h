@@ -24,8 +24,14 @@ inline constexpr char kConfigurationAlias[] = "Configuration File";
 
 // Status types, the steps of an update that GetStatusMessage names.
 enum : int {
-    stDownloading = 1, stDownloaded = 2, stNoNewerVersion = 4, stRunning = 5, stFinishedRunning = 6,
-    stFinished = 7, stRunFailed = 8, stUpdateFailed = 10
+    stDownloading = 1,
+    stDownloaded = 2,
+    stNoNewerVersion = 4,
+    stRunning = 5,
+    stFinishedRunning = 6,
+    stFinished = 7,
+    stRunFailed = 8,
+    stUpdateFailed = 10
 };
 
 class TzelCustUpdaterDialogForm : public TEngineDialog {
@@ -133,7 +139,7 @@ private:
     friend void DestroyForm(TzelCustUpdaterDialogForm*);
     std::string TroubleMessage(const std::string& Detail);
     std::mt19937 FRandom;
-    bool FUpdating = false;   // an UpdateNow is running: a nested Proceed is refused
+    bool FUpdating = false;  // an UpdateNow is running: a nested Proceed is refused
     bool FDestroyed = false;
     bool FLocalIniUnreadable = false;  // the local INI exists but could not be loaded
 };

@@ -7,7 +7,8 @@ bool HasSecureAttribute(const std::string& SetCookieValue) {
     size_t start = SetCookieValue.find(';');
     while (start != std::string::npos) {
         const size_t end = SetCookieValue.find(';', start + 1);
-        const std::string attribute = Trim(SetCookieValue.substr(start + 1, end == std::string::npos ? end : end - start - 1));
+        const std::string attribute =
+            Trim(SetCookieValue.substr(start + 1, end == std::string::npos ? end : end - start - 1));
         if (SameText(attribute, "Secure")) return true;
         start = end;
     }

@@ -13,12 +13,10 @@
 TFileStream::TFileStream(const std::string& FileName, TFileMode Mode) : name_(FileName) {
     if (Mode == TFileMode::CreateWrite) {
         fd_ = ::open(FileName.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        if (fd_ < 0)
-            throw EUpdaterError("Cannot create file \"" + FileName + "\". " + std::strerror(errno));
+        if (fd_ < 0) throw EUpdaterError("Cannot create file \"" + FileName + "\". " + std::strerror(errno));
     } else {
         fd_ = ::open(FileName.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd_ < 0)
-            throw EUpdaterError("Cannot open file \"" + FileName + "\". " + std::strerror(errno));
+        if (fd_ < 0) throw EUpdaterError("Cannot open file \"" + FileName + "\". " + std::strerror(errno));
         struct stat st {};
         if (::fstat(fd_, &st) == 0) size_ = st.st_size;
     }
@@ -61,8 +59,7 @@ void TFileStream::SetPosition(int64_t Pos) {
 int64_t TFileStream::GetSize() const { return size_; }
 
 void TFileStream::SetSize(int64_t Size) {
-    if (::ftruncate(fd_, Size) != 0)
-        throw EUpdaterError("Stream write error: " + std::string(std::strerror(errno)));
+    if (::ftruncate(fd_, Size) != 0) throw EUpdaterError("Stream write error: " + std::string(std::strerror(errno)));
     size_ = Size;
     if (pos_ > Size) SetPosition(Size);
 }

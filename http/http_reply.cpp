@@ -51,8 +51,7 @@ void ApplyHeaderLine(TReplyFraming& Framing, std::string_view Line, bool ViaProx
     } else if (upper.starts_with("TRANSFER-ENCODING:")) {
         if (UpperCase(value).find("CHUNKED") != std::string::npos) Framing.Encoding = TE_CHUNKED;
     }
-    if (upper.starts_with(ViaProxy ? "PROXY-CONNECTION:" : "CONNECTION:") &&
-        upper.find("CLOSE") != std::string::npos)
+    if (upper.starts_with(ViaProxy ? "PROXY-CONNECTION:" : "CONNECTION:") && upper.find("CLOSE") != std::string::npos)
         Framing.CloseAfter = true;
 }
 
@@ -62,10 +61,14 @@ int64_t ParseChunkSize(std::string_view Line) {
     uint64_t value = 0;
     for (char c : text) {
         int d;
-        if (c >= '0' && c <= '9') d = c - '0';
-        else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
-        else return -1;
+        if (c >= '0' && c <= '9')
+            d = c - '0';
+        else if (c >= 'a' && c <= 'f')
+            d = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'F')
+            d = c - 'A' + 10;
+        else
+            return -1;
         if (value > uint64_t(INT64_MAX) / 16) return -1;
         value = value * 16 + uint64_t(d);
     }

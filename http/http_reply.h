@@ -48,9 +48,9 @@ int64_t ParseChunkSize(std::string_view Line);
 struct TReplyHead {
     std::vector<std::string> Lines;  // status lines and header lines, decoded from ANSI
     bool HasStatusLine = false;
-    int ResultCode = 500;            // stays 500 when nothing was decoded
+    int ResultCode = 500;  // stays 500 when nothing was decoded
     std::string ResultString;
-    std::string BodyPrefix;          // a reply without a status line: its first line + CR LF
+    std::string BodyPrefix;  // a reply without a status line: its first line + CR LF
     TReplyFraming Framing;
 };
 

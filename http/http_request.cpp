@@ -5,9 +5,7 @@
 #include "platform/strconv.h"
 
 namespace {
-std::string Bracketed(const std::string& Host) {
-    return Host.find(':') != std::string::npos ? "[" + Host + "]" : Host;
-}
+std::string Bracketed(const std::string& Host) { return Host.find(':') != std::string::npos ? "[" + Host + "]" : Host; }
 
 std::string BasicCredentials(const std::string& User, const std::string& Password) {
     return EncodeBase64(Utf8ToAnsi(User + ":" + Password));
@@ -19,15 +17,17 @@ std::vector<std::string> BuildRequestLines(const TRequestHeadInput& In) {
     std::vector<std::string> lines;
 
     std::string target = u.Target;
-    if (In.ViaProxy) target = u.Protocol + "://" + Bracketed(u.Host) + ":" + u.Port + target;
-    else if (target == "/*") target = "*";
+    if (In.ViaProxy)
+        target = u.Protocol + "://" + Bracketed(u.Host) + ":" + u.Port + target;
+    else if (target == "/*")
+        target = "*";
     std::string requestLine = UpperCase(In.Method) + " " + target;
     if (In.Protocol != "0.9") requestLine += " HTTP/" + In.Protocol;
     lines.push_back(std::move(requestLine));
 
     std::string host = "Host: " + Bracketed(u.Host);
-    const bool nonDefaultPort = (SameText(u.Protocol, "HTTP") && u.Port != "80") ||
-                                (SameText(u.Protocol, "HTTPS") && u.Port != "443");
+    const bool nonDefaultPort =
+        (SameText(u.Protocol, "HTTP") && u.Port != "80") || (SameText(u.Protocol, "HTTPS") && u.Port != "443");
     if (In.AddPortNumberToHost && nonDefaultPort) host += ":" + u.Port;
     lines.push_back(std::move(host));
 

@@ -1,7 +1,7 @@
 #include "http/http_transport.h"
 
-#include "http/http_request.h"
 #include <optional>
+#include "http/http_request.h"
 
 #include "http/socket_errors.h"
 #include "platform/scoped_value.h"

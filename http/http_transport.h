@@ -45,8 +45,8 @@ public:
     std::unique_ptr<TTCPClientSocket> Sock;
     TTransferEncoding TransferEncoding = TE_UNKNOWN;
     std::string AliveHost, AlivePort;
-    TStringList Headers;      // before: extra request lines; after: status and header lines
-    TMemoryStream Document;   // before: request body; after: reply body
+    TStringList Headers;     // before: extra request lines; after: status and header lines
+    TMemoryStream Document;  // before: request body; after: reply body
     std::string MimeType = "text/html";
     std::string Protocol = "1.0";
     bool KeepAlive = true;
@@ -55,8 +55,8 @@ public:
     int ResultCode = 0;
     std::string ResultString;
     std::string UserAgent = "Mozilla/5.0 (compatible; zelHTTP)";
-    TStringList Cookies;      // the caller's own name=value lines, sent to every host
-    TCookieJar CookieJar;     // what servers set, sent back to the host that set it
+    TStringList Cookies;       // the caller's own name=value lines, sent to every host
+    TCookieJar CookieJar;      // what servers set, sent back to the host that set it
     int64_t DownloadSize = 0;  // declared length of the body part being read
     int64_t UploadSize = 0;
     bool AddPortNumberToHost = true;

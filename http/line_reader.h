@@ -31,8 +31,7 @@ public:
     int ReadLine(const TPacketSource& Source, const TLineRules& Rules, int TimeoutMs, std::string_view Terminator,
                  std::string& Line);
     // Exactly Length bytes (the surplus stays in the buffer), or a Winsock number.
-    int ReadExact(const TPacketSource& Source, const TLineRules& Rules, int TimeoutMs, size_t Length,
-                  std::string& Out);
+    int ReadExact(const TPacketSource& Source, const TLineRules& Rules, int TimeoutMs, size_t Length, std::string& Out);
 
     // A packet fresh from the connection: drops the LF (CR) that completes a line which ended
     // on a lone CR (LF) at the end of the previous data.

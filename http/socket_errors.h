@@ -50,7 +50,7 @@ enum TWinsockCode : int {
     wsDiskQuota = 10069,
     wsStale = 10070,
     wsRemote = 10071,
-    wsSystemNotReady = 10091,     // also: every TLS failure
+    wsSystemNotReady = 10091,  // also: every TLS failure
     wsVersionNotSupported = 10092,
     wsNotInitialised = 10093,
     wsDisconnect = 10101,

@@ -9,10 +9,12 @@ int WinsockFromErrno(int Errno) {
     case 0: return 0;
     case EINTR: return wsInterrupted;
     case EBADF: return wsBadFile;
-    case EACCES: case EPERM: return wsAccessDenied;
+    case EACCES:
+    case EPERM: return wsAccessDenied;
     case EFAULT: return wsBadAddress;
     case EINVAL: return wsInvalidArgument;
-    case EMFILE: case ENFILE: return wsTooManyFiles;
+    case EMFILE:
+    case ENFILE: return wsTooManyFiles;
     case EAGAIN: return wsWouldBlock;  // EWOULDBLOCK is the same number on Linux
     case EINPROGRESS: return wsInProgress;
     case EALREADY: return wsAlreadyInProgress;
@@ -32,8 +34,10 @@ int WinsockFromErrno(int Errno) {
     case ENETUNREACH: return wsNetworkUnreachable;
     case ENETRESET: return wsNetworkReset;
     case ECONNABORTED: return wsConnectionAborted;
-    case ECONNRESET: case EPIPE: return wsConnectionReset;
-    case ENOBUFS: case ENOMEM: return wsNoBufferSpace;
+    case ECONNRESET:
+    case EPIPE: return wsConnectionReset;
+    case ENOBUFS:
+    case ENOMEM: return wsNoBufferSpace;
     case EISCONN: return wsAlreadyConnected;
     case ENOTCONN: return wsNotConnected;
     case ESHUTDOWN: return wsShutdown;

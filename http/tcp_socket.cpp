@@ -31,7 +31,10 @@ void TTCPClientSocket::Impl::SetWaitError(TWaitResult r, int error) {
     switch (r) {
     case TWaitResult::Ready: break;
     case TWaitResult::TimedOut: s.LastError = wsTimedOut; break;
-    case TWaitResult::Stopped: TakeStop(); if (s.LastError == 0) s.LastError = wsConnectionAborted; break;
+    case TWaitResult::Stopped:
+        TakeStop();
+        if (s.LastError == 0) s.LastError = wsConnectionAborted;
+        break;
     case TWaitResult::Failed: s.LastError = error; break;
     }
 }
@@ -68,13 +71,16 @@ void TTCPClientSocket::ResetLastError() {
 }
 
 void TTCPClientSocket::CheckError() {
-    LastErrorDesc = LastError == wsSystemNotReady && tls_->LastError != 0 ? tls_->LastErrorDesc : GetErrorDesc(LastError);
+    LastErrorDesc =
+        LastError == wsSystemNotReady && tls_->LastError != 0 ? tls_->LastErrorDesc : GetErrorDesc(LastError);
     if (LastError == 0 || LastError == wsWouldBlock || LastError == wsInProgress) return;
     impl_->Status(SR_Error, std::to_string(LastError) + "," + LastErrorDesc);
     if (RaiseExcept) throw ESocketError(LastError, LastErrorDesc);
 }
 
-std::string TTCPClientSocket::GetErrorDesc(int ErrorCode) { return ErrorCode == 0 ? std::string() : WinsockErrorText(ErrorCode); }
+std::string TTCPClientSocket::GetErrorDesc(int ErrorCode) {
+    return ErrorCode == 0 ? std::string() : WinsockErrorText(ErrorCode);
+}
 
 bool TTCPClientSocket::IsOpen() const { return impl_->handle.Valid(); }
 

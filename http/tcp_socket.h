@@ -14,15 +14,26 @@
 #include "platform/errors.h"
 
 enum TSocketStatusReason {
-    SR_ResolvingBegin, SR_ResolvingEnd, SR_SocketCreate, SR_SocketClose, SR_Bind, SR_Connect,
-    SR_CanRead, SR_CanWrite, SR_Listen, SR_Accept, SR_ReadCount, SR_WriteCount, SR_Wait, SR_Error
+    SR_ResolvingBegin,
+    SR_ResolvingEnd,
+    SR_SocketCreate,
+    SR_SocketClose,
+    SR_Bind,
+    SR_Connect,
+    SR_CanRead,
+    SR_CanWrite,
+    SR_Listen,
+    SR_Accept,
+    SR_ReadCount,
+    SR_WriteCount,
+    SR_Wait,
+    SR_Error
 };
 
 class TTCPClientSocket;
-using TSocketStatusHook = std::function<void(TTCPClientSocket& Sender, TSocketStatusReason Reason,
-                                             const std::string& Value)>;
-using TSocketMonitorHook = std::function<void(TTCPClientSocket& Sender, bool Writing,
-                                              const void* Buffer, int Len)>;
+using TSocketStatusHook =
+    std::function<void(TTCPClientSocket& Sender, TSocketStatusReason Reason, const std::string& Value)>;
+using TSocketMonitorHook = std::function<void(TTCPClientSocket& Sender, bool Writing, const void* Buffer, int Len)>;
 
 // "TCP/IP Socket error %d: %s"
 class ESocketError : public EUpdaterError {
@@ -50,7 +61,7 @@ public:
 
     std::string RecvPacket(int Timeout);
     std::string RecvUntil(int Timeout, std::string_view Terminator);
-    std::string RecvString(int Timeout);  // RecvUntil with CR LF; empty on error
+    std::string RecvString(int Timeout);             // RecvUntil with CR LF; empty on error
     std::string RecvExact(int Length, int Timeout);  // empty on error
     void RecvToStream(TStream& Stream, int Timeout, int64_t Size);
 

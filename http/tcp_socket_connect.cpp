@@ -63,8 +63,8 @@ void TTCPClientSocket::Impl::TunnelConnect(const std::string& ip, const std::str
     std::string request = "CONNECT " + host + ":" + std::to_string(std::max(portNumber, 0)) + " HTTP/1.0\r\n";
     // Credentials go on the wire in the ANSI code page, like every other header text.
     if (!s.HTTPTunnelUser.empty())
-        request += "Proxy-Authorization: Basic " +
-                   EncodeBase64(Utf8ToAnsi(s.HTTPTunnelUser + ":" + s.HTTPTunnelPass)) + "\r\n";
+        request += "Proxy-Authorization: Basic " + EncodeBase64(Utf8ToAnsi(s.HTTPTunnelUser + ":" + s.HTTPTunnelPass)) +
+                   "\r\n";
     request += "\r\n";
     Send(request.data(), request.size());
     size_t total = 0;

@@ -23,7 +23,7 @@ struct TTCPClientSocket::Impl {
     TLineReader lines;
     std::vector<char> scratch;
     std::vector<char> body;  // a body's receive buffer, kept for the next body
-    int monitorDepth = 0;  // inside the monitor hook: scratch or body still holds the block it is shown
+    int monitorDepth = 0;    // inside the monitor hook: scratch or body still holds the block it is shown
     TLowSpeedMeter meter;
 
     void Monitor(bool writing, const void* data, int len);
@@ -45,9 +45,7 @@ struct TTCPClientSocket::Impl {
     // The stop flag fails the operation once and is cleared.
     bool TakeStop();
     void SetWaitError(TWaitResult r, int error);
-    TLineRules Rules() const {
-        return {s.ConvertLineEnd, s.InterPacketTimeout, size_t(std::max(s.MaxLineLength, 0))};
-    }
+    TLineRules Rules() const { return {s.ConvertLineEnd, s.InterPacketTimeout, size_t(std::max(s.MaxLineLength, 0))}; }
 
     // Connect without a tunnel; reports and runs the error step itself.
     void DirectConnect(const std::string& ip, const std::string& port);

@@ -27,9 +27,12 @@ size_t TTCPClientSocket::Impl::ReceiveBlock(char* buf, size_t len, int timeoutMs
         bool waitWritable = false;
         if (TlsActive()) {
             n = s.tls_->Recv(buf, int(len));
-            if (n == TTLSPlugin::kWantRead) error = wsWouldBlock;
-            else if (n == TTLSPlugin::kWantWrite) error = wsWouldBlock, waitWritable = true;
-            else if (n < 0) error = wsSystemNotReady;
+            if (n == TTLSPlugin::kWantRead)
+                error = wsWouldBlock;
+            else if (n == TTLSPlugin::kWantWrite)
+                error = wsWouldBlock, waitWritable = true;
+            else if (n < 0)
+                error = wsSystemNotReady;
         } else {
             n = RawRecv(handle.Get(), buf, len, error);
         }
@@ -75,14 +78,14 @@ int TTCPClientSocket::Impl::NextBlock(int timeoutMs, std::string& packet) {
 }
 
 bool TTCPClientSocket::Impl::ReadLine(int timeoutMs, std::string_view terminator, std::string& line) {
-    const int error = lines.ReadLine([this](int t, std::string& p) { return NextBlock(t, p); }, Rules(),
-                                     timeoutMs, terminator, line);
+    const int error =
+        lines.ReadLine([this](int t, std::string& p) { return NextBlock(t, p); }, Rules(), timeoutMs, terminator, line);
     return error == 0 || Fail(error);
 }
 
 bool TTCPClientSocket::Impl::ReadExact(size_t length, int timeoutMs, std::string& out) {
-    const int error = lines.ReadExact([this](int t, std::string& p) { return NextBlock(t, p); }, Rules(),
-                                      timeoutMs, length, out);
+    const int error =
+        lines.ReadExact([this](int t, std::string& p) { return NextBlock(t, p); }, Rules(), timeoutMs, length, out);
     return error == 0 || Fail(error);
 }
 

@@ -15,9 +15,12 @@ bool TTCPClientSocket::Impl::SendPiece(const char* data, size_t len) {
         bool waitReadable = false;
         if (TlsActive()) {
             n = s.tls_->Send(data + done, int(len - done));
-            if (n == TTLSPlugin::kWantWrite) error = wsWouldBlock;
-            else if (n == TTLSPlugin::kWantRead) error = wsWouldBlock, waitReadable = true;
-            else if (n < 0) error = wsSystemNotReady;
+            if (n == TTLSPlugin::kWantWrite)
+                error = wsWouldBlock;
+            else if (n == TTLSPlugin::kWantRead)
+                error = wsWouldBlock, waitReadable = true;
+            else if (n < 0)
+                error = wsSystemNotReady;
         } else {
             n = RawSend(handle.Get(), data + done, len - done, error);
         }

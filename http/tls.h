@@ -19,9 +19,9 @@ public:
     // be called again with the same arguments once the handle is readable / writable.
     static constexpr int kWantRead = -2;
     static constexpr int kWantWrite = -3;
-    virtual int Send(const void* Buffer, int Len) = 0;   // < 0 on error
-    virtual int Recv(void* Buffer, int Len) = 0;         // < 0 on error, 0 when closed
-    virtual int WaitingData() = 0;                        // bytes pending inside TLS
+    virtual int Send(const void* Buffer, int Len) = 0;  // < 0 on error
+    virtual int Recv(void* Buffer, int Len) = 0;        // < 0 on error, 0 when closed
+    virtual int WaitingData() = 0;                      // bytes pending inside TLS
     virtual void Shutdown() = 0;
 
     bool SSLEnabled = false;

@@ -15,8 +15,10 @@ std::atomic<bool> g_forceNone{false};
 std::unique_ptr<TTLSPlugin> CreateTLSPlugin() {
     std::call_once(g_chosen, [] { g_haveSystemTLS = SystemTLSAvailable(); });
     std::unique_ptr<TTLSPlugin> plugin;
-    if (g_haveSystemTLS && !g_forceNone.load()) plugin = CreateSystemTLSPlugin();
-    else plugin = std::make_unique<TTLSNone>();
+    if (g_haveSystemTLS && !g_forceNone.load())
+        plugin = CreateSystemTLSPlugin();
+    else
+        plugin = std::make_unique<TTLSNone>();
     const TTLSVerifyDefaults verify = TLSVerifyDefaults();
     plugin->VerifyCert = verify.VerifyCert;
     plugin->CAFile = verify.CAFile;

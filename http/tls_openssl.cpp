@@ -90,8 +90,7 @@ std::string ErrorText(int sslError, int savedErrno) {
 namespace {
 // Drives a non-blocking handshake to its end. 0 when it completed; otherwise the SSL error
 // code, with WaitError set when the wait for the peer ran out (10060) or was stopped (10053).
-int RunHandshake(SSL* ssl, int Fd, int TimeoutMs, const std::atomic<bool>* Stop, int& WaitError,
-                 int& SavedErrno) {
+int RunHandshake(SSL* ssl, int Fd, int TimeoutMs, const std::atomic<bool>* Stop, int& WaitError, int& SavedErrno) {
     const int limit = TimeoutMs > 0 ? TimeoutMs : -1;
     const int64_t deadline = MonotonicMs() + (limit > 0 ? limit : 0);
     for (;;) {
@@ -165,7 +164,7 @@ bool TTLSOpenSSL3::Connect(int Fd, int TimeoutMs, const std::atomic<bool>* Stop)
         }
         ERR_clear_error();
         LastError = code;
-        LastErrorDesc = WaitError == wsTimedOut ? "TLS handshake timed out"
+        LastErrorDesc = WaitError == wsTimedOut            ? "TLS handshake timed out"
                         : WaitError == wsConnectionAborted ? "TLS handshake stopped"
                                                            : "TLS handshake wait failed";
         state_ = std::make_unique<State>();

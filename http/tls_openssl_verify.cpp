@@ -40,24 +40,16 @@ std::string PeerVerificationFailure(SSL* Ssl, const std::string& Host) {
     const long r = SSL_get_verify_result(Ssl);
     const std::string of = "The certificate of " + Unbracketed(Host);
     switch (r) {
-    case X509_V_OK:
-        return "";
-    case X509_V_ERR_HOSTNAME_MISMATCH:
-        return of + " is issued for another host name";
-    case X509_V_ERR_IP_ADDRESS_MISMATCH:
-        return of + " is issued for another IP address";
-    case X509_V_ERR_CERT_HAS_EXPIRED:
-        return of + " has expired";
-    case X509_V_ERR_CERT_NOT_YET_VALID:
-        return of + " is not valid yet";
+    case X509_V_OK: return "";
+    case X509_V_ERR_HOSTNAME_MISMATCH: return of + " is issued for another host name";
+    case X509_V_ERR_IP_ADDRESS_MISMATCH: return of + " is issued for another IP address";
+    case X509_V_ERR_CERT_HAS_EXPIRED: return of + " has expired";
+    case X509_V_ERR_CERT_NOT_YET_VALID: return of + " is not valid yet";
     case X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT:
-    case X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN:
-        return of + " is self-signed and not trusted";
+    case X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN: return of + " is self-signed and not trusted";
     case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT:
     case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY:
-    case X509_V_ERR_UNABLE_TO_VERIFY_LEAF_SIGNATURE:
-        return of + " is not issued by a trusted certificate authority";
-    default:
-        return of + " could not be verified: " + X509_verify_cert_error_string(r);
+    case X509_V_ERR_UNABLE_TO_VERIFY_LEAF_SIGNATURE: return of + " is not issued by a trusted certificate authority";
+    default: return of + " could not be verified: " + X509_verify_cert_error_string(r);
     }
 }

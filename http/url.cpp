@@ -34,8 +34,10 @@ TUrlParts SplitUrl(const std::string& Url) {
         u.Protocol = SeparateLeft(Url, "://");
         rest = SeparateRight(Url, "://");
     }
-    if (SameText(u.Protocol, "HTTPS")) u.Port = "443";
-    else if (SameText(u.Protocol, "FTP")) u.Port = "21";
+    if (SameText(u.Protocol, "HTTPS"))
+        u.Port = "443";
+    else if (SameText(u.Protocol, "FTP"))
+        u.Port = "21";
 
     const size_t at = rest.find('@'), slash = rest.find('/');
     if (at != std::string::npos && (slash == std::string::npos || at < slash)) {

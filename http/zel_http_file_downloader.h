@@ -31,8 +31,8 @@ public:
     bool DownloadFileWithIE(const std::string& aSourceURL, const std::string& aTargetFile);
     // Whether the number StatusIni holds for MainFileName's name has reached the one the
     // INI file at SourceURL holds (fetched into TargetIni).
-    bool IsFileCurrent(const std::string& SourceURL, const std::string& TargetIni,
-                       const std::string& StatusIni, const std::string& MainFileName);
+    bool IsFileCurrent(const std::string& SourceURL, const std::string& TargetIni, const std::string& StatusIni,
+                       const std::string& MainFileName);
 
     TUploadProgressEvent OnDownloadProgress;
     // Stops DownloadFileWithIE; DownloadFile is stopped by closing the socket.

@@ -35,9 +35,7 @@ void SplitHostPort(const std::string& Proxy, TProxySetting& Out) {
     Out.Port = colon == std::string::npos ? std::string() : Trim(Proxy.substr(colon + 1));
 }
 
-void LoadReply(TStream& Body, TStringList& Lines) {
-    Lines.LoadFromBytes(Body.ReadAllBytes());
-}
+void LoadReply(TStream& Body, TStringList& Lines) { Lines.LoadFromBytes(Body.ReadAllBytes()); }
 
 void WriteMultipart(TMemoryStream& Document, const std::string& Boundary, const std::string& FieldName,
                     const std::string& FileName, const TFormFields* Fields, TStream& FileData) {
@@ -92,8 +90,8 @@ std::string MakeMultipartBoundary(uint32_t Limit) {
 }
 
 std::string MultipartFieldPart(const std::string& Boundary, const std::string& Name, const std::string& Value) {
-    return Utf8ToAnsi("--" + Boundary + "\r\ncontent-disposition: form-data; name=\"" + Name + "\"\r\n\r\n" +
-                      Value + "\r\n");
+    return Utf8ToAnsi("--" + Boundary + "\r\ncontent-disposition: form-data; name=\"" + Name + "\"\r\n\r\n" + Value +
+                      "\r\n");
 }
 
 std::string MultipartFileHeader(const std::string& Boundary, const std::string& FieldName,
@@ -155,8 +153,7 @@ void TzelHttpSend::HandleSocketStatus(TTCPClientSocket&, TSocketStatusReason Rea
     case SR_Error:
         if (OnSocketError) OnSocketError(*this, Value);
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -208,9 +205,8 @@ bool TzelHttpSend::PostURL(const std::string& URL, const std::string& URLData, T
     return ok;
 }
 
-bool TzelHttpSend::PostMultipart(const std::string& URL, const std::string& FieldName,
-                                 const std::string& FileName, const TFormFields* Fields, TStream& FileData,
-                                 TStringList& ResultData) {
+bool TzelHttpSend::PostMultipart(const std::string& URL, const std::string& FieldName, const std::string& FileName,
+                                 const TFormFields* Fields, TStream& FileData, TStringList& ResultData) {
     const std::string boundary = MakeMultipartBoundary(268435447u);
     WriteMultipart(Document, boundary, FieldName, FileNamePart(FileName), Fields, FileData);
     MimeType = "multipart/form-data; boundary=" + boundary;
@@ -240,8 +236,8 @@ bool TzelHttpSend::PostFile(const std::string& URL, const std::string& FieldName
     }
 }
 
-bool PostFileToUrl(const std::string& URL, const std::string& FieldName, const std::string& FileName,
-                   TStream& Data, TStringList& ResultData) {
+bool PostFileToUrl(const std::string& URL, const std::string& FieldName, const std::string& FileName, TStream& Data,
+                   TStringList& ResultData) {
     THTTPTransport http;
     const std::string boundary = MakeMultipartBoundary(2147483647u);
     WriteMultipart(http.Document, boundary, FieldName, FileName, nullptr, Data);

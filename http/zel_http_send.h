@@ -58,8 +58,8 @@ public:
     bool PostURL(const std::string& URL, const std::string& URLData, TStringList& DataStrings);
 
     // Multipart uploads of the stream Data (from its start) as the part FieldName.
-    bool PostFile(const std::string& URL, const std::string& FieldName, const std::string& FileName,
-                  TStream& Data, TStringList& ResultData);
+    bool PostFile(const std::string& URL, const std::string& FieldName, const std::string& FileName, TStream& Data,
+                  TStringList& ResultData);
     bool PostFile(const std::string& URL, const std::string& FieldName, const std::string& FileName,
                   const TFormFields& Data, TStream& FileData, TStringList& ResultData);
     // Upload of the file FileName through a plain transport; socket errors come back in ErrMsg.
@@ -82,8 +82,7 @@ public:
 
 protected:
     // The socket's status hook.
-    virtual void HandleSocketStatus(TTCPClientSocket& Sender, TSocketStatusReason Reason,
-                                    const std::string& Value);
+    virtual void HandleSocketStatus(TTCPClientSocket& Sender, TSocketStatusReason Reason, const std::string& Value);
     void SetupProxy(const std::string& AProtocol);
 
     bool FCheckedForProxy = false;
@@ -92,23 +91,20 @@ protected:
     bool FProxyNoted = false;
 
 private:
-    bool PostMultipart(const std::string& URL, const std::string& FieldName,
-                       const std::string& FileName, const TFormFields* Fields, TStream& FileData,
-                       TStringList& ResultData);
+    bool PostMultipart(const std::string& URL, const std::string& FieldName, const std::string& FileName,
+                       const TFormFields* Fields, TStream& FileData, TStringList& ResultData);
 };
 
 // Stand-alone multipart upload of Data through a fresh plain transport (no proxy lookup, no
 // socket exceptions, no events). FileName goes into the part header exactly as given.
-bool PostFileToUrl(const std::string& URL, const std::string& FieldName, const std::string& FileName,
-                   TStream& Data, TStringList& ResultData);
+bool PostFileToUrl(const std::string& URL, const std::string& FieldName, const std::string& FileName, TStream& Data,
+                   TStringList& ResultData);
 
 // The multipart pieces, shared by the uploads. The boundary is 8 upper-case hexadecimal
 // digits of a random number below Limit followed by "_zelHTTP_boundary".
 std::string MakeMultipartBoundary(uint32_t Limit);
-std::string MultipartFieldPart(const std::string& Boundary, const std::string& Name,
-                               const std::string& Value);
-std::string MultipartFileHeader(const std::string& Boundary, const std::string& FieldName,
-                                const std::string& FileName);
+std::string MultipartFieldPart(const std::string& Boundary, const std::string& Name, const std::string& Value);
+std::string MultipartFileHeader(const std::string& Boundary, const std::string& FieldName, const std::string& FileName);
 std::string MultipartClosing(const std::string& Boundary);
 // The name part of a Windows or POSIX path: the text after the last "\", "/" or ":".
 std::string FileNamePart(const std::string& Path);

@@ -7,8 +7,7 @@
 
 class EUpdaterError : public std::runtime_error {
 public:
-    explicit EUpdaterError(std::string message)
-        : std::runtime_error("EUpdaterError"), message_(std::move(message)) {}
+    explicit EUpdaterError(std::string message) : std::runtime_error("EUpdaterError"), message_(std::move(message)) {}
     const char* what() const noexcept override { return message_.c_str(); }
     const std::string& Message() const noexcept { return message_; }
     void SetMessage(std::string message) { message_ = std::move(message); }

@@ -40,7 +40,8 @@ bool IsKeyLine(const std::string& line, const std::string& key) {
 
 std::string ValueOf(const std::string& line) {
     std::string v = Trim(std::string_view(line).substr(line.find('=') + 1));
-    if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front()) v = v.substr(1, v.size() - 2);
+    if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+        v = v.substr(1, v.size() - 2);
     return v;
 }
 
@@ -95,8 +96,10 @@ void TIniFile::WriteString(const std::string& Section, const std::string& Key, c
             if (IsKeyLine(lines[i], Key)) at = i;
             if (!Trim(lines[i]).empty()) last = i + 1;
         }
-        if (at != std::string::npos) lines[at] = entry;
-        else lines.insert(lines.begin() + std::ptrdiff_t(last), entry);
+        if (at != std::string::npos)
+            lines[at] = entry;
+        else
+            lines.insert(lines.begin() + std::ptrdiff_t(last), entry);
     }
     std::string text;
     for (const auto& l : lines) text.append(l).append("\r\n");

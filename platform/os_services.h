@@ -21,8 +21,7 @@ public:
     // Shell "open" of FileName with Params. Returns a value greater than 32 when the file
     // was started, otherwise an error value (<= 32); LastErrorText() then describes it.
     // ProgramFolder: a file inside it gets its execute bit before it is started.
-    virtual int ShellOpen(const std::string& FileName, const std::string& Params,
-                          const std::string& ProgramFolder);
+    virtual int ShellOpen(const std::string& FileName, const std::string& Params, const std::string& ProgramFolder);
     // The system's message text for the calling thread's last error code.
     virtual std::string LastErrorText();
 

@@ -21,20 +21,20 @@ TOSServices* g_installed = nullptr;
 constexpr const char* kSuccessText = "The operation completed successfully.";
 thread_local std::string t_lastErrorText = kSuccessText;
 
-constexpr int kStarted = 42;           // any value above 32 means "started"
-constexpr int kNoAssociation = 31;     // no program to open the file with
+constexpr int kStarted = 42;        // any value above 32 means "started"
+constexpr int kNoAssociation = 31;  // no program to open the file with
 constexpr const char* kNoAssociationText = "No application is associated with the specified file for this operation.";
 
 // The shell's error values (all <= 32) for the errno of a failed start.
 int ShellErrorValue(int err) {
     switch (err) {
-        case ENOENT: return 2;
-        case ENOTDIR: return 3;
-        case EACCES:
-        case EPERM: return 5;
-        case ENOMEM: return 8;
-        case ENOEXEC: return 11;
-        default: return 0;  // "out of memory or resources": the catch-all failure value
+    case ENOENT: return 2;
+    case ENOTDIR: return 3;
+    case EACCES:
+    case EPERM: return 5;
+    case ENOMEM: return 8;
+    case ENOEXEC: return 11;
+    default: return 0;  // "out of memory or resources": the catch-all failure value
     }
 }
 
@@ -59,7 +59,11 @@ bool IsProgramFile(const std::string& FileName) {
     if (!fd.Valid()) return false;
     unsigned char head[4] = {};
     const ssize_t n = ::read(fd.Get(), head, sizeof head);
-    return (n == 4 && std::memcmp(head, "\x7f" "ELF", 4) == 0) || (n >= 2 && head[0] == '#' && head[1] == '!');
+    return (n == 4 && std::memcmp(head,
+                                  "\x7f"
+                                  "ELF",
+                                  4) == 0) ||
+           (n >= 2 && head[0] == '#' && head[1] == '!');
 }
 
 int OpenWithDesktop(const std::string& Target) {

@@ -23,7 +23,9 @@ constexpr size_t kEntriesPerRead = 32;
 constexpr size_t kVersionHeadBytes = 512;
 
 uint16_t U16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
-uint32_t U32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
+uint32_t U32(const uint8_t* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
 
 struct Section {
     uint32_t VirtualAddress;
@@ -54,9 +56,12 @@ public:
 
         size_t directoriesAt;
         const uint16_t magic = U16(optional);
-        if (magic == 0x10B) directoriesAt = 96;
-        else if (magic == 0x20B) directoriesAt = 112;
-        else return false;
+        if (magic == 0x10B)
+            directoriesAt = 96;
+        else if (magic == 0x20B)
+            directoriesAt = 112;
+        else
+            return false;
         const size_t resourceEntryEnd = directoriesAt + 3 * 8;
         if (optionalSize < resourceEntryEnd || optionalRead < resourceEntryEnd) return false;
         if (U32(optional + directoriesAt - 4) <= 2) return false;  // NumberOfRvaAndSizes

@@ -41,5 +41,4 @@ bool ReadPeVersionFromBytes(const void* Data, size_t Size, TPeFileVersion& Versi
 
 // The same for a file; false too when it cannot be opened. Stats, when given, receives the
 // number of reads made and the bytes they returned.
-bool ReadPeFileVersion(const std::string& FileName, TPeFileVersion& Version,
-                       TPeReadStats* Stats = nullptr);
+bool ReadPeFileVersion(const std::string& FileName, TPeFileVersion& Version, TPeReadStats* Stats = nullptr);

@@ -8,9 +8,9 @@
 #include <time.h>
 #include <unistd.h>
 
-#include <climits>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 
@@ -129,8 +129,7 @@ bool EnsureExecutable(const std::string& FileName) {
     struct stat st {};
     if (::stat(FileName.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
     const mode_t exec = S_IXUSR | S_IXGRP | S_IXOTH;
-    if ((st.st_mode & exec) == exec || ((st.st_mode & S_IXUSR) && ::access(FileName.c_str(), X_OK) == 0))
-        return true;
+    if ((st.st_mode & exec) == exec || ((st.st_mode & S_IXUSR) && ::access(FileName.c_str(), X_OK) == 0)) return true;
     // Execute wherever read is allowed, as a freshly installed program would be.
     const mode_t wanted = st.st_mode | S_IXUSR | ((st.st_mode & (S_IRGRP | S_IROTH)) >> 2);
     return ::chmod(FileName.c_str(), wanted & 07777) == 0;

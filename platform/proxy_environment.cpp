@@ -42,8 +42,8 @@ std::string ProxyValueForLog(std::string_view Value) {
 
 bool ProxySettingsFromEnvironment(TSystemProxyText& Out) {
     Out = {};
-    const std::string http = Variable("http_proxy"), https = Variable("https_proxy"),
-                      all = Variable("all_proxy"), bypass = Variable("no_proxy");
+    const std::string http = Variable("http_proxy"), https = Variable("https_proxy"), all = Variable("all_proxy"),
+                      bypass = Variable("no_proxy");
     if (http.empty() && https.empty() && all.empty() && bypass.empty()) return false;
 
     auto add = [&](const std::string& prefix, const std::string& value, const char* name) {

@@ -30,10 +30,14 @@ bool ParseInteger(std::string_view s, int64_t lo, int64_t hi, int64_t& out) {
     for (; i < s.size(); ++i) {
         int d;
         char c = s[i];
-        if (c >= '0' && c <= '9') d = c - '0';
-        else if (base == 16 && c >= 'a' && c <= 'f') d = c - 'a' + 10;
-        else if (base == 16 && c >= 'A' && c <= 'F') d = c - 'A' + 10;
-        else return false;
+        if (c >= '0' && c <= '9')
+            d = c - '0';
+        else if (base == 16 && c >= 'a' && c <= 'f')
+            d = c - 'a' + 10;
+        else if (base == 16 && c >= 'A' && c <= 'F')
+            d = c - 'A' + 10;
+        else
+            return false;
         // Checked before the multiplication: past the limit a 64-bit value would wrap.
         if (value > (limit - uint64_t(d)) / uint64_t(base)) return false;
         value = value * base + d;

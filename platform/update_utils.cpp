@@ -38,8 +38,8 @@ void ParseVersionStr(TFileVerRec& Rec) {
     }
 }
 
-void ReadFileVersion(const std::string& FileName, uint16_t& Major, uint16_t& Minor,
-                     uint16_t& Release, uint16_t& Build, std::string& VersionStr) {
+void ReadFileVersion(const std::string& FileName, uint16_t& Major, uint16_t& Minor, uint16_t& Release, uint16_t& Build,
+                     std::string& VersionStr) {
     VersionStr.clear();
     TPeFileVersion v;
     bool ok = false;

@@ -23,8 +23,8 @@ void ParseVersionStr(TFileVerRec& Rec);
 
 // The fixed file version of FileName's version resource. Never fails: a missing file or one
 // without version information gives 0.0.0.0 and the text "0.0.0.0".
-void ReadFileVersion(const std::string& FileName, uint16_t& Major, uint16_t& Minor,
-                     uint16_t& Release, uint16_t& Build, std::string& VersionStr);
+void ReadFileVersion(const std::string& FileName, uint16_t& Major, uint16_t& Minor, uint16_t& Release, uint16_t& Build,
+                     std::string& VersionStr);
 
 // True when A is strictly newer than B.
 bool IsVersionNewer(TFileVerRec A, TFileVerRec B);

@@ -3,7 +3,8 @@
 #include "ui/branding.h"
 #include "ui/runtime.h"
 
-TzelBrinquetUpdaterDialogForm::TzelBrinquetUpdaterDialogForm() : TProductDialogExtras(static_cast<TEngineDialog&>(*this)) {
+TzelBrinquetUpdaterDialogForm::TzelBrinquetUpdaterDialogForm()
+    : TProductDialogExtras(static_cast<TEngineDialog&>(*this)) {
     ApplyProductLayout(*this, *this);
     ProceedTimer.OnTimer = [this] { ProceedTimerTimer(); };
     MoreInfoLabel.OnClick = [this] { MoreInfoLabelClick(); };

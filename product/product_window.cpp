@@ -1,8 +1,8 @@
 // The product window's own behaviour: the update starts by itself once the window is shown,
 // a file run hides the title and progress panels, the information link, Close ending the
 // wait, and the layout restored before an error is shown.
-#include "product/brinquet_express_update_dialog.h"
 #include "platform/os_services.h"
+#include "product/brinquet_express_update_dialog.h"
 #include "ui/runtime.h"
 
 void TzelBrinquetUpdaterDialogForm::FormShow() {
@@ -51,9 +51,10 @@ void TzelBrinquetUpdaterDialogForm::AfterRunFile(const std::string& FileName) {
     CloseBtn.Enabled = true;
     if (MoreInfoLabel.Visible) MoreInfoLabel.Enabled = true;
     if (FUpdateSucceeded && ReadParamsValue("Network_Install") == "1")
-        ReportStatus("To complete this update, all workstations need to log out of Brinquet\xC2\xAE Express.  "
-                     "Workstations will be updated when they log in.",
-                     true, true, false);
+        ReportStatus(
+            "To complete this update, all workstations need to log out of Brinquet\xC2\xAE Express.  "
+            "Workstations will be updated when they log in.",
+            true, true, false);
 }
 
 void TzelBrinquetUpdaterDialogForm::MoreInfoLabelMouseEnter() { MoreInfoLabel.Font.Underline = true; }

@@ -28,10 +28,10 @@ std::string Encoded(const std::string& utf8) { return EncodeFormValue(Utf8ToAnsi
 }  // namespace
 
 std::string StatusUploadBody(const TStatusUpload& u) {
-    return "CurrentVer=" + Encoded(u.CurrentVer) + "&PastVer=" + Encoded(u.PastVer) + "&LocalNum=" +
-           Encoded(u.LocalNum) + "&ProgCode=" + Encoded("BQ EXPRESS") + "&UnionCode=KORV" +
-           "&ActionCode=SCRIPT_UPDATER" + "&ContactName=" + Encoded(u.ContactName) + "&ContactEMail=" +
-           Encoded(u.ContactEMail);
+    return "CurrentVer=" + Encoded(u.CurrentVer) + "&PastVer=" + Encoded(u.PastVer) +
+           "&LocalNum=" + Encoded(u.LocalNum) + "&ProgCode=" + Encoded("BQ EXPRESS") + "&UnionCode=KORV" +
+           "&ActionCode=SCRIPT_UPDATER" + "&ContactName=" + Encoded(u.ContactName) +
+           "&ContactEMail=" + Encoded(u.ContactEMail);
 }
 
 std::string PadLocalNum(std::string LocalNum) {

@@ -26,8 +26,8 @@ int TzelBrinquetUpdaterDialogForm::CompareFileVersions(TFileVerRec ServerVersion
         const TIniFile params(GetParamsFileName());
         if (params.ReadString(kParamsSection, "Update_Ready", "") != "1") {
             ReportStatus("Error: Update cannot be installed.", true, true, true);
-            ReportStatus(params.ReadString(kParamsSection, "Installer_Message", "Unknown Installer Error"), true,
-                         false, true);
+            ReportStatus(params.ReadString(kParamsSection, "Installer_Message", "Unknown Installer Error"), true, false,
+                         true);
             outcome = vcBlocked;
         } else {
             const std::string application = params.ReadString(kParamsSection, "Applocation", "");
@@ -37,8 +37,9 @@ int TzelBrinquetUpdaterDialogForm::CompareFileVersions(TFileVerRec ServerVersion
                 outcome = vcNotNewer | vcDoNotRun;
             } else if (FileExists(kScriptUpdaterName) && FileVersionAtLeast(kScriptUpdaterName, offered)) {
                 try {
-                    ReportStatus("Current version was downloaded earlier, but did not successfully run. It will be run now.",
-                                 true, true, false);
+                    ReportStatus(
+                        "Current version was downloaded earlier, but did not successfully run. It will be run now.",
+                        true, true, false);
                     outcome = vcRunAnyway;
                 } catch (const std::exception&) {
                     ReportStatus("Newer version of " + kBrinquet + " is available for update.", true, true, false);
@@ -66,7 +67,8 @@ int TzelBrinquetUpdaterDialogForm::CompareFileVersions(TFileVerRec ServerVersion
 
 bool TzelBrinquetUpdaterDialogForm::RunDownloadedFile(const std::string& FileName, bool FromVisual,
                                                       bool WasDownloaded) {
-    if (!IsScriptUpdater(FileName)) return TzelCustUpdaterDialogForm::RunDownloadedFile(FileName, FromVisual, WasDownloaded);
+    if (!IsScriptUpdater(FileName))
+        return TzelCustUpdaterDialogForm::RunDownloadedFile(FileName, FromVisual, WasDownloaded);
     FCurrentFileName = FileName;
     FCurrentFromVisual = FromVisual;
     FCurrentwasDownloaded = WasDownloaded;
@@ -150,9 +152,9 @@ void TzelBrinquetUpdaterDialogForm::Finish() {
     ReportStatus(kBrinquet + " is not yet updated. To complete an " + kBrinquet +
                      " update, you must run this process again by doing the following:",
                  true, true, true);
-    ReportStatus("1) Open " + kBrinquet + ". 2) Click on Help | Check for Internet Updates | Check for Newer " +
-                     kBrinquet + ".",
-                 true, false, true);
+    ReportStatus(
+        "1) Open " + kBrinquet + ". 2) Click on Help | Check for Internet Updates | Check for Newer " + kBrinquet + ".",
+        true, false, true);
 }
 
 std::string TzelBrinquetUpdaterDialogForm::GetServerPath() {

@@ -10,8 +10,8 @@
 #include "engine/file_names.h"
 #include "platform/errors.h"
 #include "platform/file_utils.h"
-#include "platform/string_list.h"
 #include "platform/strconv.h"
+#include "platform/string_list.h"
 #include "platform/update_utils.h"
 #include "tools/commands.h"
 #include "tools/site_folder.h"
@@ -70,8 +70,10 @@ void CheckPromises(Report& r, const TStringList& ini, int n, const std::string& 
         // A file the site offers, or any file under a key unless the site shows it is not offered.
         const std::string why =
             FileKey(n, "SHA256") + " is missing: with a publisher's key the updater refuses to download " + name;
-        if (signedSite && (inSite || folder.empty())) r.Error(why);
-        else r.Warning(why);
+        if (signedSite && (inSite || folder.empty()))
+            r.Error(why);
+        else
+            r.Warning(why);
     }
     if (!inSite) {
         if (!folder.empty() && expected.Any()) r.Warning(name + " is not in the site folder");
@@ -84,9 +86,12 @@ void CheckPromises(Report& r, const TStringList& ini, int n, const std::string& 
 int CheckIni(const std::vector<std::string>& args) {
     std::string site, keyFile;
     for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--key" && i + 1 < args.size() && keyFile.empty()) keyFile = args[++i];
-        else if (site.empty() && args[i].rfind("--", 0) != 0) site = args[i];
-        else site.clear(), i = args.size();
+        if (args[i] == "--key" && i + 1 < args.size() && keyFile.empty())
+            keyFile = args[++i];
+        else if (site.empty() && args[i].rfind("--", 0) != 0)
+            site = args[i];
+        else
+            site.clear(), i = args.size();
     }
     if (site.empty()) {
         std::fprintf(stderr, "usage: zelupdtool check-ini FILE|SITEDIR [--key PUB]\n");
@@ -110,8 +115,10 @@ int CheckIni(const std::vector<std::string>& args) {
         r.Error("the marker FOUNDIT (in capitals) is missing: the updater takes the file for an error page");
     const std::string count = ini.Values("FILECOUNT");
     int32_t n = 0;
-    if (count.empty()) r.Error("FILECOUNT is missing or empty");
-    else if (!TryStrToInt(count, n)) r.Error("FILECOUNT \"" + count + "\" is not a number");
+    if (count.empty())
+        r.Error("FILECOUNT is missing or empty");
+    else if (!TryStrToInt(count, n))
+        r.Error("FILECOUNT \"" + count + "\" is not a number");
     for (int i = 0; i < n; ++i) {
         const std::string name = Trim(ini.Values(FileKey(i, "NAME")));
         if (name.empty()) {
@@ -146,5 +153,7 @@ int CheckIni(const std::vector<std::string>& args) {
     return r.failed ? kExitFailed : kExitOk;
 }
 
-const ToolCommandRegistrar kRegister{{"check-ini", "check-ini FILE|SITEDIR [--key PUB]   report what in a server INI or site would fail an update", CheckIni}};
+const ToolCommandRegistrar kRegister{
+    {"check-ini", "check-ini FILE|SITEDIR [--key PUB]   report what in a server INI or site would fail an update",
+     CheckIni}};
 }  // namespace

@@ -38,8 +38,10 @@ private:
 std::string ForTerminal(const std::string& message) {
     std::string out;
     for (size_t i = 0; i < message.size(); ++i) {
-        if (message[i] != '\r') out += message[i];
-        else if (i + 1 == message.size() || message[i + 1] != '\n') out += '\n';
+        if (message[i] != '\r')
+            out += message[i];
+        else if (i + 1 == message.size() || message[i + 1] != '\n')
+            out += '\n';
     }
     while (!out.empty() && out.back() == '\n') out.pop_back();
     return out;

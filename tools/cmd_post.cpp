@@ -29,5 +29,6 @@ int Post(const std::vector<std::string>& args) {
     return std::fflush(stdout) == 0 ? kExitOk : kExitFailed;
 }
 
-const ToolCommandRegistrar kRegister{{"post", "post URL DATA   post form data as the status upload does; prints the reply", Post}};
+const ToolCommandRegistrar kRegister{
+    {"post", "post URL DATA   post form data as the status upload does; prints the reply", Post}};
 }  // namespace

@@ -10,8 +10,8 @@
 #include "platform/errors.h"
 #include "platform/file_utils.h"
 #include "platform/pe_version.h"
-#include "platform/string_list.h"
 #include "platform/strconv.h"
+#include "platform/string_list.h"
 #include "platform/update_utils.h"
 #include "tools/commands.h"
 #include "tools/site_folder.h"
@@ -34,9 +34,12 @@ bool SameVersion(const std::string& Text, const std::string& Version) {
 int Publish(const std::vector<std::string>& args) {
     std::string site, keyFile;
     for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--key" && i + 1 < args.size()) keyFile = args[++i];
-        else if (site.empty() && args[i].rfind("--", 0) != 0) site = args[i];
-        else site.clear(), i = args.size();
+        if (args[i] == "--key" && i + 1 < args.size())
+            keyFile = args[++i];
+        else if (site.empty() && args[i].rfind("--", 0) != 0)
+            site = args[i];
+        else
+            site.clear(), i = args.size();
     }
     if (site.empty()) {
         std::fprintf(stderr, "usage: zelupdtool publish SITEDIR [--key KEY.pem]\n");

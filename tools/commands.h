@@ -5,7 +5,7 @@
 
 struct ToolCommand {
     const char* name;
-    const char* usage;  // one line, after "zelupdtool "
+    const char* usage;                                 // one line, after "zelupdtool "
     int (*run)(const std::vector<std::string>& args);  // args after the sub-command
 };
 

@@ -83,7 +83,8 @@ void TIniLines::Set(const std::string& Key, const std::string& Value, int N) {
     for (size_t j = 0; j < lines_.size(); ++j) {
         const std::string& t = lines_[j].text;
         const size_t eq = t.find('=');
-        if (eq != std::string::npos && eq > prefix.size() && SameText(std::string_view(t).substr(0, prefix.size()), prefix) &&
+        if (eq != std::string::npos && eq > prefix.size() &&
+            SameText(std::string_view(t).substr(0, prefix.size()), prefix) &&
             !(t[prefix.size()] >= '0' && t[prefix.size()] <= '9'))
             last = int(j);
     }

@@ -26,7 +26,8 @@ TFileExpectation ReadFileExpectation(const TStringList& ServerIni, int n) {
     if (!hash.empty()) {
         if (hash.size() != 64) Malformed(Key(n, "SHA256"), hash, "64 hexadecimal digits");
         for (char c : hash) {
-            if (!std::isxdigit(static_cast<unsigned char>(c))) Malformed(Key(n, "SHA256"), hash, "64 hexadecimal digits");
+            if (!std::isxdigit(static_cast<unsigned char>(c)))
+                Malformed(Key(n, "SHA256"), hash, "64 hexadecimal digits");
             e.Sha256 += char(std::tolower(static_cast<unsigned char>(c)));
         }
     }

@@ -5,16 +5,16 @@
 void CheckServerIniSignature(const std::string& PublicKeyBase64, const std::string& Url, const std::string& IniBytes,
                              const std::string& Signature) {
     switch (crypto::VerifyP256(PublicKeyBase64, IniBytes, Signature)) {
-    case crypto::TVerifyResult::Valid:
-        return;
+    case crypto::TVerifyResult::Valid: return;
     case crypto::TVerifyResult::BadKey:
-        throw ETrustError("The PUBLICKEY in the local INI is not the base64 text of an ECDSA P-256 public key; "
-                          "the server INI at " + Url + " cannot be checked and is not used.");
+        throw ETrustError(
+            "The PUBLICKEY in the local INI is not the base64 text of an ECDSA P-256 public key; "
+            "the server INI at " +
+            Url + " cannot be checked and is not used.");
     case crypto::TVerifyResult::Malformed:
         throw ETrustError("The signature of the server INI at " + Url + " is malformed (" + Url + kSignatureSuffix +
                           " is not an ECDSA signature); the server INI is not used.");
-    case crypto::TVerifyResult::Mismatch:
-        break;
+    case crypto::TVerifyResult::Mismatch: break;
     }
     throw ETrustError("The server INI at " + Url +
                       " does not match its signature: it was changed after signing or signed with another key; "

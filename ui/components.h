@@ -26,7 +26,18 @@ struct TFont {
 constexpr int mrNone = 0, mrOk = 1, mrCancel = 2;
 
 enum class TAlign { None, Top, Bottom, Left, Right, Client };
-enum class TComponentKind { Form, Label, Panel, Button, ProgressBar, RichMemo, Edit, Animate, Timer, ApplicationEvents };
+enum class TComponentKind {
+    Form,
+    Label,
+    Panel,
+    Button,
+    ProgressBar,
+    RichMemo,
+    Edit,
+    Animate,
+    Timer,
+    ApplicationEvents
+};
 
 class TComponent {
 public:
@@ -171,8 +182,8 @@ public:
     explicit TForm(std::string AName, TForm* OwnerForm = nullptr);
     TComponentKind Kind() const override { return TComponentKind::Form; }
     int ClientWidth = 0, ClientHeight = 0;
-    bool BorderIcons = true;     // false: no system menu, minimise, maximise or close box
-    bool CloseBoxOnly = false;   // only the close box
+    bool BorderIcons = true;    // false: no system menu, minimise, maximise or close box
+    bool CloseBoxOnly = false;  // only the close box
     bool Sizeable = true;
     TFormPosition Position = TFormPosition::ScreenCenter;
     bool Showing = false;

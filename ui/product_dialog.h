@@ -8,9 +8,9 @@ struct TProductDialogExtras {
     // Made on Form, which owns them; in the order the product form declares them.
     explicit TProductDialogExtras(TEngineDialog& Form);
 
-    TTimer ProceedTimer;     // presses Proceed once the window is shown
-    TLabel MoreInfoLabel;    // the "Upgrade Information" link
-    TAnimate Animate1;       // the busy indicator in the title panel
+    TTimer ProceedTimer;   // presses Proceed once the window is shown
+    TLabel MoreInfoLabel;  // the "Upgrade Information" link
+    TAnimate Animate1;     // the busy indicator in the title panel
 };
 
 // Gives Form the product layout and the extras their places and starting state.

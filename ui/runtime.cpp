@@ -7,7 +7,7 @@
 namespace {
 TWindowRuntime* g_runtime = nullptr;
 TWindowRuntime* (*g_visual_factory)() = nullptr;
-}
+}  // namespace
 
 TWindowRuntime& Runtime() {
     static THeadlessRuntime headless;

@@ -46,9 +46,10 @@ int main(int argc, char** argv) {
     std::string local = "CONSOLE=\r\n";
     for (int i = 0; i < entries; ++i) {
         const std::string n = "FILE" + std::to_string(i);
-        server += n + "NAME=tool" + std::to_string(i) + ".sh\r\n" + n + "VERSION=0.0.0.0\r\n" + n + "EXECUTE=" +
-                  (i % 10 == 0 ? "ALWAYS" : "") + "\r\n" + n + "MESSAGE=Install tool " + std::to_string(i) +
-                  "?\r\n" + n + "REQUEST=TRUE\r\n" + n + "WAIT=\r\n" + n + "HELP_LOCATION=http://x/\r\n";
+        server += n + "NAME=tool" + std::to_string(i) + ".sh\r\n" + n + "VERSION=0.0.0.0\r\n" + n +
+                  "EXECUTE=" + (i % 10 == 0 ? "ALWAYS" : "") + "\r\n" + n + "MESSAGE=Install tool " +
+                  std::to_string(i) + "?\r\n" + n + "REQUEST=TRUE\r\n" + n + "WAIT=\r\n" + n +
+                  "HELP_LOCATION=http://x/\r\n";
         local += n + "RAN=TRUE\r\n";
     }
     WriteFile(folder + "bench.ini", server);

@@ -104,7 +104,8 @@ int main(int argc, char** argv) {
     const std::string small = dir + "small.exe", big = dir + "big.exe";
     WriteFile(small, Image(true, 0x00020000, 0x00030004, 100 * 1024));
     WriteFile(big, Image(true, 0x00020000, 0x00030004, 50 * 1024 * 1024));
-    struct stat ss {}, bs {};
+    struct stat ss = {};
+    struct stat bs = {};
     ::stat(small.c_str(), &ss);
     ::stat(big.c_str(), &bs);
     const Measured s = Lookups(small, 2000), b = Lookups(big, 2000);

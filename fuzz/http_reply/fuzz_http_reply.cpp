@@ -31,8 +31,7 @@ std::vector<std::string> SplitLines(std::string_view in) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::vector<std::string> lines =
-        SplitLines(std::string_view(reinterpret_cast<const char*>(data), size));
+    const std::vector<std::string> lines = SplitLines(std::string_view(reinterpret_cast<const char*>(data), size));
     size_t next = 0;
     const bool viaProxy = size > 0 && (data[0] & 1), http11 = size > 0 && (data[0] & 2);
     TReplyHead head;
@@ -57,8 +56,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TCookieJar jar;
     jar.Update("host", viaProxy, headers);
     for (const TCookie& c : jar.Items()) {
-        if (c.Value.empty()) abort();             // an empty value removes, never stores
-        if (c.Secure && !viaProxy) abort();       // a Secure cookie over plain http is not kept
+        if (c.Value.empty()) abort();        // an empty value removes, never stores
+        if (c.Secure && !viaProxy) abort();  // a Secure cookie over plain http is not kept
     }
     for (; next < lines.size(); ++next)
         if (ParseChunkSize(lines[next]) < -1) abort();  // a size, or -1 for none

@@ -42,7 +42,8 @@ TEST(ProgramEntry, NonVisualRunWithAnUnreachableServerEndsWithOneAndAWellFormedL
         start = end + 2;
     }
     EXPECT_GE(entries, 5) << log;
-    EXPECT_NE(log.find(":  Loaded Params as DEBUG\r\nSERVERPATH=http://127.0.0.1:1/\r\n\r\n"), std::string::npos) << log;
+    EXPECT_NE(log.find(":  Loaded Params as DEBUG\r\nSERVERPATH=http://127.0.0.1:1/\r\n\r\n"), std::string::npos)
+        << log;
     EXPECT_NE(log.find(":  Exception:  BrinquetExpressUpdater is having trouble"), std::string::npos) << log;
     EXPECT_EQ(dir.Read("BrinquetExpressUpdater_Local.ini"), "CONSOLE=\r\n") << "not saved after the error";
 }

@@ -42,8 +42,9 @@ TEST(WindowModule, NoScreenshotSwitchInTheShippingFiles) {
 
 TEST(WindowModule, NonVisualUpdateRunsWithoutTheModule) {
     UpdateSite site;
-    site.Put("/BrinquetExpressUpdater.ini", "FOUNDIT=1\r\nFILECOUNT=1\r\nFILE0NAME=data.bin\r\n"
-                                             "FILE0VERSION=1.0.0.1\r\nFILE0EXECUTE=NEVER\r\n");
+    site.Put("/BrinquetExpressUpdater.ini",
+             "FOUNDIT=1\r\nFILECOUNT=1\r\nFILE0NAME=data.bin\r\n"
+             "FILE0VERSION=1.0.0.1\r\nFILE0EXECUTE=NEVER\r\n");
     site.Put("/data.bin", std::string(300000, 'x'));
     ProgramFolder program(false);
     program.dir.Write("BrinquetExpressUpdater_Local.ini", "CONSOLE=\r\n");

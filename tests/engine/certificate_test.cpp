@@ -73,8 +73,10 @@ protected:
         dir.Write("Updater.log", "");
         dir.Write("tool.sh", "installed");
         runtime.Messages.clear();
-        if (serverPath.empty()) Params({"DEBUG"});
-        else Params({"DEBUG", "SERVERPATH=" + serverPath});
+        if (serverPath.empty())
+            Params({"DEBUG"});
+        else
+            Params({"DEBUG", "SERVERPATH=" + serverPath});
         auto form = MakeForm<>();
         form->Start();
         errorUpdating = form->ErrorUpdating();

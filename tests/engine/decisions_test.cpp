@@ -33,8 +33,9 @@ TEST(Decisions, FileNameCheck) {
         {"backslash", "a\\b", F::LeavesProgramFolder},
         {"a part of 255 bytes", std::string(255, 'a'), F::None},
         {"a part of 256 bytes", std::string(256, 'a'), F::LeavesProgramFolder},
-        {"a name of 1025 bytes", std::string(200, 'a') + "/" + std::string(200, 'b') + "/" + std::string(200, 'c') +
-                                     "/" + std::string(200, 'd') + "/" + std::string(221, 'e'),
+        {"a name of 1025 bytes",
+         std::string(200, 'a') + "/" + std::string(200, 'b') + "/" + std::string(200, 'c') + "/" +
+             std::string(200, 'd') + "/" + std::string(221, 'e'),
          F::LeavesProgramFolder},
         {"NUL", std::string("a\0b", 3), F::ControlCharacter},
         {"CR", "a\rb", F::ControlCharacter},
@@ -80,7 +81,9 @@ TEST(Decisions, KeySpellingAndProgramName) {
     const struct {
         const char* exe;
         const char* name;
-    } names[] = {{"Updater.exe", "Updater"}, {"My.Updater.exe", "My"}, {"BrinquetExpressUpdater", "BrinquetExpressUpdater"},
+    } names[] = {{"Updater.exe", "Updater"},
+                 {"My.Updater.exe", "My"},
+                 {"BrinquetExpressUpdater", "BrinquetExpressUpdater"},
                  {".hidden", ""}};
     for (const auto& n : names) EXPECT_EQ(ProgramNameOf(n.exe), n.name) << n.exe;
 }
@@ -124,8 +127,8 @@ TEST(Decisions, CompletedExitCodes) {
     const struct {
         int code;
         bool completed;
-    } cases[] = {{0, false}, {1, false}, {255, false}, {259, false}, {260, true}, {300, true},
-                 {65999, true}, {66000, false}, {-1, false}};
+    } cases[] = {{0, false},  {1, false},    {255, false},   {259, false}, {260, true},
+                 {300, true}, {65999, true}, {66000, false}, {-1, false}};
     for (const auto& c : cases) EXPECT_EQ(IsCompletedExitCode(c.code), c.completed) << "exit code " << c.code;
 }
 }  // namespace

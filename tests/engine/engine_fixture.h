@@ -38,4 +38,6 @@ protected:
 };
 
 template <class T = TzelCustUpdaterDialogForm>
-auto MakeForm() { return CreateForm<T>(); }
+auto MakeForm() {
+    return CreateForm<T>();
+}

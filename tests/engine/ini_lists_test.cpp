@@ -14,12 +14,19 @@ TEST_F(IniLists, ServerPathOrderAndTrimming) {
         const char* local;
         std::string expected;
     } cases[] = {
-        {"parameter first, trimmed", {"SERVERPATH= http://p/ \t"}, "SERVERPATH=http://s/", "SERVERPATH=http://l/",
+        {"parameter first, trimmed",
+         {"SERVERPATH= http://p/ \t"},
+         "SERVERPATH=http://s/",
+         "SERVERPATH=http://l/",
          "http://p/"},
         {"empty parameter falls through", {"SERVERPATH="}, "SERVERPATH=http://s/", "SERVERPATH=http://l/", "http://s/"},
         {"then the local INI", {}, "", "SERVERPATH=http://l/", "http://l/"},
         {"then the default", {}, "", "", "http://updates.zelsoftware.com/updates/zelupdates/"},
-        {"a blank before = hides the key", {}, "SERVERPATH =http://s/", "", "http://updates.zelsoftware.com/updates/zelupdates/"},
+        {"a blank before = hides the key",
+         {},
+         "SERVERPATH =http://s/",
+         "",
+         "http://updates.zelsoftware.com/updates/zelupdates/"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -41,14 +48,20 @@ TEST_F(IniLists, MergeNeverRemovesAndMovesChangedKeysToTheEnd) {
         std::vector<std::string> local;
         std::vector<std::string> merged;
     } cases[] = {
-        {"same value keeps its place", {"SERVERPATH=http://a/"}, {"SERVERPATH=http://a/", "X=1"},
+        {"same value keeps its place",
+         {"SERVERPATH=http://a/"},
+         {"SERVERPATH=http://a/", "X=1"},
          {"SERVERPATH=http://a/", "X=1"}},
-        {"case differs: replaced and moved", {"SERVERPATH=http://A/"}, {"SERVERPATH=http://a/", "X=1"},
+        {"case differs: replaced and moved",
+         {"SERVERPATH=http://A/"},
+         {"SERVERPATH=http://a/", "X=1"},
          {"X=1", "SERVERPATH=http://A/"}},
         {"no CONSOLE on the server keeps the local one", {"FOUNDIT"}, {"CONSOLE="}, {"CONSOLE="}},
         {"empty server value changes nothing", {"CONSOLE="}, {"CONSOLE=1"}, {"CONSOLE=1"}},
         {"new key appended with the name as passed", {"console=yes"}, {"; c"}, {"; c", "CONSOLE=yes"}},
-        {"duplicate local key: only the first goes", {"SERVERPATH=n"}, {"SERVERPATH=a", "SERVERPATH=b"},
+        {"duplicate local key: only the first goes",
+         {"SERVERPATH=n"},
+         {"SERVERPATH=a", "SERVERPATH=b"},
          {"SERVERPATH=b", "SERVERPATH=n"}},
         {"empty server INI: nothing", {}, {"CONSOLE="}, {"CONSOLE="}},
     };

@@ -26,8 +26,9 @@ TEST_F(Update, ListedNamesThatAreNotFilesOfTheUpdateAreRefused) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        site.Put("/cfg/Updater.ini", kHeader + "FILECOUNT=2\r\nFILE0NAME=" + c.name +
-                                         "\r\nFILE0VERSION=9.0.0.0\r\nFILE1NAME=missing.sh\r\nFILE1VERSION=9.0.0.0\r\n");
+        site.Put("/cfg/Updater.ini",
+                 kHeader + "FILECOUNT=2\r\nFILE0NAME=" + c.name +
+                     "\r\nFILE0VERSION=9.0.0.0\r\nFILE1NAME=missing.sh\r\nFILE1VERSION=9.0.0.0\r\n");
         site.Put("/cfg/" + c.name, "SERVER TEXT");
         local = "FILE7RAN=TRUE\r\n";
         runtime.Messages.clear();
@@ -65,8 +66,10 @@ TEST_F(Update, ListedNamesArriveThroughValidUrls) {
 
     // The request line as sent; the server path itself goes out as it was configured.
     ScriptedServer server;
-    server.Accept().ExpectRequest().Send(IniReply(kHeader + "FILECOUNT=1\r\nFILE0NAME=my tool #1 100%\xE9.sh\r\n"
-                                                            "FILE0VERSION=1.0.0.0\r\nFILE0EXECUTE=NEVER\r\n"))
+    server.Accept()
+        .ExpectRequest()
+        .Send(IniReply(kHeader + "FILECOUNT=1\r\nFILE0NAME=my tool #1 100%\xE9.sh\r\n"
+                                 "FILE0VERSION=1.0.0.0\r\nFILE0EXECUTE=NEVER\r\n"))
         .Close();
     server.Accept().ExpectRequest().Send("HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok").Close().Start();
     RunNonVisual(server.Url("/up dates/"));
@@ -93,8 +96,12 @@ TEST_F(Update, AFileThatCannotBePutInPlaceIsADownloadError) {
         runtime.Messages.clear();
         RunNonVisual();
         EXPECT_TRUE(errorUpdating);
-        EXPECT_EQ(LastError().rfind("Update error: " + c.name + " was downloaded but could not be saved in the program "
-                                    "folder. Cannot ", 0), 0u) << LastError();
+        EXPECT_EQ(LastError().rfind("Update error: " + c.name +
+                                        " was downloaded but could not be saved in the program "
+                                        "folder. Cannot ",
+                                    0),
+                  0u)
+            << LastError();
         EXPECT_FALSE(Logged("Successfully downloaded " + c.name));
         EXPECT_FALSE(dir.Exists("Temp"));
     }
@@ -111,7 +118,8 @@ TEST_F(Update, MissingSubFoldersAreMadeInsideTheProgramFolder) {
 }
 
 TEST_F(Update, AFailureBetweenFlushAndRenameLeavesTheOldFileWhole) {
-    site.Put("/cfg/Updater.ini", kHeader + "FILECOUNT=1\r\nFILE0NAME=app.dll\r\nFILE0VERSION=1.0.0.0\r\nFILE0EXECUTE=NEVER\r\n");
+    site.Put("/cfg/Updater.ini",
+             kHeader + "FILECOUNT=1\r\nFILE0NAME=app.dll\r\nFILE0VERSION=1.0.0.0\r\nFILE0EXECUTE=NEVER\r\n");
     site.Put("/cfg/app.dll", std::string(100000, 'n'));
     dir.Write("app.dll", "old and complete");
     SetRenameFaultOnce();
@@ -135,8 +143,9 @@ TEST_F(Update, AServerIniOver16MiBIsRefusedBeforeItIsRead) {
     runtime.Messages.clear();
     RunNonVisual();
     EXPECT_TRUE(errorUpdating);
-    EXPECT_EQ(LastError(), "Update error: Problem with configuration file.  It is 17825792 bytes long; a configuration "
-                           "file may hold at most 16 MiB (16777216 bytes).");
+    EXPECT_EQ(LastError(),
+              "Update error: Problem with configuration file.  It is 17825792 bytes long; a configuration "
+              "file may hold at most 16 MiB (16777216 bytes).");
     EXPECT_EQ(beforeDefault, 0) << "no second try at the default location";
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 2)
         << "only the log and the local INI remain";
@@ -148,7 +157,8 @@ TEST_F(Update, TheListedFileRunsNotAProgramAtAPrefixOfItsPath) {
     Application().ExeName = dir.File("My Updates/Updater.exe");
     dir.Write("My", "#!/bin/sh\ntouch \"" + dir.File("planted-ran") + "\"\n", 0755);
     dir.Write("My Updates/Updater_Local.ini", "CONSOLE=\r\n");
-    site.Put("/cfg/Updater.ini", kHeader + "FILECOUNT=1\r\nFILE0NAME=setup.sh\r\nFILE0VERSION=1.0.0.0\r\nFILE0WAIT=5000\r\n");
+    site.Put("/cfg/Updater.ini",
+             kHeader + "FILECOUNT=1\r\nFILE0NAME=setup.sh\r\nFILE0VERSION=1.0.0.0\r\nFILE0WAIT=5000\r\n");
     site.Put("/cfg/setup.sh", "#!/bin/sh\necho \"$0\" > \"$(dirname \"$0\")/listed-ran\"\n");
     Run();
     EXPECT_FALSE(errorUpdating) << LastError();
@@ -168,8 +178,9 @@ TEST_F(OwnFiles, ADownloadOntoTheTransferFileIsAnError) {
         form->DownloadFile(server.Url("/x"), "./Temp", "");
         ADD_FAILURE() << "no error";
     } catch (const EUpdaterError& e) {
-        EXPECT_EQ(e.Message(), "./Temp was downloaded but could not be saved in the program folder. It is the "
-                               "updater's transfer file.");
+        EXPECT_EQ(e.Message(),
+                  "./Temp was downloaded but could not be saved in the program folder. It is the "
+                  "updater's transfer file.");
     }
     EXPECT_FALSE(dir.Exists("Temp"));
     for (const auto& t : LogTexts()) EXPECT_NE(t, "Successfully downloaded ./Temp");

@@ -62,10 +62,13 @@ protected:
     // One unattended update with DEBUG from /cfg/ (default location /default/).
     // Visual: in the window (Proceed, then Close), where the memo shows what went wrong.
     void Run(bool withKey = true, const std::string& serverPath = "", bool visual = false) {
-        localIni = (visual ? "" : "CONSOLE=\r\n") + (withKey ? "PUBLICKEY=" + key.PublicBase64 + "\r\n" : std::string()) + extraLocal;
+        localIni = (visual ? "" : "CONSOLE=\r\n") +
+                   (withKey ? "PUBLICKEY=" + key.PublicBase64 + "\r\n" : std::string()) + extraLocal;
         dir.Write("Updater_Local.ini", localIni);
-        if (serverPath.empty()) Params({"DEBUG", "SERVERPATH=" + site.Url("/cfg/")});
-        else Params({"DEBUG"});
+        if (serverPath.empty())
+            Params({"DEBUG", "SERVERPATH=" + site.Url("/cfg/")});
+        else
+            Params({"DEBUG"});
         auto form = MakeForm<SiteForm>();
         form->defaultPath = site.Url("/default/");
         if (visual) {
@@ -234,8 +237,8 @@ TEST_F(PublisherTrust, ADownloadGrowingPastItsSizeIsStoppedWhileThePeerStillSend
     });
     files.Start();
     // The server INI (unsigned, no key) sends the file download to the scripted server.
-    site.Put("/cfg/Updater.ini", kHeader + "SERVERPATH=" + files.Url("/") + "\r\nFILECOUNT=1\r\n" +
-                                     ToolEntry("", "1000"));
+    site.Put("/cfg/Updater.ini",
+             kHeader + "SERVERPATH=" + files.Url("/") + "\r\nFILECOUNT=1\r\n" + ToolEntry("", "1000"));
     extraLocal = "SERVERPATH=" + site.Url("/cfg/") + "\r\n";
     dir.Write("tool.sh", "installed");
     Run(false, "from the local INI");

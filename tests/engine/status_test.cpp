@@ -91,8 +91,10 @@ TEST_F(Status, ReportStatusReachesMemoAndLogAsModeAndFlagsSay) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         std::filesystem::remove(dir.File("Updater.log"));
-        if (c.console) dir.Write("Updater_Local.ini", "CONSOLE=\r\n");
-        else std::filesystem::remove(dir.File("Updater_Local.ini"));
+        if (c.console)
+            dir.Write("Updater_Local.ini", "CONSOLE=\r\n");
+        else
+            std::filesystem::remove(dir.File("Updater_Local.ini"));
         Params(c.params);
         auto form = MakeForm();
         form->InitializeIt();

@@ -59,9 +59,13 @@ TEST(StringList, LoadAndSaveKeepEncodingAndUseCrLf) {
         {"ANSI 0x80 is the euro sign", "E=\x80", {"E=\xE2\x82\xAC"}, "E=\x80\r\n"},
         {"empty lines are lines", "A\n\nB\n", {"A", "", "B"}, "A\r\n\r\nB\r\n"},
         {"UTF-8 mark", "\xEF\xBB\xBFK=\xC3\xA9\n", {"K=\xC3\xA9"}, "\xEF\xBB\xBFK=\xC3\xA9\r\n"},
-        {"UTF-16 LE mark", std::string("\xFF\xFEK\0=\0\xE9\0\n\0", 10), {"K=\xC3\xA9"},
+        {"UTF-16 LE mark",
+         std::string("\xFF\xFEK\0=\0\xE9\0\n\0", 10),
+         {"K=\xC3\xA9"},
          std::string("\xFF\xFEK\0=\0\xE9\0\r\0\n\0", 12)},
-        {"UTF-16 BE mark", std::string("\xFE\xFF\0K\0=\0\xE9\0\r", 10), {"K=\xC3\xA9"},
+        {"UTF-16 BE mark",
+         std::string("\xFE\xFF\0K\0=\0\xE9\0\r", 10),
+         {"K=\xC3\xA9"},
          std::string("\xFE\xFF\0K\0=\0\xE9\0\r\0\n", 12)},
     };
     TempDir dir;
@@ -138,11 +142,15 @@ TEST(StringList, LookupsStayFirstMatchThroughChanges) {
         {"a line renamed in place", [&] { list[10] = "RENAMED=x"; }},
         {"a name removed from a line", [&] { list[11] = "no equals sign"; }},
         {"the last line deleted", [&] { list.Delete(list.Count() - 1); }},
-        {"replaced by text", [&] { list.SetText(std::string("A=1\r\n") + std::string(40, ';') + "\r\na=2\r\nKEY3=3\r\n"); }},
-        {"grown again", [&] { for (int i = 0; i < 40; ++i) list.Add("K" + std::to_string(i) + "=" ); }},
+        {"replaced by text",
+         [&] { list.SetText(std::string("A=1\r\n") + std::string(40, ';') + "\r\na=2\r\nKEY3=3\r\n"); }},
+        {"grown again",
+         [&] {
+             for (int i = 0; i < 40; ++i) list.Add("K" + std::to_string(i) + "=");
+         }},
     };
-    const std::vector<std::string> names = {"KEY0", "key3", "Key7", "KEY100", "KEY149", "NEW", "RENAMED", "a", "k39",
-                                            "missing"};
+    const std::vector<std::string> names = {"KEY0", "key3",    "Key7", "KEY100", "KEY149",
+                                            "NEW",  "RENAMED", "a",    "k39",    "missing"};
     for (const auto& s : steps) {
         SCOPED_TRACE(s.what);
         s.change();

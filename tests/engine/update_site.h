@@ -16,8 +16,10 @@ public:
     // Serves Bytes at Path; empty Bytes: nothing there (404).
     void Put(const std::string& Path, const std::string& Bytes) {
         const std::string file = root_.File(Path.substr(1));
-        if (Bytes.empty()) std::filesystem::remove(file);
-        else root_.Write(Path.substr(1), Bytes);
+        if (Bytes.empty())
+            std::filesystem::remove(file);
+        else
+            root_.Write(Path.substr(1), Bytes);
     }
     std::string Url(const std::string& Path) const { return nginx_->Url(Path); }
 

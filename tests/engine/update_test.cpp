@@ -79,7 +79,8 @@ TEST_F(Update, RunDecisionTable) {
         EXPECT_FALSE(errorUpdating) << LastError();
         EXPECT_EQ(os.opened.size(), c.runs ? 1u : 0u);
         EXPECT_EQ(Logged("app.sh already ran."), c.alreadyRanLogged);
-        EXPECT_EQ(Logged("No newer version of app.sh is available."), !c.runs && std::string(c.execute ? c.execute : "") != "NEVER");
+        EXPECT_EQ(Logged("No newer version of app.sh is available."),
+                  !c.runs && std::string(c.execute ? c.execute : "") != "NEVER");
     }
 }
 
@@ -90,20 +91,26 @@ TEST_F(Update, ConfigurationErrors) {
         std::string error;
     } cases[] = {
         {"FILECOUNT missing", kHeader, "Problem with configuration file.  No files in Server Ini File Count."},
-        {"FILECOUNT empty", kHeader + "FILECOUNT=\r\n", "Problem with configuration file.  No files in Server Ini File Count."},
+        {"FILECOUNT empty", kHeader + "FILECOUNT=\r\n",
+         "Problem with configuration file.  No files in Server Ini File Count."},
         {"FILECOUNT abc", kHeader + "FILECOUNT=abc\r\n", "''abc'' is not a valid integer value"},
         {"a name missing", kHeader + "FILECOUNT=1\r\nFILE0VERSION=1.0.0.0\r\n",
          "Problem with configuration file.  No filename in Server Ini File Count."},
         {"parent folder", kHeader + "FILECOUNT=1\r\nFILE0NAME=../evil.sh\r\nFILE0VERSION=9.0.0.0\r\n",
-         "Problem with configuration file.  FILE0NAME names \"../evil.sh\", which is not a file inside the program folder."},
+         "Problem with configuration file.  FILE0NAME names \"../evil.sh\", which is not a file inside the program "
+         "folder."},
         {"absolute", kHeader + "FILECOUNT=1\r\nFILE0NAME=/tmp/evil.sh\r\n",
-         "Problem with configuration file.  FILE0NAME names \"/tmp/evil.sh\", which is not a file inside the program folder."},
+         "Problem with configuration file.  FILE0NAME names \"/tmp/evil.sh\", which is not a file inside the program "
+         "folder."},
         {"drive letter", kHeader + "FILECOUNT=1\r\nFILE0NAME=C:evil.exe\r\n",
-         "Problem with configuration file.  FILE0NAME names \"C:evil.exe\", which is not a file inside the program folder."},
+         "Problem with configuration file.  FILE0NAME names \"C:evil.exe\", which is not a file inside the program "
+         "folder."},
         {"backslash", kHeader + "FILECOUNT=1\r\nFILE0NAME=sub\\..\\..\\evil.exe\r\n",
-         "Problem with configuration file.  FILE0NAME names \"sub\\..\\..\\evil.exe\", which is not a file inside the program folder."},
+         "Problem with configuration file.  FILE0NAME names \"sub\\..\\..\\evil.exe\", which is not a file inside the "
+         "program folder."},
         {"hidden inside", kHeader + "FILECOUNT=1\r\nFILE0NAME=sub/../../evil.sh\r\n",
-         "Problem with configuration file.  FILE0NAME names \"sub/../../evil.sh\", which is not a file inside the program folder."},
+         "Problem with configuration file.  FILE0NAME names \"sub/../../evil.sh\", which is not a file inside the "
+         "program folder."},
     };
     site.Put("/evil.sh", "must never arrive");
     for (const auto& c : cases) {
@@ -128,7 +135,8 @@ TEST_F(Update, FileCountZeroProcessesNothingAndSaves) {
 }
 
 TEST_F(Update, AnErrorAtEntryTwoLosesEntryZerosMarker) {
-    site.Put("/cfg/Updater.ini", kHeader + "FILECOUNT=3\r\nFILE0NAME=a.sh\r\nFILE0VERSION=0.0.0.0\r\nFILE1NAME=b.sh\r\n");
+    site.Put("/cfg/Updater.ini",
+             kHeader + "FILECOUNT=3\r\nFILE0NAME=a.sh\r\nFILE0VERSION=0.0.0.0\r\nFILE1NAME=b.sh\r\n");
     dir.Write("a.sh", "installed");
     RunNonVisual();
     EXPECT_TRUE(errorUpdating);
@@ -146,7 +154,8 @@ TEST_F(Update, ProofAndFallBack) {
         const char* errorText;
     } cases[] = {
         {"marker in a comment is proof", "; FOUNDIT\r\nFILECOUNT=0\r\n", "", false, false, ""},
-        {"small letters are not: fall back", "foundit\r\nFILECOUNT=0\r\n", kHeader + "FILECOUNT=0\r\n", false, true, ""},
+        {"small letters are not: fall back", "foundit\r\nFILECOUNT=0\r\n", kHeader + "FILECOUNT=0\r\n", false, true,
+         ""},
         {"an error page at both", "<html>Sorry</html>", "<html>Sorry</html>", true, true,
          "Update error: Connected to server at default location - configuration file was not found or is "
          "incorrect. Update server may be being updated. Please try again later. If this problem persists, "
@@ -183,7 +192,8 @@ TEST_F(Update, AnUnreachableLocationFailsWithoutFallBack) {
 
 TEST_F(Update, LeftoversOfACrashedRunAreReplaced) {
     dir.Write("Temp", "half a download");
-    site.Put("/cfg/Updater.ini", kHeader + "FILECOUNT=1\r\nFILE0NAME=app.dll\r\nFILE0VERSION=1.0.0.0\r\nFILE0EXECUTE=NEVER\r\n");
+    site.Put("/cfg/Updater.ini",
+             kHeader + "FILECOUNT=1\r\nFILE0NAME=app.dll\r\nFILE0VERSION=1.0.0.0\r\nFILE0EXECUTE=NEVER\r\n");
     site.Put("/cfg/app.dll", "new");
     RunNonVisual();
     EXPECT_FALSE(errorUpdating) << LastError();
@@ -192,9 +202,10 @@ TEST_F(Update, LeftoversOfACrashedRunAreReplaced) {
 }
 
 TEST_F(Update, ATimedOutRunFailsTheUpdate) {
-    SetOSServices(nullptr);  // the real process runner
+    SetOSServices(nullptr);                             // the real process runner
     dir.Write("slow.sh", "#!/bin/sh\nexec sleep 5\n");  // exec: the killed process is the sleeper itself
-    site.Put("/cfg/Updater.ini", kHeader + "FILECOUNT=1\r\nFILE0NAME=slow.sh\r\nFILE0VERSION=0.0.0.0\r\nFILE0WAIT=200\r\n");
+    site.Put("/cfg/Updater.ini",
+             kHeader + "FILECOUNT=1\r\nFILE0NAME=slow.sh\r\nFILE0VERSION=0.0.0.0\r\nFILE0WAIT=200\r\n");
     RunNonVisual();
     EXPECT_TRUE(errorUpdating);
     EXPECT_EQ(LastError(), "Update error: " + dir.File("slow.sh") + " exceeded timeout setting and has been closed.");
@@ -204,15 +215,19 @@ TEST_F(Update, ATimedOutRunFailsTheUpdate) {
 TEST_F(Update, RequestAnsweredNoStopsTheListAndSaves) {
     for (const char* message : {"Install the new tool?", ""}) {
         SCOPED_TRACE(message);
-        site.Put("/cfg/Updater.ini", kHeader + "FILECOUNT=2\r\nFILE0NAME=a.sh\r\nFILE0VERSION=0.0.0.0\r\n"
-                                               "FILE0REQUEST=TRUE\r\nFILE0MESSAGE=" + message + "\r\n"
-                                               "FILE1NAME=b.sh\r\nFILE1VERSION=0.0.0.0\r\n");
+        site.Put("/cfg/Updater.ini", kHeader +
+                                         "FILECOUNT=2\r\nFILE0NAME=a.sh\r\nFILE0VERSION=0.0.0.0\r\n"
+                                         "FILE0REQUEST=TRUE\r\nFILE0MESSAGE=" +
+                                         message +
+                                         "\r\n"
+                                         "FILE1NAME=b.sh\r\nFILE1VERSION=0.0.0.0\r\n");
         dir.Write("a.sh", "installed");
         dir.Write("b.sh", "installed");
         dir.Write("Updater_Local.ini", "");
         runtime.Answers = {false};
         runtime.Confirmations.clear();
-        runtime.InLoop([this] { static_cast<TzelCustUpdaterDialogForm*>(Application().MainForm)->ProceedBitBtn.Click(); });
+        runtime.InLoop(
+            [this] { static_cast<TzelCustUpdaterDialogForm*>(Application().MainForm)->ProceedBitBtn.Click(); });
         Run();
         EXPECT_FALSE(errorUpdating) << LastError();
         EXPECT_EQ(runtime.Confirmations, std::vector<std::string>{message});
@@ -231,8 +246,10 @@ TEST_F(Update, StopDuringADownloadEndsItAndDeletesTheFile) {
     TzelCustUpdaterDialogForm* form = nullptr;
     // Clicks Stop at the second pump after big.bin's download has begun.
     std::function<void()> watch = [&] {
-        if (form->CurrentFileOfInterest() == "big.bin" && form->ProgressBar.Position > 0) form->StopBitBtn.Click();
-        else runtime.AtPump(runtime.Pumps + 1, watch);
+        if (form->CurrentFileOfInterest() == "big.bin" && form->ProgressBar.Position > 0)
+            form->StopBitBtn.Click();
+        else
+            runtime.AtPump(runtime.Pumps + 1, watch);
     };
     runtime.InLoop([&] {
         form = static_cast<TzelCustUpdaterDialogForm*>(Application().MainForm);
@@ -247,7 +264,8 @@ TEST_F(Update, StopDuringADownloadEndsItAndDeletesTheFile) {
 }
 
 TEST_F(Update, ProceedStepRules) {
-    site.Put("/cfg/Updater.ini", kHeader + "FILECOUNT=1\r\nFILE0NAME=a.sh\r\nFILE0VERSION=0.0.0.0\r\nFILE0EXECUTE=ALWAYS\r\n");
+    site.Put("/cfg/Updater.ini",
+             kHeader + "FILECOUNT=1\r\nFILE0NAME=a.sh\r\nFILE0VERSION=0.0.0.0\r\nFILE0EXECUTE=ALWAYS\r\n");
     dir.Write("a.sh", "installed");
     dir.Write("Updater_Local.ini", "");
     std::vector<int> steps;

@@ -26,9 +26,9 @@ protected:
 TEST_F(DownloaderFailure, MessagesAndNoFileLeft) {
     struct Case {
         const char* name;
-        std::string reply;     // sent after the request, then the server waits and closes
-        int serverPauseMs;     // before closing
-        std::string message;   // "{url}" stands for the URL
+        std::string reply;    // sent after the request, then the server waits and closes
+        int serverPauseMs;    // before closing
+        std::string message;  // "{url}" stands for the URL
     };
     const std::string h404 = "HTTP/1.1 404 Not Found\r\nContent-Type: text/html\r\nContent-Length: 9\r\n\r\n";
     const std::string h302 = "HTTP/1.0 302 Found\r\nLocation: http://elsewhere/\r\n\r\n";
@@ -159,7 +159,8 @@ TEST_F(DownloaderFailure, FalseResultKeepsWhatArrived) {
         std::string sent;
     };
     const Case cases[] = {
-        {"identity cut inside the first piece", "HTTP/1.1 200 OK\r\nContent-Length: 150000\r\n\r\n" + body.substr(0, 1000)},
+        {"identity cut inside the first piece",
+         "HTTP/1.1 200 OK\r\nContent-Length: 150000\r\n\r\n" + body.substr(0, 1000)},
         {"identity cut after two pieces", "HTTP/1.1 200 OK\r\nContent-Length: 150000\r\n\r\n" + body.substr(0, 140000)},
         {"chunked cut in the second chunk",
          "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n10\r\n0123456"},

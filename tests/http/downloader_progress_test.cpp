@@ -62,9 +62,13 @@ protected:
 TEST_F(DownloaderProgress, DeclaredLengthBodyReportsStoredBytesInStepsOfThePieceSize) {
     const std::string body = Pattern(100000);
     ScriptedServer server;
-    server.Accept().ExpectRequest()
+    server.Accept()
+        .ExpectRequest()
         .Send("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\nConnection: close\r\n\r\n" + body.substr(0, 70000))
-        .Custom(WaitForGate(1)).Send(body.substr(70000)).Close().Start();
+        .Custom(WaitForGate(1))
+        .Send(body.substr(70000))
+        .Close()
+        .Start();
     Record({{100000, 0}});
     ASSERT_TRUE(dl.DownloadFile(server.Url("/setup.exe"), dir.File("setup.exe"), nullptr));
     EXPECT_EQ(dir.Read("setup.exe"), body);
@@ -85,11 +89,15 @@ TEST_F(DownloaderProgress, DeclaredLengthBodyReportsStoredBytesInStepsOfThePiece
 TEST_F(DownloaderProgress, ChunkedBodyReportsTheChunkBeingRead) {
     const std::string a = Pattern(70000, 1), b = Pattern(30000, 2);
     ScriptedServer server;
-    server.Accept().ExpectRequest()
+    server.Accept()
+        .ExpectRequest()
         .Send("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n" + Hex(a.size()) + "\r\n" + a + "\r\n")
-        .Custom(WaitForGate(1)).Send(Hex(b.size()) + ";ext=1\r\n")
-        .Custom(WaitForGate(2)).Send(b + "\r\n0\r\n\r\n")
-        .Close().Start();
+        .Custom(WaitForGate(1))
+        .Send(Hex(b.size()) + ";ext=1\r\n")
+        .Custom(WaitForGate(2))
+        .Send(b + "\r\n0\r\n\r\n")
+        .Close()
+        .Start();
     Record({{70000, 0}, {70000, 70000}});
     ASSERT_TRUE(dl.DownloadFile(server.Url("/c"), dir.File("c.bin"), nullptr));
     EXPECT_EQ(dir.Read("c.bin"), a + b);
@@ -141,8 +149,11 @@ TEST_F(DownloaderProgress, StopFromInsideTheHandler) {
         SCOPED_TRACE("stop at event " + std::to_string(stopAt));
         const std::string body = Pattern(1000000);
         ScriptedServer server;
-        server.Accept().ExpectRequest().Send("HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\n\r\n" + body)
-            .Close().Start();
+        server.Accept()
+            .ExpectRequest()
+            .Send("HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\n\r\n" + body)
+            .Close()
+            .Start();
         TzelHTTPFileDownloader d;
         int calls = 0, afterStop = 0;
         d.OnDownloadProgress = [&](TzelHTTPFileDownloader& s, int32_t, int32_t) {

@@ -76,10 +76,11 @@ TEST_F(HostileServer, SilentPeerInTheTlsHandshake) {
             url = "https://update.example/x";
         }
         std::thread stopper;
-        if (c.Stop) stopper = std::thread([&t] {
-            std::this_thread::sleep_for(std::chrono::milliseconds(200));
-            t.Abort();
-        });
+        if (c.Stop)
+            stopper = std::thread([&t] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(200));
+                t.Abort();
+            });
         const auto start = Clock::now();
         EXPECT_FALSE(t.HTTPMethod("GET", url));
         const int64_t took = MsSince(start);
@@ -135,15 +136,15 @@ TEST_F(HostileServer, LowSpeedRule) {
              Paced(std::string(2000, 'd'), 1, 100)(fd);
          },
          false},
-        {"steady 4 KiB a second",
-         Paced("HTTP/1.0 200 OK\r\nContent-Length: 10240\r\n\r\n" + steadyBody, 256, 62), true},
+        {"steady 4 KiB a second", Paced("HTTP/1.0 200 OK\r\nContent-Length: 10240\r\n\r\n" + steadyBody, 256, 62),
+         true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
         ScriptedServer server;
         server.Accept().ExpectRequest().Custom(c.Serve).Close().Start();
         THTTPTransport t;
-        t.Timeout = 3000;             // no single wait comes near it
+        t.Timeout = 3000;  // no single wait comes near it
         t.Sock->LowSpeedWindow = 1000;
         const auto start = Clock::now();
         EXPECT_EQ(t.HTTPMethod("GET", server.Url("/f")), c.Ok) << t.Sock->LastErrorDesc;
@@ -166,8 +167,10 @@ TEST_F(HostileServer, DownloadOutcomes) {
         std::string Message;  // empty: success with File in the target; "{url}" stands for the URL
         std::string File;
     } const cases[] = {
-        {"404 with a \"200 OK\" header", upstream + "gone", "Unable to get file at location: \"{url}\"\r" + upstream, ""},
-        {"status 500 with \"200 OK\" after it", five00 + "fail", "Unable to get file at location: \"{url}\"\r" + five00, ""},
+        {"404 with a \"200 OK\" header", upstream + "gone", "Unable to get file at location: \"{url}\"\r" + upstream,
+         ""},
+        {"status 500 with \"200 OK\" after it", five00 + "fail", "Unable to get file at location: \"{url}\"\r" + five00,
+         ""},
         {"200 without a reason phrase", "HTTP/1.1 200\r\nContent-Length: 4\r\n\r\nbody", "", "body"},
         {"200 Ok", "HTTP/1.1 200 Ok\r\nContent-Length: 4\r\n\r\nbody", "", "body"},
         {"escape sequence in a header is shown escaped",
@@ -202,10 +205,14 @@ TEST_F(HostileServer, DownloadOutcomes) {
 
 TEST_F(HostileServer, CookiesStayWithTheirHost) {
     ScriptedServer setter, other;
-    setter.Accept().ExpectRequest()
+    setter.Accept()
+        .ExpectRequest()
         .Send("HTTP/1.0 200 OK\r\nSet-Cookie: sid=1; path=/\r\nSet-Cookie: sec=2; Secure\r\nContent-Length: 0\r\n\r\n")
         .Close()
-        .Accept().ExpectRequest().Send("HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n").Close()
+        .Accept()
+        .ExpectRequest()
+        .Send("HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n")
+        .Close()
         .Start();
     other.Accept().ExpectRequest().Send("HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n").Close().Start();
     THTTPTransport t;

@@ -21,7 +21,8 @@ TEST(LowSpeedMeter, FailsOnlyAWholeWindowBelowTheLimit) {
         {"fast bursts after a slow start pass", 100, 1000, {{900, 0}, {50, 20000}}, -1},
         {"each window is judged on its own", 100, 1000, {{1000, 100000}, {1000, 10}}, 1},
         {"bytes that came without waiting count fully", 100, 1000, {{0, 90}, {1000, 10}}, -1},
-        {"a slow but real link: 4 KiB a second", 100, 1000, std::vector<std::pair<int64_t, int64_t>>(40, {62, 256}), -1},
+        {"a slow but real link: 4 KiB a second", 100, 1000, std::vector<std::pair<int64_t, int64_t>>(40, {62, 256}),
+         -1},
         {"no limit", 0, 1000, {{5000, 0}}, -1},
         {"no window", 100, 0, {{5000, 0}}, -1},
     };

@@ -86,7 +86,7 @@ TEST_F(SenderEvents, DroppedConnectionReportsErrorThenClose) {
     http.Sock->CloseSocket();
     http.Sock->CloseSocket();  // a second close of the same connection is not reported again
     EXPECT_EQ(log.Events, (std::vector<std::string>{"connect:" + server.HostPort(),
-                                                     "error:10054,Connection reset by peer", "close:"}));
+                                                    "error:10054,Connection reset by peer", "close:"}));
 }
 
 TEST_F(SenderEvents, HandlersSeeTheSenderItself) {

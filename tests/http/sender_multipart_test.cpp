@@ -83,9 +83,8 @@ TEST_F(SenderMultipart, FormFieldsGoFirstInTheirOrder) {
     ASSERT_TRUE(http.PostFile(server.Url("/u"), "file", "a.txt", fields, data, result));
     const Posted p = ParseMultipart(server.Request(0));
     const std::string field = "--" + p.boundary + "\r\ncontent-disposition: form-data; name=\"";
-    EXPECT_EQ(p.body, field + "zname\"\r\n\r\nZo\xEB\r\n" + field + "a\"\r\n\r\n1\r\n" + field +
-                          "empty\"\r\n\r\n\r\n" + FilePart(p.boundary, "file", "a.txt") + "xyz\r\n--" +
-                          p.boundary + "--\r\n");
+    EXPECT_EQ(p.body, field + "zname\"\r\n\r\nZo\xEB\r\n" + field + "a\"\r\n\r\n1\r\n" + field + "empty\"\r\n\r\n\r\n" +
+                          FilePart(p.boundary, "file", "a.txt") + "xyz\r\n--" + p.boundary + "--\r\n");
 }
 
 TEST_F(SenderMultipart, BoundariesDiffer) {

@@ -32,7 +32,11 @@ TEST_F(SenderPost, FormPostGoesOutInOneWriteByteForByte) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         ScriptedServer server;
-        server.Accept().ExpectRequest().Send("HTTP/1.0 200 OK\r\nContent-Length: 13\r\n\r\nGot It\r\nline2").Close().Start();
+        server.Accept()
+            .ExpectRequest()
+            .Send("HTTP/1.0 200 OK\r\nContent-Length: 13\r\n\r\nGot It\r\nline2")
+            .Close()
+            .Start();
         TzelHttpSend http;
         http.UserAgent = "BrinquetExpressUpdater";
         TStringList reply;
@@ -41,13 +45,18 @@ TEST_F(SenderPost, FormPostGoesOutInOneWriteByteForByte) {
         EXPECT_EQ(SocketWriteCount(), 1);
         EXPECT_EQ(server.Request(0),
                   "POST /scripts/zelisapi.dll/runningupload HTTP/1.0\r\n"
-                  "Host: " + server.HostPort() + "\r\n"
-                  "Keep-Alive: 300\r\n"
-                  "Connection: keep-alive\r\n"
-                  "User-Agent: BrinquetExpressUpdater\r\n"
-                  "Content-Type: application/x-www-form-urlencoded\r\n"
-                  "Content-Length: " + std::to_string(c.wire.size()) + "\r\n"
-                  "\r\n" + c.wire);
+                  "Host: " +
+                      server.HostPort() +
+                      "\r\n"
+                      "Keep-Alive: 300\r\n"
+                      "Connection: keep-alive\r\n"
+                      "User-Agent: BrinquetExpressUpdater\r\n"
+                      "Content-Type: application/x-www-form-urlencoded\r\n"
+                      "Content-Length: " +
+                      std::to_string(c.wire.size()) +
+                      "\r\n"
+                      "\r\n" +
+                      c.wire);
         ASSERT_EQ(reply.Count(), 2);
         EXPECT_EQ(reply[0], "Got It");
         EXPECT_EQ(reply[1], "line2");
@@ -151,7 +160,8 @@ TEST_F(SenderPost, OtherFailuresPassEvenWhenResetsAreIgnored) {
 
 TEST_F(SenderPost, GetsIgnoreTheStatusAndHandBackTheBody) {
     const std::string body("line1\r\nline\xE9 2\r\n\0end", 20);
-    const std::string page = "HTTP/1.0 404 Not Found\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+    const std::string page =
+        "HTTP/1.0 404 Not Found\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
     TempDir dir;
 
     ScriptedServer server;
@@ -188,7 +198,9 @@ TEST_F(SenderPost, ConvertToAnsiandStuffInStream) {
         std::string expected;
     };
     const Case cases[] = {
-        {"at the start: byte-order mark", "", "abc", "\xEF\xBB\xBF" "abc"},
+        {"at the start: byte-order mark", "", "abc",
+         "\xEF\xBB\xBF"
+         "abc"},
         {"after other bytes: no mark", "xy", "abc", "xyabc"},
         {"Windows-1252 characters survive", "", "\xE2\x82\xAC\xC3\xA9", "\xEF\xBB\xBF\xE2\x82\xAC\xC3\xA9"},
         {"characters outside it become ?", "-", "a\xCF\x80z\xE4\xB8\xAD", "-a?z?"},

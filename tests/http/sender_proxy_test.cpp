@@ -50,7 +50,8 @@ TEST(SenderProxyText, WalksEntriesForTheProtocol) {
 }
 
 TEST(SenderProxyText, BypassListBlanksBecomeCommas) {
-    EXPECT_EQ(ProxySettingFromText({"p:1", "localhost *.local <local>", ""}, "http").Bypass, "localhost,*.local,<local>");
+    EXPECT_EQ(ProxySettingFromText({"p:1", "localhost *.local <local>", ""}, "http").Bypass,
+              "localhost,*.local,<local>");
     EXPECT_EQ(ProxySettingFromText({"", "a,b", ""}, "http").Bypass, "a,b");
 }
 

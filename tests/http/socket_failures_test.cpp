@@ -12,8 +12,8 @@
 
 #include "http/tcp_socket.h"
 #include "tests/http/socket_test_util.h"
-#include "tests/support/real_peers.h"
 #include "tests/support/loopback.h"
+#include "tests/support/real_peers.h"
 #include "tests/support/scripted_server.h"
 #include "tests/support/socket_faults.h"
 

@@ -141,7 +141,8 @@ TEST(SocketHooks, MonitorSeesEachSendWholeAndEachBlockBeforeTheLine) {
     log.Attach(s);
     std::string lineAtMonitor = "unset";
     s.OnMonitor = [&](TTCPClientSocket& sock, bool writing, const void* buf, int len) {
-        monitored.push_back(std::string(writing ? "W:" : "R:") + std::string(static_cast<const char*>(buf), size_t(len)));
+        monitored.push_back(std::string(writing ? "W:" : "R:") +
+                            std::string(static_cast<const char*>(buf), size_t(len)));
         if (!writing) lineAtMonitor = sock.LineBuffer;
     };
     s.Connect("127.0.0.1", Port(server.Port()));

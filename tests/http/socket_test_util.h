@@ -15,10 +15,9 @@ struct TStatusLog {
         };
     }
     static std::string Name(TSocketStatusReason r) {
-        static const char* const names[] = {"ResolvingBegin", "ResolvingEnd", "SocketCreate", "SocketClose",
-                                            "Bind",           "Connect",      "CanRead",      "CanWrite",
-                                            "Listen",         "Accept",       "ReadCount",    "WriteCount",
-                                            "Wait",           "Error"};
+        static const char* const names[] = {"ResolvingBegin", "ResolvingEnd", "SocketCreate", "SocketClose", "Bind",
+                                            "Connect",        "CanRead",      "CanWrite",     "Listen",      "Accept",
+                                            "ReadCount",      "WriteCount",   "Wait",         "Error"};
         return names[r];
     }
 };

@@ -45,10 +45,11 @@ const std::vector<ErrorCase>& ErrorCases() {
         {"no reply within the time-out", RepliesThenCloses("", 800), 200, 10060, "Connection timed out"},
         {"body stalls past the time-out", RepliesThenCloses("HTTP/1.0 200 OK\r\n\r\nsome", 800), 200, 10060,
          "Connection timed out"},
-        {"refused port", [](ScriptedServer&) { return "http://127.0.0.1:" + std::to_string(FreeLoopbackPort()) + "/"; }, 5000,
-         10061, "Connection refused"},
-        {"name that does not resolve", [](ScriptedServer&) { return std::string("http://") + std::string(64, 'n') + ".invalid/"; },
-         5000, 11001, "Host not found"},
+        {"refused port", [](ScriptedServer&) { return "http://127.0.0.1:" + std::to_string(FreeLoopbackPort()) + "/"; },
+         5000, 10061, "Connection refused"},
+        {"name that does not resolve",
+         [](ScriptedServer&) { return std::string("http://") + std::string(64, 'n') + ".invalid/"; }, 5000, 11001,
+         "Host not found"},
         {"local interface not on this machine",
          [](ScriptedServer&) { return "http://127.0.0.1:" + std::to_string(FreeLoopbackPort()) + "/"; }, 5000, 10049,
          "Can't assign requested address", [](THTTPTransport& t) { t.IPInterface = "192.0.2.1"; }},
@@ -204,7 +205,8 @@ TEST(TransportErrors, OversizedHeadsFail) {
         {"a 2 MiB status line", "HTTP/1.0 200 " + std::string(2 << 20, 'a') + "\r\n\r\n"},
         {"a 2 MiB line without a status line", std::string(2 << 20, 'a') + "\r\n"},
         {"a head of many lines", manyLines + "\r\n"},
-        {"a 2 MiB chunk-size line", "HTTP/1.0 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n" + std::string(2 << 20, '0') + "1\r\n"},
+        {"a 2 MiB chunk-size line",
+         "HTTP/1.0 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n" + std::string(2 << 20, '0') + "1\r\n"},
     };
     for (const auto& c : cases)
         for (const bool raise : {false, true}) {
@@ -239,8 +241,9 @@ struct SweepRun {
 SweepRun RunExchange(bool raise) {
     ScriptedServer srv;
     srv.Accept()
-        .Custom(ServeLeniently({"HTTP/1.1 100 Continue\r\n\r\n", "HTTP/1.1 200 OK\r\nSet-Cookie: s=1\r\n",
-                                "Transfer-Encoding: chunked\r\n\r\n", "4;x=y\r\nabcd\r\n", "3\r\nefg\r\n", "0\r\n\r\n"}))
+        .Custom(
+            ServeLeniently({"HTTP/1.1 100 Continue\r\n\r\n", "HTTP/1.1 200 OK\r\nSet-Cookie: s=1\r\n",
+                            "Transfer-Encoding: chunked\r\n\r\n", "4;x=y\r\nabcd\r\n", "3\r\nefg\r\n", "0\r\n\r\n"}))
         .Close()
         .Start();
     THTTPTransport t;

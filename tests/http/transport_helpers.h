@@ -51,4 +51,3 @@ inline std::string Reply(const std::string& Head, const std::string& Body) {
 }
 
 inline std::string BodyOf(THTTPTransport& T) { return T.Document.ReadAllBytes(); }
-

@@ -32,8 +32,8 @@ protected:
 
     // Fetches both files with T and checks them.
     void FetchBoth(THTTPTransport& t, const std::string& base) {
-        for (const auto& [path, want] : {std::pair<std::string, std::string>{"/small.txt", "hello from nginx\n"},
-                                         {"/big.bin", big}}) {
+        for (const auto& [path, want] :
+             {std::pair<std::string, std::string>{"/small.txt", "hello from nginx\n"}, {"/big.bin", big}}) {
             SCOPED_TRACE(base + path);
             t.Clear();
             ASSERT_TRUE(t.HTTPMethod("GET", base + path)) << t.Sock->LastError << " " << t.Sock->LastErrorDesc;
@@ -52,7 +52,8 @@ protected:
 };
 
 TEST_F(TransportPeers, DirectHttpAndHttps) {
-    for (const std::string& base : {HttpBase(), HttpsBase(), "https://localhost:" + std::to_string(nginx->HttpsPort())}) {
+    for (const std::string& base :
+         {HttpBase(), HttpsBase(), "https://localhost:" + std::to_string(nginx->HttpsPort())}) {
         THTTPTransport t;
         t.Timeout = 10000;
         FetchBoth(t, base);
@@ -69,7 +70,9 @@ TEST_F(TransportPeers, Http11KeepsTheTlsConnection) {
     t.Timeout = 10000;
     t.Protocol = "1.1";
     int connects = 0;
-    t.Sock->OnStatus = [&](TTCPClientSocket&, TSocketStatusReason r, const std::string&) { connects += r == SR_Connect; };
+    t.Sock->OnStatus = [&](TTCPClientSocket&, TSocketStatusReason r, const std::string&) {
+        connects += r == SR_Connect;
+    };
     FetchBoth(t, HttpsBase());
     EXPECT_EQ(connects, 1);
 }

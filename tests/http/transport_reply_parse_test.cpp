@@ -31,10 +31,9 @@ TEST(ParseStatusLine, CodeAndReason) {
 }
 
 TEST(FoldHeaderLines, JoinsContinuationLines) {
-    const std::vector<std::string> in = {
-        "X-A: one", " two", "\tthree\tfour ", "X-B: b  ", "\"q\"", ":c", "=d", "X-C: c", ""};
-    const std::vector<std::string> want = {
-        "X-A: one two three four", "X-B: b   \"q\" :c =d", "X-C: c", ""};
+    const std::vector<std::string> in = {"X-A: one", " two", "\tthree\tfour ", "X-B: b  ", "\"q\"",
+                                         ":c",       "=d",   "X-C: c",         ""};
+    const std::vector<std::string> want = {"X-A: one two three four", "X-B: b   \"q\" :c =d", "X-C: c", ""};
     EXPECT_EQ(FoldHeaderLines(in), want);
 }
 
@@ -52,9 +51,27 @@ TEST(ApplyHeaderLine, Framing) {
         {"length", {"content-length:  42 "}, false, 42, TE_IDENTITY, false, "text/html"},
         {"length zero", {"Content-Length: 0"}, false, 0, TE_IDENTITY, false, "text/html"},
         {"length not a number", {"Content-Length: many"}, false, -1, TE_UNKNOWN, false, "text/html"},
-        {"length 64-bit", {"Content-Length: 1000000000000000"}, false, 1000000000000000, TE_IDENTITY, false, "text/html"},
-        {"chunked wins", {"Content-Length: 5", "Transfer-Encoding: gzip, Chunked"}, false, 5, TE_CHUNKED, false, "text/html"},
-        {"chunked first", {"Transfer-Encoding: chunked", "Content-Length: 5"}, false, 5, TE_CHUNKED, false, "text/html"},
+        {"length 64-bit",
+         {"Content-Length: 1000000000000000"},
+         false,
+         1000000000000000,
+         TE_IDENTITY,
+         false,
+         "text/html"},
+        {"chunked wins",
+         {"Content-Length: 5", "Transfer-Encoding: gzip, Chunked"},
+         false,
+         5,
+         TE_CHUNKED,
+         false,
+         "text/html"},
+        {"chunked first",
+         {"Transfer-Encoding: chunked", "Content-Length: 5"},
+         false,
+         5,
+         TE_CHUNKED,
+         false,
+         "text/html"},
         {"other encoding", {"Transfer-Encoding: gzip"}, false, -1, TE_UNKNOWN, false, "text/html"},
         {"type", {"Content-Type:  text/plain; charset=x "}, false, -1, TE_UNKNOWN, false, "text/plain; charset=x"},
         {"close", {"Connection: Close"}, false, -1, TE_UNKNOWN, true, "text/html"},
@@ -80,11 +97,23 @@ TEST(ParseChunkSize, HexBeforeExtensions) {
         const char* line;
         int64_t size;
     } cases[] = {
-        {"5", 5}, {"1a;ext=1", 26}, {"1A ; ext", 26}, {"ff ", 255}, {"10 junk", 16}, {"0", 0},
-        {"7fffffffffffffff", INT64_MAX}, {"00000000000000000001", 1},
+        {"5", 5},
+        {"1a;ext=1", 26},
+        {"1A ; ext", 26},
+        {"ff ", 255},
+        {"10 junk", 16},
+        {"0", 0},
+        {"7fffffffffffffff", INT64_MAX},
+        {"00000000000000000001", 1},
         // Not a size: -1, never 0, which would end the body early.
-        {" ff", -1}, {"zz", -1}, {"-5", -1}, {"0x10", -1}, {"", -1}, {";", -1},
-        {"8000000000000000", -1}, {"10000000000000000", -1},
+        {" ff", -1},
+        {"zz", -1},
+        {"-5", -1},
+        {"0x10", -1},
+        {"", -1},
+        {";", -1},
+        {"8000000000000000", -1},
+        {"10000000000000000", -1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
@@ -106,14 +135,13 @@ struct Lines {
 };
 
 TEST(ReadReplyHead, StatusHeadersAndInterimReplies) {
-    Lines in{{"", "HTTP/1.1 100 Continue", "", "HTTP/1.1 200 OK", "Content-Length: 3", "X: a",
-              " b", "", "abc"}};
+    Lines in{{"", "HTTP/1.1 100 Continue", "", "HTTP/1.1 200 OK", "Content-Length: 3", "X: a", " b", "", "abc"}};
     TReplyHead head;
     ASSERT_EQ(ReadReplyHead(in.Source(), false, false, head), THeadResult::Ok);
     EXPECT_EQ(head.ResultCode, 200);
     EXPECT_EQ(head.ResultString, "OK");
-    const std::vector<std::string> want = {"HTTP/1.1 100 Continue", "HTTP/1.1 200 OK",
-                                           "Content-Length: 3", "X: a b", ""};
+    const std::vector<std::string> want = {"HTTP/1.1 100 Continue", "HTTP/1.1 200 OK", "Content-Length: 3", "X: a b",
+                                           ""};
     EXPECT_EQ(head.Lines, want);
     EXPECT_EQ(head.Framing.Encoding, TE_IDENTITY);
     EXPECT_TRUE(head.Framing.CloseAfter);

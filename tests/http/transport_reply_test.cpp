@@ -22,43 +22,115 @@ struct ReplyCase {
 
 const std::vector<ReplyCase>& Cases() {
     static const std::vector<ReplyCase> cases = {
-        {"reason phrase", "GET", "HTTP/1.0 404 Not Found\r\nContent-Length: 4\r\n\r\ngone", 404, "Not Found", "gone",
-         {"HTTP/1.0 404 Not Found", "Content-Length: 4", ""}, TE_IDENTITY},
+        {"reason phrase",
+         "GET",
+         "HTTP/1.0 404 Not Found\r\nContent-Length: 4\r\n\r\ngone",
+         404,
+         "Not Found",
+         "gone",
+         {"HTTP/1.0 404 Not Found", "Content-Length: 4", ""},
+         TE_IDENTITY},
         {"no reason phrase", "GET", "HTTP/1.1 200\r\nContent-Length: 2\r\n\r\nok", 200, "", "ok", {}, TE_IDENTITY},
-        {"length and type", "GET", "HTTP/1.0 200 OK\r\nContent-Type:  text/plain \r\nContent-Length: 3\r\n\r\nabcEXTRA", 200,
-         "OK", "abc", {}, TE_IDENTITY, "text/plain"},
+        {"length and type",
+         "GET",
+         "HTTP/1.0 200 OK\r\nContent-Type:  text/plain \r\nContent-Length: 3\r\n\r\nabcEXTRA",
+         200,
+         "OK",
+         "abc",
+         {},
+         TE_IDENTITY,
+         "text/plain"},
         {"length 0", "GET", "HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\nnot body", 200, "OK", "", {}, TE_IDENTITY},
-        {"204 reads no body", "GET", "HTTP/1.0 204 No Content\r\nContent-Length: 5\r\n\r\nhello", 204, "No Content", "", {},
+        {"204 reads no body",
+         "GET",
+         "HTTP/1.0 204 No Content\r\nContent-Length: 5\r\n\r\nhello",
+         204,
+         "No Content",
+         "",
+         {},
          TE_IDENTITY},
         {"304 reads no body", "GET", "HTTP/1.0 304 Not Modified\r\n\r\nhello", 304, "Not Modified", ""},
-        {"HEAD reads no body", "HEAD", "HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\nhello", 200, "OK", "", {}, TE_IDENTITY},
-        {"head in any case reads no body", "head", "HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\nhello", 200, "OK", "", {},
+        {"HEAD reads no body",
+         "HEAD",
+         "HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\nhello",
+         200,
+         "OK",
+         "",
+         {},
          TE_IDENTITY},
-        {"until the server closes", "GET", "HTTP/1.0 200 OK\r\nX: y\r\n\r\nline 1\r\nline 2", 200, "OK", "line 1\r\nline 2",
+        {"head in any case reads no body",
+         "head",
+         "HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\nhello",
+         200,
+         "OK",
+         "",
+         {},
+         TE_IDENTITY},
+        {"until the server closes",
+         "GET",
+         "HTTP/1.0 200 OK\r\nX: y\r\n\r\nline 1\r\nline 2",
+         200,
+         "OK",
+         "line 1\r\nline 2",
          {"HTTP/1.0 200 OK", "X: y", ""}},
-        {"chunked with extensions", "GET",
+        {"chunked with extensions",
+         "GET",
          "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n1a;ext=1\r\nabcdefghijklmnopqrstuvwxyz\r\n"
          "0\r\nTrailer: not read\r\n\r\n",
-         200, "OK", "helloabcdefghijklmnopqrstuvwxyz", {}, TE_CHUNKED},
-        {"chunked beats a length", "GET",
-         "HTTP/1.1 200 OK\r\nContent-Length: 99\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n0\r\n\r\n", 200, "OK", "abc",
-         {}, TE_CHUNKED},
-        {"LF line ends", "GET", "HTTP/1.0 200 OK\nTransfer-Encoding: chunked\n\n2\nab\n0\n\n", 200, "OK", "ab", {},
+         200,
+         "OK",
+         "helloabcdefghijklmnopqrstuvwxyz",
+         {},
+         TE_CHUNKED},
+        {"chunked beats a length",
+         "GET",
+         "HTTP/1.1 200 OK\r\nContent-Length: 99\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n0\r\n\r\n",
+         200,
+         "OK",
+         "abc",
+         {},
+         TE_CHUNKED},
+        {"LF line ends",
+         "GET",
+         "HTTP/1.0 200 OK\nTransfer-Encoding: chunked\n\n2\nab\n0\n\n",
+         200,
+         "OK",
+         "ab",
+         {},
          TE_CHUNKED},
         {"CR line ends", "GET", "HTTP/1.0 200 OK\rContent-Length: 2\r\rab", 200, "OK", "ab", {}, TE_IDENTITY},
-        {"interim 100 replies are skipped", "POST",
-         "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 201 Created\r\nContent-Length: 1\r\n\r\n!", 201,
-         "Created", "!", {"HTTP/1.1 100 Continue", "HTTP/1.1 100 Continue", "HTTP/1.1 201 Created", "Content-Length: 1", ""},
+        {"interim 100 replies are skipped",
+         "POST",
+         "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 201 Created\r\nContent-Length: 1\r\n\r\n!",
+         201,
+         "Created",
+         "!",
+         {"HTTP/1.1 100 Continue", "HTTP/1.1 100 Continue", "HTTP/1.1 201 Created", "Content-Length: 1", ""},
          TE_IDENTITY},
         {"blank lines before the status line", "GET", "\r\n\r\nHTTP/1.0 200 OK\r\n\r\nx", 200, "OK", "x"},
-        {"folded header lines", "GET",
-         "HTTP/1.0 200 OK\r\nX-Folded: a\r\n  b\r\n\tc\r\nContent-Type: text/plain;\r\n charset=utf-8\r\n\r\nbody", 200, "OK",
-         "body", {"HTTP/1.0 200 OK", "X-Folded: a b c", "Content-Type: text/plain; charset=utf-8", ""}, TE_UNKNOWN,
+        {"folded header lines",
+         "GET",
+         "HTTP/1.0 200 OK\r\nX-Folded: a\r\n  b\r\n\tc\r\nContent-Type: text/plain;\r\n charset=utf-8\r\n\r\nbody",
+         200,
+         "OK",
+         "body",
+         {"HTTP/1.0 200 OK", "X-Folded: a b c", "Content-Type: text/plain; charset=utf-8", ""},
+         TE_UNKNOWN,
          "text/plain; charset=utf-8"},
-        {"reply without a status line", "GET", "<html>old</html>\r\nsecond line", 0, "", "<html>old</html>\r\nsecond line",
+        {"reply without a status line",
+         "GET",
+         "<html>old</html>\r\nsecond line",
+         0,
+         "",
+         "<html>old</html>\r\nsecond line",
          {}},
-        {"Windows-1252 header text, body bytes untouched", "GET",
-         "HTTP/1.0 200 Gr\xfc\xdf" "e\r\nX-Euro: \x80\r\n\r\n\xfc\x80", 200, "Gr\u00fc\u00dfe", "\xfc\x80",
+        {"Windows-1252 header text, body bytes untouched",
+         "GET",
+         "HTTP/1.0 200 Gr\xfc\xdf"
+         "e\r\nX-Euro: \x80\r\n\r\n\xfc\x80",
+         200,
+         "Gr\u00fc\u00dfe",
+         "\xfc\x80",
          {"HTTP/1.0 200 Gr\u00fc\u00dfe", "X-Euro: \u20ac", ""}},
     };
     return cases;
@@ -96,7 +168,9 @@ TEST(TransportReply, DownloadSizeWhileReading) {
         std::vector<int64_t> sizes;  // DownloadSize at each received block of the body
     } cases[] = {
         {"declared length", {"HTTP/1.0 200 OK\r\nContent-Length: 6\r\n\r\n", "abc", "def"}, {6, 6}},
-        {"chunks", {"HTTP/1.0 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n", "3\r\n", "abc\r\n", "5\r\n", "defgh\r\n", "0\r\n\r\n"},
+        {"chunks",
+         {"HTTP/1.0 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n", "3\r\n", "abc\r\n", "5\r\n", "defgh\r\n",
+          "0\r\n\r\n"},
          // a size line arrives while the previous chunk's size still stands
          {0, 3, 3, 5, 5}},
         {"undeclared", {"HTTP/1.0 200 OK\r\n\r\n", "abc", "def"}, {0, 0}},
@@ -120,13 +194,18 @@ TEST(TransportReply, DownloadSizeWhileReading) {
 
 TEST(TransportReply, CookiesGoOutWithTheNextRequest) {
     ScriptedServer srv;
-    srv.Accept().ExpectRequest()
+    srv.Accept()
+        .ExpectRequest()
         .Send(Reply("HTTP/1.0 200 OK\r\nSet-Cookie: a=1; path=/\r\nset-cookie: B = 2 \r\n", ""))
         .Close()
-        .Accept().ExpectRequest()
+        .Accept()
+        .ExpectRequest()
         .Send(Reply("HTTP/1.0 200 OK\r\nSet-Cookie: a=; expires=0\r\nSet-Cookie: b=3\r\n", ""))
         .Close()
-        .Accept().ExpectRequest().Send(Reply("HTTP/1.0 200 OK\r\n", "")).Close()
+        .Accept()
+        .ExpectRequest()
+        .Send(Reply("HTTP/1.0 200 OK\r\n", ""))
+        .Close()
         .Start();
     THTTPTransport t;
     t.Timeout = 5000;
@@ -144,16 +223,23 @@ TEST(TransportReply, CookiesGoOutWithTheNextRequest) {
 TEST(TransportReply, Http11ReusesTheConnection) {
     ScriptedServer srv;
     srv.Accept()
-        .ExpectRequest().Send(Reply("HTTP/1.1 200 OK\r\n", "one"))
-        .ExpectRequest().Send(Reply("HTTP/1.1 200 OK\r\nConnection: close\r\n", "two"))
+        .ExpectRequest()
+        .Send(Reply("HTTP/1.1 200 OK\r\n", "one"))
+        .ExpectRequest()
+        .Send(Reply("HTTP/1.1 200 OK\r\nConnection: close\r\n", "two"))
         .Close()
-        .Accept().ExpectRequest().Send(Reply("HTTP/1.1 200 OK\r\n", "three")).Close()
+        .Accept()
+        .ExpectRequest()
+        .Send(Reply("HTTP/1.1 200 OK\r\n", "three"))
+        .Close()
         .Start();
     THTTPTransport t;
     t.Timeout = 5000;
     t.Protocol = "1.1";
     int connects = 0;
-    t.Sock->OnStatus = [&](TTCPClientSocket&, TSocketStatusReason r, const std::string&) { connects += r == SR_Connect; };
+    t.Sock->OnStatus = [&](TTCPClientSocket&, TSocketStatusReason r, const std::string&) {
+        connects += r == SR_Connect;
+    };
     const char* bodies[] = {"one", "two", "three"};
     const int wantConnects[] = {1, 1, 2};
     for (int i = 0; i < 3; ++i) {
@@ -181,8 +267,15 @@ TEST(TransportReply, Http11DoesNotReuseABusyConnection) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         ScriptedServer srv;
-        srv.Accept().ExpectRequest().Send(c.first).SleepMs(c.serverPauseMs).Close()
-            .Accept().ExpectRequest().Send(Reply("HTTP/1.1 200 OK\r\n", "two")).Close()
+        srv.Accept()
+            .ExpectRequest()
+            .Send(c.first)
+            .SleepMs(c.serverPauseMs)
+            .Close()
+            .Accept()
+            .ExpectRequest()
+            .Send(Reply("HTTP/1.1 200 OK\r\n", "two"))
+            .Close()
             .Start();
         THTTPTransport t;
         t.Timeout = 5000;
@@ -201,8 +294,14 @@ TEST(TransportReply, Http11DoesNotReuseABusyConnection) {
 // connects anew instead of writing into it.
 TEST(TransportReply, Http11DropsTheConnectionAfterAFailedBody) {
     ScriptedServer srv;
-    srv.Accept().ExpectRequest().Send("HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nabc").SleepMs(600)
-        .Accept().ExpectRequest().Send(Reply("HTTP/1.1 200 OK\r\n", "two")).Close()
+    srv.Accept()
+        .ExpectRequest()
+        .Send("HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nabc")
+        .SleepMs(600)
+        .Accept()
+        .ExpectRequest()
+        .Send(Reply("HTTP/1.1 200 OK\r\n", "two"))
+        .Close()
         .Start();
     THTTPTransport t;
     t.Timeout = 200;

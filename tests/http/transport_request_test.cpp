@@ -36,8 +36,7 @@ const std::vector<RequestCase>& Cases() {
     static const std::vector<RequestCase> cases = {
         {"GET with the defaults", nullptr, "GET", "http://{HP}/a/b?x=1",
          "GET /a/b?x=1 HTTP/1.0\r\nHost: {HP}\r\n" + kKeep + kUA + "\r\n"},
-        {"bare host", nullptr, "GET", "  http://{HP}  ",
-         "GET / HTTP/1.0\r\nHost: {HP}\r\n" + kKeep + kUA + "\r\n"},
+        {"bare host", nullptr, "GET", "  http://{HP}  ", "GET / HTTP/1.0\r\nHost: {HP}\r\n" + kKeep + kUA + "\r\n"},
         {"method in upper case, /* as *", nullptr, "options", "http://{HP}/*",
          "OPTIONS * HTTP/1.0\r\nHost: {HP}\r\n" + kKeep + kUA + "\r\n"},
         {"POST of 20 bytes",
@@ -53,10 +52,9 @@ const std::vector<RequestCase>& Cases() {
              t.Document.Write("xyz");
              t.MimeType = "";
          },
-         "POST", "http://{HP}/",
-         "POST / HTTP/1.0\r\nHost: {HP}\r\n" + kKeep + kUA + "Content-Length: 3\r\n\r\nxyz"},
-        {"Protocol 1.1", [](THTTPTransport& t, const ScriptedServer&) { t.Protocol = "1.1"; }, "GET",
-         "http://{HP}/", "GET / HTTP/1.1\r\nHost: {HP}\r\n" + kKeep + kUA + "\r\n"},
+         "POST", "http://{HP}/", "POST / HTTP/1.0\r\nHost: {HP}\r\n" + kKeep + kUA + "Content-Length: 3\r\n\r\nxyz"},
+        {"Protocol 1.1", [](THTTPTransport& t, const ScriptedServer&) { t.Protocol = "1.1"; }, "GET", "http://{HP}/",
+         "GET / HTTP/1.1\r\nHost: {HP}\r\n" + kKeep + kUA + "\r\n"},
         {"Protocol 0.9 sends the request line only",
          [](THTTPTransport& t, const ScriptedServer&) {
              t.Protocol = "0.9";
@@ -86,7 +84,8 @@ const std::vector<RequestCase>& Cases() {
              t.UserName = "other";
              t.Password = "x";
          },
-         "GET", "http://a:b@{HP}/", "GET / HTTP/1.0\r\nHost: {HP}\r\nAuthorization: Basic YTpi\r\n" + kKeep + kUA + "\r\n"},
+         "GET", "http://a:b@{HP}/",
+         "GET / HTTP/1.0\r\nHost: {HP}\r\nAuthorization: Basic YTpi\r\n" + kKeep + kUA + "\r\n"},
         {"cookies and extra lines",
          [](THTTPTransport& t, const ScriptedServer&) {
              t.Cookies.Add("a=1");
@@ -112,14 +111,17 @@ const std::vector<RequestCase>& Cases() {
          },
          "POST", "http://{HP}/",
          "POST / HTTP/1.0\r\nHost: {HP}\r\n" + kKeep +
-             "User-Agent: Brinquet\xae Express\r\nContent-Type: text/html\r\nContent-Length: 2\r\nX-Euro: \x80\r\n\r\n\u00e9"},
+             "User-Agent: Brinquet\xae Express\r\nContent-Type: text/html\r\nContent-Length: 2\r\nX-Euro: "
+             "\x80\r\n\r\n\u00e9"},
         {"through a proxy: absolute target, Proxy-Connection", ViaProxy, "GET", "http://example.invalid/x",
          "GET http://example.invalid:80/x HTTP/1.0\r\nHost: example.invalid\r\nKeep-Alive: 300\r\n"
-         "Proxy-Connection: keep-alive\r\n" + kUA + "\r\n"},
+         "Proxy-Connection: keep-alive\r\n" +
+             kUA + "\r\n"},
         {"through a proxy: port on the Host line, /* stays in the path", ViaProxy, "GET",
          "http://example.invalid:8080/*",
          "GET http://example.invalid:8080/* HTTP/1.0\r\nHost: example.invalid:8080\r\nKeep-Alive: 300\r\n"
-         "Proxy-Connection: keep-alive\r\n" + kUA + "\r\n"},
+         "Proxy-Connection: keep-alive\r\n" +
+             kUA + "\r\n"},
         {"through a proxy with credentials",
          [](THTTPTransport& t, const ScriptedServer& srv) {
              ViaProxy(t, srv);
@@ -129,14 +131,16 @@ const std::vector<RequestCase>& Cases() {
          },
          "GET", "http://u:p@example.invalid/",
          "GET http://example.invalid:80/ HTTP/1.0\r\nHost: example.invalid\r\nProxy-Authorization: Basic cHU6cHA=\r\n"
-         "Authorization: Basic dTpw\r\nProxy-Connection: close\r\n" + kUA + "\r\n"},
+         "Authorization: Basic dTpw\r\nProxy-Connection: close\r\n" +
+             kUA + "\r\n"},
         {"through a proxy to an IPv6 host", ViaProxy, "GET", "http://[fe80::1]:81/v6",
          "GET http://[fe80::1]:81/v6 HTTP/1.0\r\nHost: [fe80::1]:81\r\nKeep-Alive: 300\r\n"
-         "Proxy-Connection: keep-alive\r\n" + kUA + "\r\n"},
+         "Proxy-Connection: keep-alive\r\n" +
+             kUA + "\r\n"},
         {"bound to a local interface", [](THTTPTransport& t, const ScriptedServer&) { t.IPInterface = "127.0.0.1"; },
          "GET", "http://{HP}/", "GET / HTTP/1.0\r\nHost: {HP}\r\n" + kKeep + kUA + "\r\n"},
-        {"IPv6 literal", nullptr, "GET", "http://[::1]:{P}/six", "GET /six HTTP/1.0\r\nHost: [::1]:{P}\r\n" + kKeep + kUA + "\r\n",
-         true},
+        {"IPv6 literal", nullptr, "GET", "http://[::1]:{P}/six",
+         "GET /six HTTP/1.0\r\nHost: [::1]:{P}\r\n" + kKeep + kUA + "\r\n", true},
     };
     return cases;
 }
@@ -218,11 +222,9 @@ TEST(TransportRequest, HostLinePort) {
     const struct {
         const char *url, *host;
     } cases[] = {
-        {"http://h/", "Host: h"},         {"http://h:80/", "Host: h"},
-        {"http://h:8080/", "Host: h:8080"}, {"https://h/", "Host: h"},
-        {"https://h:443/", "Host: h"},    {"HTTPS://h:8443/", "Host: h:8443"},
-        {"https://h:80/", "Host: h:80"},  {"ftp://h:2121/", "Host: h"},
-        {"https://[::1]:8443/", "Host: [::1]:8443"},
+        {"http://h/", "Host: h"},        {"http://h:80/", "Host: h"},   {"http://h:8080/", "Host: h:8080"},
+        {"https://h/", "Host: h"},       {"https://h:443/", "Host: h"}, {"HTTPS://h:8443/", "Host: h:8443"},
+        {"https://h:80/", "Host: h:80"}, {"ftp://h:2121/", "Host: h"},  {"https://[::1]:8443/", "Host: [::1]:8443"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.url);
@@ -237,8 +239,14 @@ TEST(TransportRequest, HostLinePort) {
 // clears the tunnel again.
 TEST(TransportRequest, TunnelForHttpsProxyForHttp) {
     ScriptedServer proxy;
-    proxy.Accept().ExpectRequest().Send("HTTP/1.0 200 Connection established\r\n\r\n").Close()
-        .Accept().ExpectRequest().Send(Reply("HTTP/1.0 200 OK\r\n", "plain")).Close()
+    proxy.Accept()
+        .ExpectRequest()
+        .Send("HTTP/1.0 200 Connection established\r\n\r\n")
+        .Close()
+        .Accept()
+        .ExpectRequest()
+        .Send(Reply("HTTP/1.0 200 OK\r\n", "plain"))
+        .Close()
         .Start();
     THTTPTransport t;
     t.Timeout = 5000;

@@ -51,14 +51,11 @@ TEST(DecodeUrlText, DecodesPercentEscapes) {
     const struct {
         const char *in, *out;
     } cases[] = {
-        {"plain", "plain"},
-        {"a%20b", "a b"},
-        {"p%3Aw%40d", "p:w@d"},
-        {"%c3%a9", "\xc3\xa9"},     // UTF-8 for e-acute stays UTF-8
-        {"%E9", "\xc3\xa9"},        // a lone Windows-1252 byte is read as that code page
-        {"100%", "100%"},           // broken escapes stay as written
-        {"%zz%4", "%zz%4"},
-        {"%%41", "%A"},
+        {"plain", "plain"},     {"a%20b", "a b"},
+        {"p%3Aw%40d", "p:w@d"}, {"%c3%a9", "\xc3\xa9"},  // UTF-8 for e-acute stays UTF-8
+        {"%E9", "\xc3\xa9"},                             // a lone Windows-1252 byte is read as that code page
+        {"100%", "100%"},                                // broken escapes stay as written
+        {"%zz%4", "%zz%4"},     {"%%41", "%A"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.in);

@@ -75,7 +75,7 @@ struct SimpleImage {
 struct SimpleLayout {
     HeaderLayout Headers;
     ResourceLayout Resources;
-    uint32_t ResourceFileOffset = 0;  // where the .rsrc section's bytes start in the file
+    uint32_t ResourceFileOffset = 0;     // where the .rsrc section's bytes start in the file
     uint32_t ResourceSectionHeader = 0;  // its 40-byte record in the section table
 };
 

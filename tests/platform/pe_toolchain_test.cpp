@@ -34,12 +34,13 @@ std::string VersionOf(const std::string& file) {
 }
 
 std::string VersionInfo(const char* fileVersion, const char* language) {
-    return Format("LANGUAGE %s\n1 VERSIONINFO\nFILEVERSION %s\nPRODUCTVERSION 9,9,9,9\nFILEFLAGSMASK 0x3f\n"
-                  "FILEOS 0x40004\nFILETYPE 0x1\nBEGIN\n  BLOCK \"StringFileInfo\"\n  BEGIN\n"
-                  "    BLOCK \"040904b0\"\n    BEGIN\n      VALUE \"FileVersion\", \"9.9.9.9\"\n"
-                  "      VALUE \"ProductName\", \"Brinquet Express\"\n    END\n  END\n"
-                  "  BLOCK \"VarFileInfo\"\n  BEGIN\n    VALUE \"Translation\", 0x409, 1200\n  END\nEND\n",
-                  language, fileVersion);
+    return Format(
+        "LANGUAGE %s\n1 VERSIONINFO\nFILEVERSION %s\nPRODUCTVERSION 9,9,9,9\nFILEFLAGSMASK 0x3f\n"
+        "FILEOS 0x40004\nFILETYPE 0x1\nBEGIN\n  BLOCK \"StringFileInfo\"\n  BEGIN\n"
+        "    BLOCK \"040904b0\"\n    BEGIN\n      VALUE \"FileVersion\", \"9.9.9.9\"\n"
+        "      VALUE \"ProductName\", \"Brinquet Express\"\n    END\n  END\n"
+        "  BLOCK \"VarFileInfo\"\n  BEGIN\n    VALUE \"Translation\", 0x409, 1200\n  END\nEND\n",
+        language, fileVersion);
 }
 
 const std::string kOtherResources =
@@ -70,7 +71,7 @@ protected:
         return Shell(dir_, kTool + "windres --preprocessor=cpp" + target + " res.rc -O coff -o res.o") &&
                Shell(dir_, kTool + "as" + (pe32 ? " --32" : "") + " code.s -o code.o") &&
                Shell(dir_, kTool + "ld" + (pe32 ? " -m i386pe -T pe32.ld" : "") + " -e start " + linkFlags + " -o " +
-                             output + " code.o res.o");
+                               output + " code.o res.o");
     }
 
     // Section names in file order, as the linker wrote them.

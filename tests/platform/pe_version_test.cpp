@@ -49,10 +49,8 @@ TEST(PeVersion, MissingEmptyAndSpecialFilesReadZero) {
         const char* name;
         std::string file;
     } cases[] = {
-        {"missing", dir.Path() + "missing.exe"},
-        {"empty", dir.Write("empty.exe", "")},
-        {"MZ alone", dir.Write("mz.exe", "MZ")},
-        {"a folder", dir.Path()},
+        {"missing", dir.Path() + "missing.exe"},          {"empty", dir.Write("empty.exe", "")},
+        {"MZ alone", dir.Write("mz.exe", "MZ")},          {"a folder", dir.Path()},
         {"a FIFO without writer (must not block)", fifo},
     };
     for (const auto& c : cases) {

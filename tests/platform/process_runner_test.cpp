@@ -28,7 +28,8 @@ TEST(RunAndWait, ExitCodesPassThroughUnchanged) {
     } cases[] = {{0, 5000}, {1, 5000}, {2, 0}, {42, -1}, {127, 5000}, {255, 0}};
     for (const auto& c : cases) {
         SCOPED_TRACE("exit " + std::to_string(c.code) + ", time-out " + std::to_string(c.timeout));
-        const std::string file = dir.Write("exit" + std::to_string(c.code) + ".sh", Script("exit " + std::to_string(c.code)), 0755);
+        const std::string file =
+            dir.Write("exit" + std::to_string(c.code) + ".sh", Script("exit " + std::to_string(c.code)), 0755);
         EXPECT_EQ(RunAndWait(file, "", c.timeout, ""), c.code);
     }
 }
@@ -125,8 +126,9 @@ TEST(RunAndWait, StartFailuresCarryTheSystemMessage) {
             RunAndWait(c.file, c.params, 5000, dir.Path());
             ADD_FAILURE() << "no error";
         } catch (const EOSError& e) {
-            EXPECT_EQ(e.Message(), "A problem occurred when trying to run " + c.file + c.params + "\r" + "The exception was: " +
-                                       "System Error.  Code: " + std::to_string(c.code) + ".\r\n" + c.text);
+            EXPECT_EQ(e.Message(), "A problem occurred when trying to run " + c.file + c.params + "\r" +
+                                       "The exception was: " + "System Error.  Code: " + std::to_string(c.code) +
+                                       ".\r\n" + c.text);
             EXPECT_EQ(e.ErrorCode(), c.code);
         }
     }

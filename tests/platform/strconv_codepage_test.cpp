@@ -53,14 +53,11 @@ TEST(TextHelpers, TryStrToInt64RejectsEveryOverflow) {
         bool ok;
         int64_t value;
     } cases[] = {
-        {"9223372036854775807", true, INT64_MAX},
-        {"-9223372036854775808", true, INT64_MIN},
-        {"$7FFFFFFFFFFFFFFF", true, INT64_MAX},
-        {"9223372036854775808", false, 0},
-        {"92233720368547758080", false, 0},   // wrapped to 0 with a check after the multiply
-        {"$80000000000000000", false, 0},     // 2^67, the same wrap in hex
-        {"-92233720368547758080", false, 0},
-        {"184467440737095516160", false, 0},
+        {"9223372036854775807", true, INT64_MAX}, {"-9223372036854775808", true, INT64_MIN},
+        {"$7FFFFFFFFFFFFFFF", true, INT64_MAX},   {"9223372036854775808", false, 0},
+        {"92233720368547758080", false, 0},  // wrapped to 0 with a check after the multiply
+        {"$80000000000000000", false, 0},    // 2^67, the same wrap in hex
+        {"-92233720368547758080", false, 0},      {"184467440737095516160", false, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string("\"") + c.text + "\"");
@@ -95,10 +92,10 @@ TEST(TextHelpers, Windows1252Table) {
 }
 
 TEST(TextHelpers, CharactersMissingFromWindows1252BecomeQuestionMarks) {
-    EXPECT_EQ(Utf8ToAnsi("\xCE\xA9mega"), "?mega");          // Greek capital omega
-    EXPECT_EQ(Utf8ToAnsi("a\xF0\x9F\x98\x80z"), "a?z");      // an emoji: one "?" for the whole character
+    EXPECT_EQ(Utf8ToAnsi("\xCE\xA9mega"), "?mega");              // Greek capital omega
+    EXPECT_EQ(Utf8ToAnsi("a\xF0\x9F\x98\x80z"), "a?z");          // an emoji: one "?" for the whole character
     EXPECT_EQ(Utf8ToAnsi("\xE2\x82\xAC\xE2\x82\xAD"), "\x80?");  // euro, then the kip sign
-    EXPECT_EQ(Utf8ToAnsi("bad \xC3"), "bad ?");              // a cut-off sequence
+    EXPECT_EQ(Utf8ToAnsi("bad \xC3"), "bad ?");                  // a cut-off sequence
 }
 
 TEST(TextHelpers, EveryAnsiByteSurvivesARoundTrip) {

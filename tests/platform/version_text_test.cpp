@@ -34,24 +34,24 @@ TEST(VersionText, ParseVersionStrTable) {
         {".", "0.0.0.0"},
         {"abc", "0.0.0.0"},
         {"1..2", "1.0.0.2"},
-        {" 7.1", "7.0.0.1"},              // leading blanks are part of the number syntax
-        {"7 .1", "0.0.0.1"},              // a trailing blank spoils its part
+        {" 7.1", "7.0.0.1"},  // leading blanks are part of the number syntax
+        {"7 .1", "0.0.0.1"},  // a trailing blank spoils its part
         {"1.2.3.4 ", "1.2.3.0"},
         {" 1. 2. 3. 4", "1.2.3.4"},
-        {"7", "0.0.0.7"},                 // the text after the last dot is the build number
+        {"7", "0.0.0.7"},  // the text after the last dot is the build number
         {"1.2.3", "1.2.0.3"},
         {"1.2.3.", "1.2.3.0"},
         {"1.2.3.4", "1.2.3.4"},
         {"1.2.3.4.", "1.2.3.4"},
-        {"1.2.3.4.5", "1.2.3.5"},         // five parts: the last replaces the fourth
-        {"1.2.3.4.5.6.", "1.2.3.4"},      // parts past the fourth dot stay outside the record
+        {"1.2.3.4.5", "1.2.3.5"},     // five parts: the last replaces the fourth
+        {"1.2.3.4.5.6.", "1.2.3.4"},  // parts past the fourth dot stay outside the record
         {"9.8.7.6.5.4.3.2.1", "9.8.7.1"},
         {"$10.0x1F.x0a.0X0B", "16.31.10.11"},
-        {"0x.1", "0.0.0.1"},              // a hex prefix without digits is no number
+        {"0x.1", "0.0.0.1"},  // a hex prefix without digits is no number
         {"12abc.3", "0.0.0.3"},
         {"+3.-0.2.3", "3.0.2.3"},
         {"-1.65536.65537.2147483647", "65535.0.1.65535"},  // kept modulo 65536
-        {"2147483648.1.1.1", "0.1.1.1"},  // outside the signed 32-bit range
+        {"2147483648.1.1.1", "0.1.1.1"},                   // outside the signed 32-bit range
         {"-2147483649.1.1.1", "0.1.1.1"},
         {"-65535.0.0.1", "1.0.0.1"},
         {"1.0.0.65536", "1.0.0.0"},
@@ -114,14 +114,14 @@ TEST(VersionText, FileVersionAtLeastTable) {
         {versioned, "2.2.2.5", true},  // equal counts as at least
         {versioned, "2.2.2.4", true},
         {versioned, "2.2.2.6", false},
-        {versioned, "2.3", true},      // reads as 2.0.0.3
+        {versioned, "2.3", true},  // reads as 2.0.0.3
         {versioned, "10.0.0.0", false},
         {versioned, "", true},
         {missing, "", true},
         {missing, "0.0.0.0", true},
         {missing, "0.0.0.1", false},
         {missing, "2.2.2.5", false},
-        {missing, "abc", true},        // no digits: 0.0.0.0
+        {missing, "abc", true},  // no digits: 0.0.0.0
         {notPe, "1", false},
     };
     for (const auto& c : cases) {

@@ -53,13 +53,15 @@ TEST(IniFile, ReadRules) {
 
 TEST(IniFile, WritesReplaceInPlaceOrAppendToTheirSection) {
     TempDir dir;
-    const std::string file = dir.Write("a.ini", "; note\r\n[MAIN]\r\nContact=Old\r\nEmail=old@x\r\n\r\n[Next]\r\nK=v\r\n");
+    const std::string file =
+        dir.Write("a.ini", "; note\r\n[MAIN]\r\nContact=Old\r\nEmail=old@x\r\n\r\n[Next]\r\nK=v\r\n");
     TIniFile ini(file);
     ini.WriteString("main", "CONTACT", "Ann");
     ini.WriteString("Main", "Phone", "1");
     ini.WriteString("New", "A", "Caf\xC3\xA9");
-    EXPECT_EQ(dir.Read("a.ini"),
-              "; note\r\n[MAIN]\r\nCONTACT=Ann\r\nEmail=old@x\r\nPhone=1\r\n\r\n[Next]\r\nK=v\r\n[New]\r\nA=Caf\xE9\r\n");
+    EXPECT_EQ(
+        dir.Read("a.ini"),
+        "; note\r\n[MAIN]\r\nCONTACT=Ann\r\nEmail=old@x\r\nPhone=1\r\n\r\n[Next]\r\nK=v\r\n[New]\r\nA=Caf\xE9\r\n");
 
     TIniFile fresh(dir.File("made.ini"));
     fresh.WriteString("Settings", "BrinquetRoot", "/r/");

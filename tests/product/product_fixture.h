@@ -17,7 +17,7 @@
 // Records shell opens and waited runs; answers the elevation probe as told.
 struct FakeProductOS : TOSServices {
     std::vector<std::string> opened, waited;
-    std::vector<int> codes;            // exit codes of the next waited runs (none: 0)
+    std::vector<int> codes;                         // exit codes of the next waited runs (none: 0)
     std::function<void(const std::string&)> onRun;  // a run's side effect (the program's work)
     bool uac = false;
     bool probeFails = false;
@@ -100,7 +100,9 @@ protected:
     }
     // Every local INI names a support service on loopback: a port nobody listens on unless
     // the case set supportUrl to its own service.
-    void LocalIni(const std::string& text) const { Write("Updates/BrinquetExpressUpdater_Local.ini", text + Support()); }
+    void LocalIni(const std::string& text) const {
+        Write("Updates/BrinquetExpressUpdater_Local.ini", text + Support());
+    }
     std::string Support() const { return "SUPPORTURL=" + supportUrl + "\r\n"; }
 
     // Makes the form and runs Start with DEBUG and the site's /cfg/ as SERVERPATH. The local

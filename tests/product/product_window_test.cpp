@@ -21,8 +21,9 @@ protected:
     }
 };
 
-const std::string kWorkstations = "To complete this update, all workstations need to log out of Brinquet\xC2\xAE "
-                                  "Express.  Workstations will be updated when they log in.";
+const std::string kWorkstations =
+    "To complete this update, all workstations need to log out of Brinquet\xC2\xAE "
+    "Express.  Workstations will be updated when they log in.";
 
 TEST_F(Window, CreatedBrandedAndStartedOnceByItsTimer) {
     ServerIni("FILECOUNT=0\r\n");
@@ -54,7 +55,8 @@ TEST_F(Window, EveryRunHidesThePanelsAndDisablesClose) {
     };
     std::vector<Seen> during;
     os.onRun = [&](const std::string&) {
-        during.push_back({form->Height, form->JobTitlePanel.Height, form->ProgressPanel.Height, form->CloseBtn.Enabled});
+        during.push_back(
+            {form->Height, form->JobTitlePanel.Height, form->ProgressPanel.Height, form->CloseBtn.Enabled});
     };
     int shownHeight = 0, frame = 0;
     runtime.onPump = [&] {

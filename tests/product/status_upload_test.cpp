@@ -5,9 +5,9 @@
 
 #include "platform/ini_file.h"
 #include "product/status_upload.h"
-#include "ui/contact_dialog.h"
 #include "tests/product/product_fixture.h"
 #include "tests/support/scripted_server.h"
+#include "ui/contact_dialog.h"
 
 namespace {
 TEST(StatusUpload, EncodingAndBody) {
@@ -20,16 +20,18 @@ TEST(StatusUpload, EncodingAndBody) {
         {"~", "%7E"},
         {"\"#%+,/:;=?", "%22%23%25%2B%2C%2F%3A%3B%3D%3F"},
         {"<>[]\\^`{|}", "%3C%3E%5B%5D%5C%5E%60%7B%7C%7D"},
-        {"\xC3\xA9", "%E9"},           // é in Windows-1252
-        {"\xE2\x82\xAC", "%80"},       // the euro sign is in it too
-        {"\xCE\xA9", "%3F"},           // Ω is not: "?"
+        {"\xC3\xA9", "%E9"},      // é in Windows-1252
+        {"\xE2\x82\xAC", "%80"},  // the euro sign is in it too
+        {"\xCE\xA9", "%3F"},      // Ω is not: "?"
         {"a\tb\x7F", "a%09b%7F"},
         {"", ""},
     };
     for (const auto& c : cases) {
         TStatusUpload u{"1", "2", "3", c.value, c.value};
-        EXPECT_EQ(StatusUploadBody(u), "CurrentVer=1&PastVer=2&LocalNum=3&ProgCode=BQ+EXPRESS&UnionCode=KORV"
-                                       "&ActionCode=SCRIPT_UPDATER&ContactName=" + c.encoded + "&ContactEMail=" + c.encoded)
+        EXPECT_EQ(StatusUploadBody(u),
+                  "CurrentVer=1&PastVer=2&LocalNum=3&ProgCode=BQ+EXPRESS&UnionCode=KORV"
+                  "&ActionCode=SCRIPT_UPDATER&ContactName=" +
+                      c.encoded + "&ContactEMail=" + c.encoded)
             << c.value;
     }
     EXPECT_EQ(EncodeFormValue(std::string_view("ab\0cd", 5)), "ab") << "stops at a zero byte";
@@ -57,8 +59,10 @@ protected:
     // The support service answers each upload with Reply.
     void Serve(ScriptedServer& server, int uploads, const std::string& reply = "OK, Got It\r\n") {
         for (int i = 0; i < uploads; ++i)
-            server.Accept().ExpectRequest().Send("HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(reply.size()) +
-                                                 "\r\n\r\n" + reply).Close();
+            server.Accept()
+                .ExpectRequest()
+                .Send("HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(reply.size()) + "\r\n\r\n" + reply)
+                .Close();
         server.Start();
         supportUrl = server.Url("/scripts/zelisapi.dll/runningupload");
     }
@@ -108,8 +112,8 @@ TEST_F(Upload, ProceedAsksRunsAndUploads) {
     LocalIni("");
     EXPECT_EQ(Run(), "");
     ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].label,
-              "Please take a moment to provide a contact name and email to receive information about " + kBrinquet + ".");
+    EXPECT_EQ(shown[0].label, "Please take a moment to provide a contact name and email to receive information about " +
+                                  kBrinquet + ".");
     EXPECT_EQ(shown[0].name, "Old Name");
     EXPECT_EQ(shown[0].email, "old@example.com");
     EXPECT_EQ(Read("Utils/Contact.ini"), "[MAIN]\r\nContact=Ann Smith & Co.\r\nEmail=ann@example.com\r\n");
@@ -117,18 +121,20 @@ TEST_F(Upload, ProceedAsksRunsAndUploads) {
     const std::string request = server.Request(0);
     EXPECT_EQ(request.rfind("POST /scripts/zelisapi.dll/runningupload HTTP/1.0\r\n", 0), 0u) << request;
     EXPECT_NE(request.find("\r\nUser-Agent: Mozilla/4.0+(compatible;+MSIE+6.0;+Windows+NT+5.1;+SV1)\r\n"),
-              std::string::npos) << request;
+              std::string::npos)
+        << request;
     EXPECT_NE(request.find("\r\nContent-Type: application/x-www-form-urlencoded\r\n"), std::string::npos) << request;
-    EXPECT_EQ(Body(request), "CurrentVer=5.1.0.0&PastVer=5.0.2.0&LocalNum=0012&ProgCode=BQ+EXPRESS&UnionCode=KORV"
-                             "&ActionCode=SCRIPT_UPDATER&ContactName=Ann+Smith+%26+Co.&ContactEMail=ann@example.com");
+    EXPECT_EQ(Body(request),
+              "CurrentVer=5.1.0.0&PastVer=5.0.2.0&LocalNum=0012&ProgCode=BQ+EXPRESS&UnionCode=KORV"
+              "&ActionCode=SCRIPT_UPDATER&ContactName=Ann+Smith+%26+Co.&ContactEMail=ann@example.com");
     EXPECT_EQ(Lines("Uploaded current version status."), 1);
     EXPECT_EQ(form->JobLabel.Caption, "Done.");
     EXPECT_EQ(os.opened.size(), 2u) << "the list went on to next.sh";
 }
 
 TEST_F(Upload, LocalNumbersAsSent) {
-    for (const auto& [settings, sent] : std::vector<std::pair<std::string, std::string>>{
-             {"LocalNumber=12345", "12345"}, {"LocalNumber=-5", "00-5"}}) {
+    for (const auto& [settings, sent] :
+         std::vector<std::pair<std::string, std::string>>{{"LocalNumber=12345", "12345"}, {"LocalNumber=-5", "00-5"}}) {
         SCOPED_TRACE(settings);
         ScriptedServer server;
         Serve(server, 1);
@@ -170,7 +176,8 @@ TEST_F(Upload, RepliesFailuresAndWhatIsNotSent) {
 
 TEST_F(Upload, AFailedRunSendsNothing) {
     // supportUrl names a port nobody listens on: any attempt would show as an error.
-    ServerIni("FILECOUNT=1\r\nFILE0NAME=" + std::string(kScriptUpdaterName) + "\r\nFILE0VERSION=5.1.0.0\r\nFILE0WAIT=5000\r\n");
+    ServerIni("FILECOUNT=1\r\nFILE0NAME=" + std::string(kScriptUpdaterName) +
+              "\r\nFILE0VERSION=5.1.0.0\r\nFILE0WAIT=5000\r\n");
     os.codes = {0};
     AnswerDialogs({});
     ClickProceedWhenWaiting();
@@ -191,8 +198,10 @@ TEST_F(Upload, ATransportFailureIsReportedAndTheUpdateFinishes) {
     auto at = std::find(memo.begin(), memo.end(), "=== Error ===");
     ASSERT_NE(at, memo.end());
     ASSERT_NE(at + 1, memo.end());
-    EXPECT_EQ((at + 1)->rfind(kBrinquet + " updater is having trouble communicating with Halvane Web Site to log your "
-                                          "update status.\rPlease call " + kBrinquet +
+    EXPECT_EQ((at + 1)->rfind(kBrinquet +
+                                  " updater is having trouble communicating with Halvane Web Site to log your "
+                                  "update status.\rPlease call " +
+                                  kBrinquet +
                                   " Support at 800-555-0142.\rThe specific error message is: TCP/IP Socket error 10061",
                               0),
               0u)
@@ -225,7 +234,9 @@ TEST_F(Upload, ASecondProceedIsPrefilledAndCancellingKeepsTheConfirmedValues) {
     ServerIni(ScriptEntries(2));
     AnswerDialogs({{true, "Ann", "ann@x.org"}, {false, "", ""}});
     // Between the two, the file changes under the updater; the dialog shows the file.
-    os.onRun = [this](const std::string&) { Write("Utils/Contact.ini", "[MAIN]\r\nContact=Bob\r\nEmail=bob@x.org\r\n"); };
+    os.onRun = [this](const std::string&) {
+        Write("Utils/Contact.ini", "[MAIN]\r\nContact=Bob\r\nEmail=bob@x.org\r\n");
+    };
     ClickProceedEveryWait();
     LocalIni("");
     EXPECT_EQ(Run(), "");
@@ -233,7 +244,8 @@ TEST_F(Upload, ASecondProceedIsPrefilledAndCancellingKeepsTheConfirmedValues) {
     EXPECT_EQ(shown[1].name, "Bob");
     const auto requests = server.Requests();
     ASSERT_EQ(requests.size(), 2u);
-    for (const auto& r : requests) EXPECT_NE(Body(r).find("&ContactName=Ann&ContactEMail=ann@x.org"), std::string::npos) << r;
+    for (const auto& r : requests)
+        EXPECT_NE(Body(r).find("&ContactName=Ann&ContactEMail=ann@x.org"), std::string::npos) << r;
     EXPECT_EQ(form->ContactName(), "Ann");
 }
 

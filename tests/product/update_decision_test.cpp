@@ -39,14 +39,13 @@ TEST_F(Decisions, DecisionTable) {
          "You have the current version of " + kBrinquet + ".", false, false, false, true},
         {"application at the offered version", Versioned(5, 1, 0, 0), "", "FILE0VERSION=5.1.0.0\r\n",
          "You have the current version of " + kBrinquet + ".", false, false, false, true},
-        {"version missing", Versioned(1, 0, 0, 0), "", "", "You have the current version of " + kBrinquet + ".",
-         false, false, false, true},
+        {"version missing", Versioned(1, 0, 0, 0), "", "", "You have the current version of " + kBrinquet + ".", false,
+         false, false, true},
         {"downloaded earlier", Versioned(1, 0, 0, 0), Versioned(5, 1, 0, 0), "FILE0VERSION=5.1.0.0\r\n",
          "Current version was downloaded earlier, but did not successfully run. It will be run now.", false, true,
          false, false},
-        {"an older download is fetched again", Versioned(1, 0, 0, 0), Versioned(5, 0, 0, 0),
-         "FILE0VERSION=5.1.0.0\r\n", "Newer version of " + kBrinquet + " is available for update.", true, true, true,
-         false},
+        {"an older download is fetched again", Versioned(1, 0, 0, 0), Versioned(5, 0, 0, 0), "FILE0VERSION=5.1.0.0\r\n",
+         "Newer version of " + kBrinquet + " is available for update.", true, true, true, false},
         {"newer", Versioned(1, 0, 0, 0), "", "FILE0VERSION=5.1.0.0\r\n",
          "Newer version of " + kBrinquet + " is available for update.", true, true, true, false},
     };
@@ -81,10 +80,13 @@ TEST_F(Decisions, DecisionTable) {
 }
 
 TEST_F(Decisions, AnUpdateBlockedByTheParamsFileEndsTheList) {
-    ServerIni("FILECOUNT=3\r\n"
-              "FILE0NAME=prep.sh\r\nFILE0VERSION=0.0.0.0\r\n"
-              "FILE1NAME=" + kScript + "\r\nFILE1VERSION=5.1.0.0\r\n"
-              "FILE2NAME=after.sh\r\nFILE2VERSION=0.0.0.0\r\n");
+    ServerIni(
+        "FILECOUNT=3\r\n"
+        "FILE0NAME=prep.sh\r\nFILE0VERSION=0.0.0.0\r\n"
+        "FILE1NAME=" +
+        kScript +
+        "\r\nFILE1VERSION=5.1.0.0\r\n"
+        "FILE2NAME=after.sh\r\nFILE2VERSION=0.0.0.0\r\n");
     Write("Updates/prep.sh", "#!/bin/sh\n");
     Write("Updates/after.sh", "#!/bin/sh\n");
     struct Case {
@@ -92,7 +94,10 @@ TEST_F(Decisions, AnUpdateBlockedByTheParamsFileEndsTheList) {
         std::function<void()> rewrite;  // what the first program does to the params file
         const char* message;
     } cases[] = {
-        {"not ready", [this] { TIniFile(Program() + "BrinquetExpressUpdaterParams.ini").WriteString("Settings", "Update_Ready", "0"); },
+        {"not ready",
+         [this] {
+             TIniFile(Program() + "BrinquetExpressUpdaterParams.ini").WriteString("Settings", "Update_Ready", "0");
+         },
          "Installation Ready"},
         {"ready in other words, and a message",
          [this] {
@@ -131,7 +136,7 @@ TEST_F(Decisions, ClientExecutableOnANetworkInstallation) {
     site.Put("/cfg/brinquetexpress.EXE", Versioned(3, 0, 0, 0));
     struct Case {
         const char* what;
-        std::string copy;  // the client copy in Admin/Client, empty: none
+        std::string copy;    // the client copy in Admin/Client, empty: none
         std::string beside;  // the file in the program folder
         bool downloaded;
     } cases[] = {
@@ -161,9 +166,12 @@ TEST_F(Decisions, ClientExecutableOnANetworkInstallation) {
 
 TEST_F(Decisions, ProceedRunsTheWaitingEntryAndTheListGoesOn) {
     OfferScriptUpdater();
-    ServerIni("FILECOUNT=2\r\n"
-              "FILE0NAME=" + kScript + "\r\nFILE0VERSION=5.1.0.0\r\nFILE0HELP_LOCATION=http://help.example/\r\n"
-              "FILE1NAME=next.sh\r\nFILE1VERSION=0.0.0.0\r\n");
+    ServerIni(
+        "FILECOUNT=2\r\n"
+        "FILE0NAME=" +
+        kScript +
+        "\r\nFILE0VERSION=5.1.0.0\r\nFILE0HELP_LOCATION=http://help.example/\r\n"
+        "FILE1NAME=next.sh\r\nFILE1VERSION=0.0.0.0\r\n");
     Write("Updates/next.sh", "#!/bin/sh\n");
     bool shownWhileWaiting = false;
     runtime.onPump = [&] {
@@ -193,7 +201,8 @@ TEST_F(Decisions, ProceedRunsTheWaitingEntryAndTheListGoesOn) {
 
 TEST_F(Decisions, CloseEndsTheWaitAndTheClosingStepStillRuns) {
     OfferScriptUpdater();
-    ServerIni("FILECOUNT=2\r\nFILE0NAME=" + kScript + "\r\nFILE0VERSION=5.1.0.0\r\n"
+    ServerIni("FILECOUNT=2\r\nFILE0NAME=" + kScript +
+              "\r\nFILE0VERSION=5.1.0.0\r\n"
               "FILE1NAME=next.sh\r\nFILE1VERSION=0.0.0.0\r\n");
     Write("Updates/next.sh", "#!/bin/sh\n");
     ClickCloseWhenWaiting();
@@ -264,8 +273,8 @@ TEST_F(Decisions, StatusTexts) {
         bool succeeded;
     } cases[] = {
         {stNoNewerVersion, kScriptUpdaterName, "False", kBrinquet + " is up to date.", nullptr, false},
-        {stNoNewerVersion, kScriptUpdaterName, "True",
-         kBrinquet + " update was downloaded earlier but did not finish.", nullptr, false},
+        {stNoNewerVersion, kScriptUpdaterName, "True", kBrinquet + " update was downloaded earlier but did not finish.",
+         nullptr, false},
         {stRunning, "brinquetexpressscriptupdater.EXE", "True", "Upgrading " + kBrinquet + "...", nullptr, false},
         {stRunFailed, kScriptUpdaterName, "", "Disk full\r" + kBrinquet + " was not updated.", "Problem", false},
         {stUpdateFailed, kScriptUpdaterName, "",

@@ -17,7 +17,7 @@ sockaddr_in V4(int Port) {
 
 // Binds to Address and reads back the port the system gave.
 template <class Address>
-int BindAndReadPort(int Fd, Address a, in_port_t Address::* PortField) {
+int BindAndReadPort(int Fd, Address a, in_port_t Address::*PortField) {
     if (::bind(Fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) return 0;
     socklen_t len = sizeof a;
     if (::getsockname(Fd, reinterpret_cast<sockaddr*>(&a), &len) != 0) return 0;

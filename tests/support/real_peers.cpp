@@ -84,11 +84,11 @@ bool MakeTestCertificate(const std::string& Folder, TestCertificate& Out, std::s
     Out.CertFile = Folder + "cert.pem";
     Out.KeyFile = Folder + "key.pem";
     const std::string log = Folder + "openssl-req.log";
-    const bool ok = RunToEnd({"/usr/bin/openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt",
-                              "ec_paramgen_curve:prime256v1", "-nodes", "-days", "2", "-subj", "/CN=localhost",
-                              "-addext", "subjectAltName=DNS:localhost,IP:127.0.0.1", "-keyout", Out.KeyFile, "-out",
-                              Out.CertFile},
-                             log);
+    const bool ok =
+        RunToEnd({"/usr/bin/openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+                  "-nodes", "-days", "2", "-subj", "/CN=localhost", "-addext",
+                  "subjectAltName=DNS:localhost,IP:127.0.0.1", "-keyout", Out.KeyFile, "-out", Out.CertFile},
+                 log);
     if (!ok) Error = "openssl req failed: " + ReadWholeFile(log);
     return ok;
 }
@@ -143,8 +143,10 @@ NginxServer::NginxServer(const std::string& Root, bool Https, const TestCertific
         error_ = "/usr/sbin/nginx is not installed (scripts/install-deps)";
         return;
     }
-    if (Https && Cert) cert_ = *Cert;
-    else if (Https && !MakeTestCertificate(dir_.Path(), cert_, error_)) return;
+    if (Https && Cert)
+        cert_ = *Cert;
+    else if (Https && !MakeTestCertificate(dir_.Path(), cert_, error_))
+        return;
     const std::string root = std::filesystem::absolute(Root).string();
     for (int attempt = 0; attempt < kStartAttempts && !started_; ++attempt) {
         httpPort_ = FreeLoopbackPort();
@@ -232,12 +234,21 @@ std::string TinyProxy::Log() const { return ReadWholeFile(dir_.Path() + "tinypro
 
 OpensslServer::OpensslServer(const std::vector<std::string>& ExtraArgs, const TestCertificate* Cert) {
     const std::string dir = Trimmed(dir_.Path());
-    if (Cert) cert_ = *Cert;
-    else if (!MakeTestCertificate(dir_.Path(), cert_, error_)) return;
+    if (Cert)
+        cert_ = *Cert;
+    else if (!MakeTestCertificate(dir_.Path(), cert_, error_))
+        return;
     for (int attempt = 0; attempt < kStartAttempts && !started_; ++attempt) {
         port_ = FreeLoopbackPort();
-        std::vector<std::string> argv{"/usr/bin/openssl", "s_server", "-accept", "127.0.0.1:" + std::to_string(port_),
-                                      "-cert", cert_.CertFile, "-key", cert_.KeyFile, "-quiet"};
+        std::vector<std::string> argv{"/usr/bin/openssl",
+                                      "s_server",
+                                      "-accept",
+                                      "127.0.0.1:" + std::to_string(port_),
+                                      "-cert",
+                                      cert_.CertFile,
+                                      "-key",
+                                      cert_.KeyFile,
+                                      "-quiet"};
         argv.insert(argv.end(), ExtraArgs.begin(), ExtraArgs.end());
         if (!process_.Start(argv, dir + "/s_server.log")) {
             error_ = "cannot start openssl s_server";

@@ -6,8 +6,8 @@
 //
 // Check Started() first: when a program is missing or will not start, Error() says why and
 // the test should fail (or GTEST_SKIP when the program is optional for it).
-#include <string>
 #include <sys/types.h>
+#include <string>
 #include <vector>
 
 #include "tests/support/temp_dir.h"
@@ -51,7 +51,7 @@ public:
     bool Started() const { return started_; }
     const std::string& Error() const { return error_; }
     int HttpPort() const { return httpPort_; }
-    int HttpsPort() const { return httpsPort_; }  // 0 without Https
+    int HttpsPort() const { return httpsPort_; }          // 0 without Https
     std::string Url(const std::string& Path) const;       // "http://127.0.0.1:port" + Path
     std::string HttpsUrl(const std::string& Path) const;  // "https://127.0.0.1:port" + Path
     const TestCertificate& Certificate() const { return cert_; }

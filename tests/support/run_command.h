@@ -1,9 +1,9 @@
 #pragma once
 // Runs a shell command line and gives back its exit code and everything it printed.
+#include <sys/wait.h>
 #include <array>
 #include <cstdio>
 #include <string>
-#include <sys/wait.h>
 
 struct CommandResult {
     int code;

@@ -29,9 +29,7 @@ ScriptedServer::~ScriptedServer() {
     ::close(listen_fd_);
 }
 
-std::string ScriptedServer::HostPort() const {
-    return (ipv6_ ? "[::1]:" : "127.0.0.1:") + std::to_string(port_);
-}
+std::string ScriptedServer::HostPort() const { return (ipv6_ ? "[::1]:" : "127.0.0.1:") + std::to_string(port_); }
 
 std::string ScriptedServer::Url(const std::string& path) const { return "http://" + HostPort() + path; }
 
@@ -50,7 +48,9 @@ ScriptedServer& ScriptedServer::SleepMs(int ms) { return Push(Step::Sleep, {}, s
 ScriptedServer& ScriptedServer::Close() { return Push(Step::Close); }
 ScriptedServer& ScriptedServer::Custom(std::function<void(int)> fn) { return Push(Step::Custom, {}, 0, std::move(fn)); }
 
-void ScriptedServer::Start() { thread_ = std::thread([this] { Run(); }); }
+void ScriptedServer::Start() {
+    thread_ = std::thread([this] { Run(); });
+}
 
 std::vector<std::string> ScriptedServer::Requests() {
     if (!joined_ && thread_.joinable()) thread_.join();
@@ -125,7 +125,8 @@ void ScriptedServer::Run() {
                 std::lock_guard<std::mutex> lock(mu_);
                 requests_.push_back(got);
             }
-            if (got.size() < s.n) return Fail(where + "expected " + std::to_string(s.n) + " bytes, got " + std::to_string(got.size()));
+            if (got.size() < s.n)
+                return Fail(where + "expected " + std::to_string(s.n) + " bytes, got " + std::to_string(got.size()));
             break;
         }
         case Step::Send: {
@@ -137,15 +138,11 @@ void ScriptedServer::Run() {
             }
             break;
         }
-        case Step::Sleep:
-            std::this_thread::sleep_for(std::chrono::milliseconds(s.n));
-            break;
+        case Step::Sleep: std::this_thread::sleep_for(std::chrono::milliseconds(s.n)); break;
         case Step::Close:
             if (conn_fd_ >= 0) ::close(conn_fd_), conn_fd_ = -1;
             break;
-        case Step::Custom:
-            s.fn(conn_fd_);
-            break;
+        case Step::Custom: s.fn(conn_fd_); break;
         }
     }
 }

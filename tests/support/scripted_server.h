@@ -16,7 +16,7 @@ public:
     ScriptedServer& operator=(const ScriptedServer&) = delete;
 
     int Port() const { return port_; }
-    std::string HostPort() const;              // "127.0.0.1:port" or "[::1]:port"
+    std::string HostPort() const;                    // "127.0.0.1:port" or "[::1]:port"
     std::string Url(const std::string& path) const;  // "http://" + HostPort() + path
 
     // Script steps, in order. Start() runs them.
@@ -34,7 +34,10 @@ public:
 
     // Waits for the script to end and returns what was received.
     std::vector<std::string> Requests();
-    std::string Request(size_t i) { auto r = Requests(); return i < r.size() ? r[i] : std::string(); }
+    std::string Request(size_t i) {
+        auto r = Requests();
+        return i < r.size() ? r[i] : std::string();
+    }
 
     int timeout_ms = 5000;  // how long a step waits for its peer
 

@@ -30,17 +30,19 @@ bool MakePublisherKey(const std::string& Folder, const std::string& Name, Publis
 }
 
 bool SignWithOpenssl(const PublisherKey& Key, const std::string& Data, std::string& Error) {
-    return Run("openssl dgst -sha256 -sign " + Quoted(Key.PrivatePem) + " -out " + Quoted(Data + ".sig") + " " +
-                   Quoted(Data),
-               Error);
+    return Run(
+        "openssl dgst -sha256 -sign " + Quoted(Key.PrivatePem) + " -out " + Quoted(Data + ".sig") + " " + Quoted(Data),
+        Error);
 }
 
 bool MakeTestCA(const std::string& Folder, TestCA& Out, std::string& Error) {
     Out.CertFile = Folder + "ca.pem";
     Out.KeyFile = Folder + "ca.key";
-    return Run("openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 -subj "
-               "/CN=Test-CA -keyout " + Quoted(Out.KeyFile) + " -out " + Quoted(Out.CertFile),
-               Error);
+    return Run(
+        "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 -subj "
+        "/CN=Test-CA -keyout " +
+            Quoted(Out.KeyFile) + " -out " + Quoted(Out.CertFile),
+        Error);
 }
 
 bool MakeServerCertificate(const std::string& Folder, const std::string& Name, const TestCA& Ca, TCertKind Kind,

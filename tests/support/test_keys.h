@@ -7,8 +7,8 @@
 #include "tests/support/real_peers.h"
 
 struct PublisherKey {
-    std::string PrivatePem;  // file name of the PEM private key
-    std::string PublicPem;   // file name of the PEM public key
+    std::string PrivatePem;    // file name of the PEM private key
+    std::string PublicPem;     // file name of the PEM public key
     std::string PublicBase64;  // what PUBLICKEY holds: base64 DER SubjectPublicKeyInfo
 };
 // Algorithm: "ec" for P-256 (the publisher's kind), or any other openssl genpkey option list,

@@ -18,18 +18,24 @@ TEST(CheckIni, ReportsWhatFailsOrMisleadsAnUpdate) {
         int code;
         const char* finding;  // a part of the report
     } cases[] = {
-        {"sound file", head + "FILE0NAME=a.exe\r\nFILE0VERSION=1.2.3.4\r\nFILE0WAIT=100\r\n", 0, "no problem that fails an update"},
+        {"sound file", head + "FILE0NAME=a.exe\r\nFILE0VERSION=1.2.3.4\r\nFILE0WAIT=100\r\n", 0,
+         "no problem that fails an update"},
         {"no marker", "FILECOUNT=0\r\n", 1, "error: the marker FOUNDIT"},
         {"marker in small letters", "foundit\r\nFILECOUNT=0\r\n", 1, "error: the marker FOUNDIT"},
         {"no FILECOUNT", "FOUNDIT\r\n", 1, "error: FILECOUNT is missing or empty"},
         {"FILECOUNT not a number", "FOUNDIT\r\nFILECOUNT=two\r\n", 1, "error: FILECOUNT \"two\" is not a number"},
         {"a name missing", head, 1, "error: FILE0NAME is missing or empty"},
-        {"unsafe name", head + "FILE0NAME=../x.exe\r\n", 1, "error: FILE0NAME \"../x.exe\" is not a file inside the program folder"},
-        {"three-part version", head + "FILE0NAME=a.exe\r\nFILE0VERSION=1.2.3\r\n", 0, "warning: FILE0VERSION \"1.2.3\" reads as 1.2.0.3"},
-        {"never in small letters", head + "FILE0NAME=a.exe\r\nFILE0EXECUTE=never\r\n", 0, "warning: FILE0EXECUTE \"never\" is not NEVER"},
-        {"Always", head + "FILE0NAME=a.exe\r\nFILE0EXECUTE=Always\r\n", 0, "warning: FILE0EXECUTE \"Always\" is not ALWAYS"},
+        {"unsafe name", head + "FILE0NAME=../x.exe\r\n", 1,
+         "error: FILE0NAME \"../x.exe\" is not a file inside the program folder"},
+        {"three-part version", head + "FILE0NAME=a.exe\r\nFILE0VERSION=1.2.3\r\n", 0,
+         "warning: FILE0VERSION \"1.2.3\" reads as 1.2.0.3"},
+        {"never in small letters", head + "FILE0NAME=a.exe\r\nFILE0EXECUTE=never\r\n", 0,
+         "warning: FILE0EXECUTE \"never\" is not NEVER"},
+        {"Always", head + "FILE0NAME=a.exe\r\nFILE0EXECUTE=Always\r\n", 0,
+         "warning: FILE0EXECUTE \"Always\" is not ALWAYS"},
         {"true", head + "FILE0NAME=a.exe\r\nFILE0REQUEST=true\r\n", 0, "warning: FILE0REQUEST \"true\" is not TRUE"},
-        {"WAIT with a unit", head + "FILE0NAME=a.exe\r\nFILE0WAIT=10s\r\n", 0, "warning: FILE0WAIT \"10s\" is not a number"},
+        {"WAIT with a unit", head + "FILE0NAME=a.exe\r\nFILE0WAIT=10s\r\n", 0,
+         "warning: FILE0WAIT \"10s\" is not a number"},
     };
     TempDir dir;
     for (const auto& c : cases) {

@@ -18,8 +18,8 @@ protected:
                               std::filesystem::copy_options::recursive);
         original = site.Read(kIni);
         // The library is offered at a newer version than the INI states: publish updates it.
-        const CommandResult pe = RunCommand("python3 " + std::string(ZEL_SOURCE_DIR) +
-                                            "/demo/make_versioned_pe.py " + site.File("BrinquetTool.dll") + " 2.2.0.7");
+        const CommandResult pe = RunCommand("python3 " + std::string(ZEL_SOURCE_DIR) + "/demo/make_versioned_pe.py " +
+                                            site.File("BrinquetTool.dll") + " 2.2.0.7");
         ASSERT_EQ(pe.code, 0) << pe.output;
         std::string error;
         ASSERT_TRUE(MakePublisherKey(keys.Path(), "publisher", key, error)) << error;
@@ -49,10 +49,10 @@ TEST_F(Publish, FillsInVersionsHashesAndSizesOnlyAndSigns) {
     };
     replace("FILE0VERSION=2.1.0.5" + eol, "FILE0VERSION=2.2.0.7" + eol);
     replace("FILE0EXECUTE=NEVER" + eol, "FILE0EXECUTE=NEVER" + eol + "FILE0SHA256=" + Sha("BrinquetTool.dll") + eol +
-                                           "FILE0SIZE=" + Size("BrinquetTool.dll") + eol);
+                                            "FILE0SIZE=" + Size("BrinquetTool.dll") + eol);
     const std::string message = "FILE3MESSAGE=Collect information about this workstation for support?" + eol;
-    replace(message, message + "FILE3SHA256=" + Sha("collect-info.sh") + eol + "FILE3SIZE=" + Size("collect-info.sh") +
-                         eol);
+    replace(message,
+            message + "FILE3SHA256=" + Sha("collect-info.sh") + eol + "FILE3SIZE=" + Size("collect-info.sh") + eol);
     EXPECT_EQ(site.Read(kIni), expected);
     EXPECT_NE(expected.find("FILE3VERSION=1.0.0.0" + eol), std::string::npos) << "a script has no version resource";
 
@@ -78,7 +78,8 @@ TEST_F(Publish, CheckIniVerifiesASiteBeforeItIsUploaded) {
         std::string finding;
     } cases[] = {
         {"as published, PEM key", [] {}, key.PublicPem, 0, "the signature holds"},
-        {"as published, PUBLICKEY text", [] {}, keys.Write("pub.txt", key.PublicBase64 + "\n"), 0, "the signature holds"},
+        {"as published, PUBLICKEY text", [] {}, keys.Write("pub.txt", key.PublicBase64 + "\n"), 0,
+         "the signature holds"},
         {"a file changed after publishing", [&] { site.Write("collect-info.sh", script + "#"); }, "", 1,
          "error: collect-info.sh is " + std::to_string(script.size() + 1) + " bytes long"},
         {"same size, other bytes", [&] { site.Write("collect-info.sh", "X" + script.substr(1)); }, "", 1,

@@ -23,10 +23,10 @@ struct Place {
 
 // The engine dialog's layout table.
 const Place kEngineLayout[] = {
-    {"JobTitlePanel", 0, 0, 450, 33},  {"JobLabel", 1, 1, 448, 31},        {"ProgressPanel", 0, 33, 450, 32},
-    {"Label1", 0, 0, 41, 13},          {"ProgressBar", 0, 16, 450, 16},    {"ExternalAppPanel", 0, 65, 450, 0},
-    {"ActionPanel", 0, 65, 450, 176},  {"Panel1", 0, 0, 450, 17},          {"Label2", 0, 3, 30, 13},
-    {"ProgressMemo", 0, 17, 450, 159}, {"BottomPanel", 0, 241, 450, 42},   {"ButtonPanel", 149, 0, 301, 42},
+    {"JobTitlePanel", 0, 0, 450, 33},  {"JobLabel", 1, 1, 448, 31},       {"ProgressPanel", 0, 33, 450, 32},
+    {"Label1", 0, 0, 41, 13},          {"ProgressBar", 0, 16, 450, 16},   {"ExternalAppPanel", 0, 65, 450, 0},
+    {"ActionPanel", 0, 65, 450, 176},  {"Panel1", 0, 0, 450, 17},         {"Label2", 0, 3, 30, 13},
+    {"ProgressMemo", 0, 17, 450, 159}, {"BottomPanel", 0, 241, 450, 42},  {"ButtonPanel", 149, 0, 301, 42},
     {"StopBitBtn", 32, 8, 75, 25},     {"ProceedBitBtn", 112, 8, 89, 25}, {"CloseBtn", 224, 8, 75, 25},
 };
 
@@ -96,10 +96,8 @@ TEST_F(EngineWindow, FontsAreAtTheirPixelHeights) {
         int pixels;
         QColor color;
     } cases[] = {
-        {form->JobLabel, 13, ResolveColor(clWindowText)},
-        {form->Label1, 11, ResolveColor(clWindowText)},
-        {form->Label2, 11, ResolveColor(clWindowText)},
-        {form->ProgressMemo, 11, QColor(0, 0, 128)},
+        {form->JobLabel, 13, ResolveColor(clWindowText)},   {form->Label1, 11, ResolveColor(clWindowText)},
+        {form->Label2, 11, ResolveColor(clWindowText)},     {form->ProgressMemo, 11, QColor(0, 0, 128)},
         {form->StopBitBtn, 11, ResolveColor(clWindowText)},
     };
     for (const auto& c : cases) {
@@ -107,7 +105,8 @@ TEST_F(EngineWindow, FontsAreAtTheirPixelHeights) {
         QWidget* w = runtime->WidgetOf(c.control);
         EXPECT_EQ(w->font().pixelSize(), c.pixels);
         EXPECT_EQ(w->font().family(), ResolveFamily("MS Sans Serif"));
-        const QPalette::ColorRole role = c.control.Kind() == TComponentKind::RichMemo ? QPalette::Text : QPalette::WindowText;
+        const QPalette::ColorRole role =
+            c.control.Kind() == TComponentKind::RichMemo ? QPalette::Text : QPalette::WindowText;
         EXPECT_EQ(w->palette().color(role), c.color);
     }
     auto* job = Widget<QLabel>(form->JobLabel);
@@ -214,8 +213,8 @@ TEST_F(EngineWindow, DockedControlsFollowAResize) {
     EXPECT_EQ(form->ClientWidth, 600);
     EXPECT_EQ(form->ClientHeight, 400);
     const Place resized[] = {
-        {"JobTitlePanel", 0, 0, 600, 33},  {"JobLabel", 1, 1, 598, 31},       {"ProgressBar", 0, 16, 600, 16},
-        {"ActionPanel", 0, 65, 600, 293},  {"ProgressMemo", 0, 17, 600, 276}, {"BottomPanel", 0, 358, 600, 42},
+        {"JobTitlePanel", 0, 0, 600, 33}, {"JobLabel", 1, 1, 598, 31},       {"ProgressBar", 0, 16, 600, 16},
+        {"ActionPanel", 0, 65, 600, 293}, {"ProgressMemo", 0, 17, 600, 276}, {"BottomPanel", 0, 358, 600, 42},
         {"ButtonPanel", 299, 0, 301, 42}, {"CloseBtn", 224, 8, 75, 25},
     };
     for (const Place& p : resized) {
@@ -238,9 +237,8 @@ TEST_F(EngineWindow, EscPressesStopOnlyWhileItIsVisibleAndEnabled) {
     const struct {
         const char* what;
         bool visible, enabled, stops;
-    } cases[] = {{"visible and enabled", true, true, true},
-                 {"hidden", false, true, false},
-                 {"disabled", true, false, false}};
+    } cases[] = {
+        {"visible and enabled", true, true, true}, {"hidden", false, true, false}, {"disabled", true, false, false}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         ShownForm form(*runtime);

@@ -51,12 +51,23 @@ TEST_F(Forms, ProductLayout) {
     EXPECT_EQ(window->size(), QSize(407, 282));
     EXPECT_EQ(window->windowTitle().toStdString(), "Brinquet\xC2\xAE Express Updater");
     ExpectLayout(*this, *runtime, form,
-                 {{"JobTitlePanel", 0, 0, 407, 33},   {"JobLabel", 0, 0, 407, 33},      {"Animate1", 327, 2, 16, 16},
-                  {"ProgressPanel", 0, 33, 407, 32},  {"Label1", 2, 0, 102, 15},        {"ProgressBar", 0, 16, 407, 16},
-                  {"ExternalAppPanel", 0, 65, 407, 0}, {"ActionPanel", 0, 65, 407, 184}, {"Panel1", 0, 0, 407, 17},
-                  {"Label2", 2, 1, 32, 15},           {"ProgressMemo", 0, 17, 407, 167}, {"BottomPanel", 0, 249, 407, 33},
-                  {"ButtonPanel", 31, 0, 376, 33},    {"MoreInfoLabel", 24, 11, 111, 15}, {"StopBitBtn", 104, 5, 75, 25},
-                  {"ProceedBitBtn", 184, 5, 89, 25},  {"CloseBtn", 296, 5, 75, 25}});
+                 {{"JobTitlePanel", 0, 0, 407, 33},
+                  {"JobLabel", 0, 0, 407, 33},
+                  {"Animate1", 327, 2, 16, 16},
+                  {"ProgressPanel", 0, 33, 407, 32},
+                  {"Label1", 2, 0, 102, 15},
+                  {"ProgressBar", 0, 16, 407, 16},
+                  {"ExternalAppPanel", 0, 65, 407, 0},
+                  {"ActionPanel", 0, 65, 407, 184},
+                  {"Panel1", 0, 0, 407, 17},
+                  {"Label2", 2, 1, 32, 15},
+                  {"ProgressMemo", 0, 17, 407, 167},
+                  {"BottomPanel", 0, 249, 407, 33},
+                  {"ButtonPanel", 31, 0, 376, 33},
+                  {"MoreInfoLabel", 24, 11, 111, 15},
+                  {"StopBitBtn", 104, 5, 75, 25},
+                  {"ProceedBitBtn", 184, 5, 89, 25},
+                  {"CloseBtn", 296, 5, 75, 25}});
     EXPECT_FALSE(qobject_cast<QFrame*>(runtime->WidgetOf(form.JobTitlePanel))->frameShape() != QFrame::NoFrame);
     EXPECT_EQ(qobject_cast<QLabel*>(runtime->WidgetOf(form.JobLabel))->text().toStdString(),
               "Checking for Brinquet\xC2\xAE Express Updates");
@@ -106,11 +117,17 @@ TEST_F(Forms, ContactDialogLayoutAndModalResult) {
             const Qt::WindowFlags flags = window->windowFlags();
             EXPECT_TRUE(flags & Qt::WindowCloseButtonHint);
             EXPECT_FALSE(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
-            EXPECT_LE((window->frameGeometry().center() - runtime->WindowOf(owner)->frameGeometry().center()).manhattanLength(), 1)
+            EXPECT_LE((window->frameGeometry().center() - runtime->WindowOf(owner)->frameGeometry().center())
+                          .manhattanLength(),
+                      1)
                 << "centred over its owner";
             ExpectLayout(*this, *runtime, contact,
-                         {{"Label1", 8, 16, 293, 45}, {"Label2", 8, 77, 44, 13}, {"ContactNameEdit", 8, 93, 297, 23},
-                          {"Label3", 8, 120, 29, 13}, {"EmailEdit", 8, 135, 297, 23}, {"BitBtn1", 119, 168, 75, 25}});
+                         {{"Label1", 8, 16, 293, 45},
+                          {"Label2", 8, 77, 44, 13},
+                          {"ContactNameEdit", 8, 93, 297, 23},
+                          {"Label3", 8, 120, 29, 13},
+                          {"EmailEdit", 8, 135, 297, 23},
+                          {"BitBtn1", 119, 168, 75, 25}});
             EXPECT_EQ(qobject_cast<QLabel*>(runtime->WidgetOf(contact.Label1))->text().toStdString(),
                       "Please take a moment to provide a contact name and email to receive information about "
                       "Brinquet\xC2\xAE Express.");
@@ -187,8 +204,8 @@ TEST_F(Forms, MessageBoxesCarryTheirCaptionsAndButtons) {
     answerYes = false;
     EXPECT_FALSE(runtime->Confirm("Run it?"));
     ASSERT_EQ(seen.size(), 3u);
-    EXPECT_EQ(seen[0], "Brinquet\xC2\xAE Express Updater|Update error: x|[OK]|" + std::to_string(int(QMessageBox::NoIcon)) +
-                           "|screen");
+    EXPECT_EQ(seen[0], "Brinquet\xC2\xAE Express Updater|Update error: x|[OK]|" +
+                           std::to_string(int(QMessageBox::NoIcon)) + "|screen");
     const std::string confirm = "Confirm|Run it?|";
     EXPECT_EQ(seen[1].substr(0, confirm.size()), confirm);
     EXPECT_NE(seen[1].find("[&Yes]"), std::string::npos) << seen[1];

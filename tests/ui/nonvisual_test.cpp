@@ -1,11 +1,11 @@
 // Non-visual mode never makes a Qt application, so it runs where there is no display.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
 #include <QCoreApplication>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <sys/wait.h>
 
 #include "engine/zel_cust_update_dialog.h"
 #include "tests/support/temp_dir.h"

@@ -93,8 +93,9 @@ TEST_F(ProductWindow, TheContactDialogIsAModalAnswer) {
     });
     EXPECT_TRUE(form->AskContactDetails());
     EXPECT_EQ(prefilled, "Old");
-    EXPECT_EQ(label, "Please take a moment to provide a contact name and email to receive information about "
-                     "Brinquet\xC2\xAE Express.");
+    EXPECT_EQ(label,
+              "Please take a moment to provide a contact name and email to receive information about "
+              "Brinquet\xC2\xAE Express.");
     EXPECT_EQ(form->ContactName(), "Ann");
     EXPECT_EQ(form->Email(), "ann@x.org");
     EXPECT_EQ(dir.Read("Utils/Contact.ini"), "[MAIN]\r\nContact=Ann\r\nEmail=ann@x.org\r\n");

@@ -15,7 +15,8 @@ public:
         widget_->setIcon(GlyphIcon(State.Glyph, State.GlyphSize));
         widget_->setIconSize(QSize(State.GlyphSize, State.GlyphSize));
         TButton& t = State;
-        clicked_ = QObject::connect(widget_, &QPushButton::clicked, [&Sink, &t] { Sink.Dispatch([&t] { PressButton(t); }); });
+        clicked_ =
+            QObject::connect(widget_, &QPushButton::clicked, [&Sink, &t] { Sink.Dispatch([&t] { PressButton(t); }); });
     }
     void Detach() override { QObject::disconnect(clicked_); }
     TButton* Button() override { return &state_; }

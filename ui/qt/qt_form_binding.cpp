@@ -80,7 +80,8 @@ void TQtFormBinding::ChainTabOrder() {
         std::vector<TControl*> kids(parent.Controls.begin(), parent.Controls.end());
         std::stable_sort(kids.begin(), kids.end(), [](TControl* x, TControl* y) { return x->TabOrder < y->TabOrder; });
         for (TControl* k : kids) {
-            if (TQtControlView* v = ViewOf(*k); v && v->Widget().focusPolicy() & Qt::TabFocus) chain.push_back(&v->Widget());
+            if (TQtControlView* v = ViewOf(*k); v && v->Widget().focusPolicy() & Qt::TabFocus)
+                chain.push_back(&v->Widget());
             walk(*k);
         }
     };
@@ -134,11 +135,14 @@ void TQtFormBinding::Position(QWidget* OwnerWindow) {
     positioned_ = true;
     QWidget* around = OwnerWindow && OwnerWindow->isVisible() ? OwnerWindow : nullptr;
     QScreen* screen = around ? around->screen() : QGuiApplication::primaryScreen();
-    const QPoint centre = around ? around->frameGeometry().center() : screen ? screen->availableGeometry().center() : QPoint();
+    const QPoint centre = around   ? around->frameGeometry().center()
+                          : screen ? screen->availableGeometry().center()
+                                   : QPoint();
     // The whole window is centred, its frame included: make it, so its frame is known.
     window_->winId();
     const QMargins frame = window_->windowHandle() ? window_->windowHandle()->frameMargins() : QMargins();
-    const QSize outer(form_.ClientWidth + frame.left() + frame.right(), form_.ClientHeight + frame.top() + frame.bottom());
+    const QSize outer(form_.ClientWidth + frame.left() + frame.right(),
+                      form_.ClientHeight + frame.top() + frame.bottom());
     window_->move(centre - QPoint((outer.width() - 1) / 2, (outer.height() - 1) / 2));
 }
 

@@ -67,16 +67,18 @@ private:
         cursor.movePosition(QTextCursor::End);
         for (size_t i = shown_; i < lines.size(); ++i) {
             const QTextCharFormat format = LineFormat(lines[i]);
-            if (i > 0) cursor.insertBlock(QTextBlockFormat(), format);
-            else cursor.setBlockCharFormat(format);
+            if (i > 0)
+                cursor.insertBlock(QTextBlockFormat(), format);
+            else
+                cursor.setBlockCharFormat(format);
             cursor.insertText(LineText(lines[i].Text), format);
         }
         shown_ = lines.size();
         last_ = lines.back().Text;
     }
 
-    size_t shown_ = 0;   // lines already in the document
-    std::string last_;   // text of the last of them, to notice a replaced list
+    size_t shown_ = 0;  // lines already in the document
+    std::string last_;  // text of the last of them, to notice a replaced list
 };
 }  // namespace
 

@@ -41,7 +41,9 @@ public:
         Qt::Alignment a = l.Alignment == THAlign::Center  ? Qt::AlignHCenter
                           : l.Alignment == THAlign::Right ? Qt::AlignRight
                                                           : Qt::AlignLeft;
-        a |= l.Layout == TVAlign::Center ? Qt::AlignVCenter : l.Layout == TVAlign::Bottom ? Qt::AlignBottom : Qt::AlignTop;
+        a |= l.Layout == TVAlign::Center   ? Qt::AlignVCenter
+             : l.Layout == TVAlign::Bottom ? Qt::AlignBottom
+                                           : Qt::AlignTop;
         if (widget_->alignment() != a) widget_->setAlignment(a);
         if (widget_->wordWrap() != l.WordWrap) widget_->setWordWrap(l.WordWrap);
         SetPaletteColor(*widget_, QPalette::WindowText, ResolveColor(EffectiveFont(l).Color));

@@ -39,7 +39,8 @@ bool SaveGlyphs(const QString& path) {
     const struct {
         TGlyph glyph;
         int size;
-    } glyphs[] = {{TGlyph::Cross, 18}, {TGlyph::ArrowIntoPage, 16}, {TGlyph::DoorUnderSign, 18}, {TGlyph::CheckMark, 18}};
+    } glyphs[] = {
+        {TGlyph::Cross, 18}, {TGlyph::ArrowIntoPage, 16}, {TGlyph::DoorUnderSign, 18}, {TGlyph::CheckMark, 18}};
     const int scale = 4, row = 18 * scale + 8;
     QImage sheet(2 * 18 * scale + 8, int(std::size(glyphs)) * row, QImage::Format_RGB32);
     sheet.fill(Qt::white);

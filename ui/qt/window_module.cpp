@@ -1,12 +1,12 @@
 // The entry of the window module (see ui/window_module.h).
+#include <dlfcn.h>
+#include <unistd.h>
 #include <QApplication>
 #include <QString>
 #include <QStringList>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <dlfcn.h>
-#include <unistd.h>
 
 #include "ui/application.h"
 #include "ui/qt/qt_runtime.h"
