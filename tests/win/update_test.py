@@ -53,7 +53,18 @@ def main():
         f.write(SERVER_INI)
     for name in ("BrinquetTool.exe", "exit300.exe", "exit0.exe", "note.exe"):
         shutil.copy(child, os.path.join(site, name))
-    program = tempfile.mkdtemp(prefix="zelwinupd")
+    root = tempfile.mkdtemp(prefix="zelwinupd")
+    # The product's installation: the updater in R/Updates, the application in R/Admin, the
+    # installation settings in R/Admin/Client, the contact details in R/Utils.
+    program = os.path.join(root, "Updates")
+    os.makedirs(program)
+    os.makedirs(os.path.join(root, "Admin", "Client"))
+    os.makedirs(os.path.join(root, "Utils"))
+    shutil.copy(child, os.path.join(root, "Admin", "BQKORVEXP.exe"))
+    with open(os.path.join(root, "Admin", "Client", "install.ini"), "w", newline="") as f:
+        f.write("[Settings]\r\nLocalNumber=42\r\n")
+    with open(os.path.join(root, "Utils", "Contact.ini"), "w", newline="") as f:
+        f.write("[MAIN]\r\nContact=Ann Smith\r\nEmail=ann@example.com\r\n")
     try:
         shutil.copy(updater, program)
         with open(os.path.join(program, "BrinquetExpressUpdater_Local.ini"), "w", newline="") as f:
@@ -81,7 +92,7 @@ def main():
         check("exit0.exe did not complete execution." in log, "the log names the failed run")
         check(os.path.exists(note), "the shell started note.exe")
     finally:
-        shutil.rmtree(program, ignore_errors=True)
+        shutil.rmtree(root, ignore_errors=True)
     return 1 if failures else 0
 
 
