@@ -1,13 +1,14 @@
 #!/usr/bin/env python3
 """Runs one Windows test program under Wine, with the Linux peers it talks to.
 
-    run_with_peers.py [--peers] WINE PROGRAM.exe [ARGS...]
+    run_with_peers.py [--peers] [--display] WINE PROGRAM.exe [ARGS...]
 
 With --peers: a test certificate authority and server certificates (made now with the
 openssl command), nginx serving HTTPS with each of them on its own loopback port, tinyproxy
 for CONNECT tunnels, and a publisher's key with a signature. Their ports and files reach the
 program through ZEL_WIN_* environment variables (files as Windows paths on drive Z:). The
 peers are stopped by their pid when the program ends; the program's exit code is returned.
+With --display the program runs on a virtual X display of its own (xvfb-run), for windows.
 """
 import os
 import shutil
@@ -130,6 +131,8 @@ def main():
     peers = args and args[0] == "--peers"
     if peers:
         args = args[1:]
+    if args and args[0] == "--display":
+        args = ["xvfb-run", "-a", "-s", "-screen 0 1280x1024x24"] + args[1:]
     env = dict(os.environ)
     procs = []
     d = tempfile.mkdtemp(prefix="zelwin")
