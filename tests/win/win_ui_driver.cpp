@@ -1,9 +1,15 @@
-// Plays the user for the visual updater: "win_ui_driver PROGRAM [ARGS...]" starts PROGRAM in
-// the current folder and, while it runs, presses Proceed when it is enabled, OK in the contact
-// dialog, Yes (or OK) in every message box, and Close once the title reads "Done.". Prints
-// what it saw and did, one line each, and ends with the program's exit code (99 when the
-// program did not end within a minute and a half).
+// Plays the user for the visual updater: "win_ui_driver [--shots DIR] PROGRAM [ARGS...]"
+// starts PROGRAM in the current folder and, while it runs, presses Proceed when it is enabled,
+// OK in the contact dialog, Yes (or OK) in every message box, and Close once the title reads
+// "Done.". Prints what it saw and did, one line each, and ends with the program's exit code
+// (99 when the program did not end within a minute and a half). With --shots it first takes
+// the client area of each window it is about to answer as DIR/win-<state>.bmp: downloading
+// (the progress bar part-way), start (waiting for Proceed), contact (the dialog), question
+// (a confirmation box) and done. A file that runs blocks the window's thread, so the window
+// does not repaint then: there is no picture of it.
 #include <windows.h>
+
+#include <commctrl.h>
 
 #include <cstdio>
 #include <set>
@@ -75,17 +81,64 @@ void Dump(DWORD pid) {
     }
 }
 
+std::wstring g_shots;  // where pictures go; empty: none
+
+// The client area of Window as the screen shows it, as a 24-bit BMP file.
+void Shoot(HWND Window, const wchar_t* State, DWORD Settle = 400) {
+    if (g_shots.empty()) return;
+    Sleep(Settle);  // let it paint what the last step changed
+    RECT rc;
+    GetClientRect(Window, &rc);
+    POINT origin{0, 0};
+    ClientToScreen(Window, &origin);
+    const int w = rc.right, h = rc.bottom;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, w, h);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, w, h, screen, origin.x, origin.y, SRCCOPY);
+    SelectObject(memory, old);
+    BITMAPINFOHEADER info{};
+    info.biSize = sizeof info;
+    info.biWidth = w;
+    info.biHeight = h;
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    info.biCompression = BI_RGB;
+    const DWORD stride = (DWORD(w) * 3 + 3) & ~3u;
+    std::vector<char> pixels(size_t(stride) * size_t(h));
+    GetDIBits(memory, bitmap, 0, UINT(h), pixels.data(), reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    BITMAPFILEHEADER file{};
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof file + sizeof info;
+    file.bfSize = file.bfOffBits + DWORD(pixels.size());
+    const std::wstring path = g_shots + L"\\win-" + State + L".bmp";
+    HANDLE out = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (out == INVALID_HANDLE_VALUE) return;
+    DWORD written;
+    WriteFile(out, &file, sizeof file, &written, nullptr);
+    WriteFile(out, &info, sizeof info, &written, nullptr);
+    WriteFile(out, pixels.data(), DWORD(pixels.size()), &written, nullptr);
+    CloseHandle(out);
+    Say("picture", path);
+}
+
 // Posted, not sent: the click may open a modal loop in the program, which must not hold us.
 void Press(HWND button) { PostMessageW(button, BM_CLICK, 0, 0); }
 
 // One look at the program's windows; true once Close has been pressed.
 bool Act(DWORD pid, std::set<HWND>& pressed) {
+    static bool downloading = false;
     for (HWND top : TopWindowsOf(pid)) {
         const std::vector<Child> children = ChildrenOf(top);
         if (ClassOf(top) == L"#32770") {  // a message or confirmation box
             if (pressed.count(top)) continue;
             for (const Child& c : children)
                 if (c.cls == L"Static" && !c.text.empty()) Say("box", c.text);
+            Shoot(top, L"question");
             HWND yes = GetDlgItem(top, IDYES);
             HWND answer = yes ? yes : GetDlgItem(top, IDOK);
             if (!answer) continue;
@@ -94,12 +147,23 @@ bool Act(DWORD pid, std::set<HWND>& pressed) {
             Press(answer);
             continue;
         }
-        bool done = false;
-        for (const Child& c : children)
+        bool done = false, main = false;
+        for (const Child& c : children) {
             if (c.text == L"Done.") done = true;
+            if (c.text == L"&Close") main = true;
+        }
+        for (const Child& c : children) {
+            if (!main || downloading || c.cls != L"msctls_progress32") continue;
+            const LRESULT at = SendMessageW(c.window, PBM_GETPOS, 0, 0);
+            if (at > 0 && at < SendMessageW(c.window, PBM_GETRANGE, FALSE, 0)) {
+                downloading = true;
+                Shoot(top, L"downloading", 0);
+            }
+        }
         for (const Child& c : children) {
             if (c.cls != L"Button" || !c.enabled || pressed.count(c.window)) continue;
             if (c.text == L"Proceed" || c.text == L"OK" || (done && c.text == L"&Close")) {
+                Shoot(top, c.text == L"Proceed" ? L"start" : c.text == L"OK" ? L"contact" : L"done");
                 Say("press", c.text);
                 pressed.insert(c.window);
                 Press(c.window);
@@ -112,9 +176,14 @@ bool Act(DWORD pid, std::set<HWND>& pressed) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc < 2) return 2;
+    int first = 1;
+    if (argc > 3 && std::wstring(argv[1]) == L"--shots") {
+        g_shots = argv[2];
+        first = 3;
+    }
+    if (argc <= first) return 2;
     std::wstring line;
-    for (int i = 1; i < argc; ++i) line += (i > 1 ? L" \"" : L"\"") + std::wstring(argv[i]) + L"\"";
+    for (int i = first; i < argc; ++i) line += (i > first ? L" \"" : L"\"") + std::wstring(argv[i]) + L"\"";
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
