@@ -138,8 +138,12 @@ def main():
         env["WINEPREFIX"] = env["WINEPREFIX"] + "-" + args[0].split("=", 1)[1]
         os.makedirs(env["WINEPREFIX"], exist_ok=True)
         wineserver = shutil.which("wineserver") or "/usr/lib/wine/wineserver"
+        wine = env.get("ZEL_WINE") or shutil.which("wine64") or "/usr/lib/wine/wine64"
+        # No window manager runs on the virtual display: windows Wine leaves unmanaged are
+        # shown at once, where a managed one waits two seconds for a manager that never answers.
+        unmanaged = f'{wine} reg add "HKCU\\Software\\Wine\\X11 Driver" /v Managed /d N /f >/dev/null 2>&1; '
         args = ["xvfb-run", "-a", "-s", "-screen 0 1280x1024x24", "sh", "-c",
-                '"$@"; code=$?; ' + wineserver + ' -k; exit $code', "sh"] + args[1:]
+                unmanaged + '"$@"; code=$?; ' + wineserver + ' -k; exit $code', "sh"] + args[1:]
     procs = []
     d = tempfile.mkdtemp(prefix="zelwin")
     try:
