@@ -1,5 +1,7 @@
 // Start-up of the product form and the product's installation around the updater: the
 // product root, the installation settings, and the params file handed to the script updater.
+#include <algorithm>
+
 #include "platform/errors.h"
 #include "platform/file_utils.h"
 #include "platform/ini_file.h"
@@ -12,19 +14,23 @@ namespace {
 const char kInstallIni[] = "Admin/Client/install.ini";
 const char kLocalNumberMissing[] = "LocalNumber not found in existing Admin\\Client\\install.ini";
 
+// A program folder comes with either separator: "/" here, "\\" from Windows' own calls.
+bool IsSeparator(char c) { return c == '/' || c == '\\'; }
+
 std::string WithDelimiter(std::string path) {
-    if (path.empty() || path.back() != '/') path += '/';
+    if (path.empty() || !IsSeparator(path.back())) path += '/';
     return path;
 }
 }  // namespace
 
 std::string ProductRootOf(const std::string& ProgramFolder) {
-    static const std::string folder = "/updates";
+    static const std::string folder = "updates";
     const std::string lower = LowerCase(ProgramFolder);
     for (size_t at = lower.find(folder); at != std::string::npos; at = lower.find(folder, at + 1)) {
         const size_t after = at + folder.size();
-        if (after == lower.size() || lower[after] == '/')
-            return WithDelimiter(ProgramFolder.substr(0, at) + ProgramFolder.substr(after));
+        // The separator before stays, so the root ends in the one the folder uses.
+        if (at > 0 && IsSeparator(lower[at - 1]) && (after == lower.size() || IsSeparator(lower[after])))
+            return ProgramFolder.substr(0, at) + ProgramFolder.substr(std::min(after + 1, lower.size()));
     }
     return WithDelimiter(ProgramFolder);
 }

@@ -23,6 +23,11 @@ TEST(ProductRoot, Rules) {
         {"/UpdatesOld/Brinquet/Updates/", "/UpdatesOld/Brinquet/"},
         {"/opt/UpdatesOld/", "/opt/UpdatesOld/"},
         {"/opt/Brinquet/Updates", "/opt/Brinquet/"},
+        // Windows' own calls give backslashes.
+        {"C:\\Brinquet\\Updates\\", "C:\\Brinquet\\"},
+        {"\\\\server\\share\\Brinquet\\updates", "\\\\server\\share\\Brinquet\\"},
+        {"C:\\UpdatesOld\\Brinquet\\Updates\\", "C:\\UpdatesOld\\Brinquet\\"},
+        {"C:\\Brinquet\\", "C:\\Brinquet\\"},
     };
     for (const auto& c : cases) EXPECT_EQ(ProductRootOf(c.folder), c.root) << c.folder;
 }

@@ -1,13 +1,16 @@
 #!/usr/bin/env python3
 """Runs one Windows test program under Wine, with the Linux peers it talks to.
 
-    run_with_peers.py [--peers] WINE PROGRAM.exe [ARGS...]
+    run_with_peers.py [--peers] [--display=NAME] WINE PROGRAM.exe [ARGS...]
 
 With --peers: a test certificate authority and server certificates (made now with the
 openssl command), nginx serving HTTPS with each of them on its own loopback port, tinyproxy
 for CONNECT tunnels, and a publisher's key with a signature. Their ports and files reach the
 program through ZEL_WIN_* environment variables (files as Windows paths on drive Z:). The
 peers are stopped by their pid when the program ends; the program's exit code is returned.
+With --display the program runs on a virtual X display of its own (xvfb-run), for windows, in
+a Wine prefix of its own (WINEPREFIX-NAME) whose server starts on that display and is stopped
+at the end: Wine's desktop started without a display hides one process's windows from another.
 """
 import os
 import shutil
@@ -127,10 +130,20 @@ def start_peers(d, env, procs):
 
 def main():
     args = sys.argv[1:]
+    env = dict(os.environ)
     peers = args and args[0] == "--peers"
     if peers:
         args = args[1:]
-    env = dict(os.environ)
+    if args and args[0].startswith("--display="):
+        env["WINEPREFIX"] = env["WINEPREFIX"] + "-" + args[0].split("=", 1)[1]
+        os.makedirs(env["WINEPREFIX"], exist_ok=True)
+        wineserver = shutil.which("wineserver") or "/usr/lib/wine/wineserver"
+        wine = env.get("ZEL_WINE") or shutil.which("wine64") or "/usr/lib/wine/wine64"
+        # No window manager runs on the virtual display: windows Wine leaves unmanaged are
+        # shown at once, where a managed one waits two seconds for a manager that never answers.
+        unmanaged = f'{wine} reg add "HKCU\\Software\\Wine\\X11 Driver" /v Managed /d N /f >/dev/null 2>&1; '
+        args = ["xvfb-run", "-a", "-s", "-screen 0 1280x1024x24", "sh", "-c",
+                unmanaged + '"$@"; code=$?; ' + wineserver + ' -k; exit $code', "sh"] + args[1:]
     procs = []
     d = tempfile.mkdtemp(prefix="zelwin")
     try:

@@ -1,14 +1,16 @@
 #!/usr/bin/env python3
-"""A whole unattended update by the Windows updater under Wine, against nginx.
+"""A whole unattended product update by the Windows updater under Wine, against nginx.
 
-    update_test.py WINE BrinquetExpressUpdater.exe win_child.exe
+    update_test.py WINE BrinquetExpressUpdater.exe DEMO_DIR SERVER_INI
 
-Run through run_with_peers.py --peers, which serves ZEL_WIN_WWW on ZEL_WIN_HTTP_PORT. The
-site lists real Windows programs with version resources (copies of win_child.exe, which acts
-on its own name): one never run, one waited for that ends with 300, one waited for that ends
-with 0, and one opened through the shell. On Windows a waited run succeeds exactly when its
-exit code lies in 260..65999, so 300 counts as done and 0 as a failure.
+Run through run_with_peers.py --peers, which serves ZEL_WIN_WWW on ZEL_WIN_HTTP_PORT. The site
+is the Windows demo's: real Windows programs with version resources from DEMO_DIR, listed by
+SERVER_INI. The updater runs twice in a product-shaped tree. In the first run the product's
+update program reads the params file, installs itself as the application (5.1.0.0) and ends
+with 300, which counts as done on Windows (260..65999); the waited collect-info.exe ends with 0,
+a failure; welcome.exe is opened through the shell. The second run finds the product current.
 """
+import filecmp
 import os
 import shutil
 import subprocess
@@ -16,23 +18,7 @@ import sys
 import tempfile
 import time
 
-SERVER_INI = """[Update]\r
-FOUNDIT=1\r
-FILECOUNT=4\r
-FILE0NAME=BrinquetTool.exe\r
-FILE0VERSION=4.3.2.1\r
-FILE0EXECUTE=NEVER\r
-FILE1NAME=exit300.exe\r
-FILE1VERSION=4.3.2.1\r
-FILE1EXECUTE=ALWAYS\r
-FILE1WAIT=20000\r
-FILE2NAME=exit0.exe\r
-FILE2VERSION=4.3.2.1\r
-FILE2EXECUTE=ALWAYS\r
-FILE2WAIT=20000\r
-FILE3NAME=note.exe\r
-FILE3VERSION=4.3.2.1\r
-"""
+SITE_FILES = ("BrinquetTool.dll", "BrinquetExpressScriptUpdater.exe", "welcome.exe", "collect-info.exe")
 
 failures = []
 
@@ -43,45 +29,92 @@ def check(ok, what):
         failures.append(what)
 
 
+def read(path, encoding="cp1252"):
+    with open(path, encoding=encoding, newline="") as f:
+        return f.read()
+
+
+def wait_for(path):
+    for _ in range(100):  # the shell starts a program detached
+        if os.path.exists(path):
+            return True
+        time.sleep(0.1)
+    return False
+
+
+def make_product(root, demo):
+    """R/Updates holds the updater, R/Admin the application (5.0.2.0), R/Admin/Client the
+    installation settings, R/Utils the contact details."""
+    program = os.path.join(root, "Updates")
+    for d in (program, os.path.join(root, "Admin", "Client"), os.path.join(root, "Utils")):
+        os.makedirs(d)
+    shutil.copy(os.path.join(demo, "BQKORVEXP.exe"), os.path.join(root, "Admin"))
+    with open(os.path.join(root, "Admin", "Client", "install.ini"), "w", newline="") as f:
+        f.write("[Settings]\r\nLocalNumber=42\r\n")
+    with open(os.path.join(root, "Utils", "Contact.ini"), "w", newline="") as f:
+        f.write("[MAIN]\r\nContact=Ann Smith\r\nEmail=ann@example.com\r\n")
+    return program
+
+
+def run(wine, program, url):
+    local = os.path.join(program, "BrinquetExpressUpdater_Local.ini")
+    log = os.path.join(program, "BrinquetExpressUpdater.log")
+    start = len(read(log)) if os.path.exists(log) else 0
+    done = subprocess.run([wine, "BrinquetExpressUpdater.exe", "DEBUG", "SERVERPATH=" + url], cwd=program,
+                          stdin=subprocess.DEVNULL, capture_output=True, timeout=120)
+    text = read(log)[start:]
+    print(f"exit code {done.returncode}\nlocal INI:\n{read(local)}log:\n{text}")
+    return done.returncode, read(local), text
+
+
 def main():
-    wine, updater, child = sys.argv[1:4]
+    wine, updater, demo, server_ini = sys.argv[1:5]
     www = os.environ["ZEL_WIN_WWW"]
     port = os.environ["ZEL_WIN_HTTP_PORT"]
     site = os.path.join(www, "site")
     os.makedirs(site)
-    with open(os.path.join(site, "BrinquetExpressUpdater.ini"), "w", newline="") as f:
-        f.write(SERVER_INI)
-    for name in ("BrinquetTool.exe", "exit300.exe", "exit0.exe", "note.exe"):
-        shutil.copy(child, os.path.join(site, name))
-    program = tempfile.mkdtemp(prefix="zelwinupd")
+    shutil.copy(server_ini, site)
+    for name in SITE_FILES:
+        shutil.copy(os.path.join(demo, name), site)
+    root = tempfile.mkdtemp(prefix="zelwinupd")
     try:
+        program = make_product(root, demo)
         shutil.copy(updater, program)
+        # Non-visual; the status upload goes to nginx, which refuses it (a logged, harmless failure).
         with open(os.path.join(program, "BrinquetExpressUpdater_Local.ini"), "w", newline="") as f:
-            f.write("CONSOLE=\r\n")
+            f.write(f"CONSOLE=\r\nSUPPORTURL=http://127.0.0.1:{port}/scripts/zelisapi.dll/runningupload\r\n")
         url = f"http://127.0.0.1:{port}/site/"
-        run = subprocess.run([wine, "BrinquetExpressUpdater.exe", "DEBUG", "SERVERPATH=" + url], cwd=program,
-                             stdin=subprocess.DEVNULL, capture_output=True, timeout=120)
-        check(run.returncode == 0, f"the updater ends with 0 (got {run.returncode})")
-        note = os.path.join(program, "note.txt")
-        for _ in range(100):  # the shell starts it detached
-            if os.path.exists(note):
-                break
-            time.sleep(0.1)
-        with open(os.path.join(program, "BrinquetExpressUpdater_Local.ini"), newline="") as f:
-            ini = f.read()
-        with open(os.path.join(program, "BrinquetExpressUpdater.log"), encoding="cp1252") as f:
-            log = f.read()
-        print("local INI:\n" + ini + "log:\n" + log)
-        for name in ("BrinquetTool.exe", "exit300.exe", "exit0.exe", "note.exe"):
+        application = os.path.join(root, "Admin", "BQKORVEXP.exe")
+
+        code, ini, log = run(wine, program, url)
+        check(code == 0, f"the first run ends with 0 (got {code})")
+        for name in SITE_FILES:
             check(os.path.exists(os.path.join(program, name)), name + " downloaded")
-        check("FILE0RAN=FALSE\r\n" in ini, "a file never run stays at RAN FALSE")
-        check("FILE1RAN=TRUE\r\n" in ini, "a waited run ending with 300 counts as done")
-        check("FILE2RAN=FALSE\r\n" in ini, "a waited run ending with 0 counts as failed")
-        check("FILE3RAN=TRUE\r\n" in ini, "a file opened through the shell counts as done")
-        check("exit0.exe did not complete execution." in log, "the log names the failed run")
-        check(os.path.exists(note), "the shell started note.exe")
+        params = read(os.path.join(program, "BrinquetExpressUpdaterParams.ini"))
+        print("params file:\n" + params)
+        for line in ("Local_Num=42", "Old_File_Version=5.0.2.0", "Update_Ready=1"):
+            check(line + "\r\n" in params, "the params file holds " + line)
+        check("Admin/BQKORVEXP.exe" in params.replace("\\", "/"), "the params file names the application")
+        note = os.path.join(program, "script-updater.txt")
+        check(os.path.exists(note) and "Local_Num=42" in read(note), "the script updater read the params file")
+        check(filecmp.cmp(application, os.path.join(program, "BrinquetExpressScriptUpdater.exe"), shallow=False),
+              "the script updater installed the new application")
+        check("FILE0RAN=FALSE\r\n" in ini, "a library never run stays at RAN FALSE")
+        check("FILE1RAN=TRUE\r\n" in ini, "the script updater ending with 300 counts as done")
+        check("FILE2RAN=TRUE\r\n" in ini, "a program opened through the shell counts as done")
+        check("FILE3RAN=FALSE\r\n" in ini, "a waited run ending with 0 counts as failed")
+        check("is now updated to version 5.1.0.0." in log, "the log says the product is updated")
+        check("collect-info.exe did not complete execution." in log, "the log names the failed run")
+        check(wait_for(os.path.join(program, "welcome.txt")), "the shell started welcome.exe")
+
+        os.remove(note)
+        code, ini, log = run(wine, program, url)
+        check(code == 0, f"the second run ends with 0 (got {code})")
+        check("You have the current version of Brinquet\u00ae Express." in log,
+              "the second run reads the new application's version and finds the product current")
+        check(not os.path.exists(note), "the second run does not run the script updater again")
     finally:
-        shutil.rmtree(program, ignore_errors=True)
+        shutil.rmtree(root, ignore_errors=True)
     return 1 if failures else 0
 
 

@@ -3,10 +3,10 @@
 
 #include <commctrl.h>
 
+#include "platform/wide_text_win.h"
 #include "ui/win/win_binder.h"
 #include "ui/win/win_glyphs.h"
 #include "ui/win/win_style.h"
-#include "ui/win/win_text.h"
 
 namespace {
 class TButtonView final : public TWinView<TButton> {

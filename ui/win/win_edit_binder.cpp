@@ -1,6 +1,6 @@
 // One-line edits: typed text goes into the state at once; text the code sets is shown.
+#include "platform/wide_text_win.h"
 #include "ui/win/win_binder.h"
-#include "ui/win/win_text.h"
 
 namespace {
 class TEditView final : public TWinView<TEdit> {

@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/wide_text_win.h"
 #include "ui/control_align.h"
 #include "ui/win/win_style.h"
-#include "ui/win/win_text.h"
 
 const wchar_t* const kPanelClass = L"ZelPanel";
 const wchar_t* const kFormClass = L"ZelForm";
@@ -134,8 +134,8 @@ TWinFormBinding* TWinFormBinding::Of(HWND Window) {
     return reinterpret_cast<TWinFormBinding*>(GetWindowLongPtrW(root, GWLP_USERDATA));
 }
 
-TWinFormBinding::TWinFormBinding(TForm& Form, bool Modal, HWND Owner, TWinEventSink& Sink, Hooks Hooks)
-    : form_(Form), modal_(Modal), sink_(Sink), hooks_(std::move(Hooks)) {
+TWinFormBinding::TWinFormBinding(TForm& Form, bool Modal, HWND Owner, TWinEventSink& Sink, Hooks FormHooks)
+    : form_(Form), modal_(Modal), sink_(Sink), hooks_(std::move(FormHooks)) {
     RegisterContainerClasses();
     style_ = StyleOf(Form, Owner || Modal);
     exStyle_ = WS_EX_CONTROLPARENT | (Form.CloseBoxOnly || !Form.Sizeable ? WS_EX_DLGMODALFRAME : 0);

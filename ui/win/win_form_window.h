@@ -21,7 +21,7 @@ public:
         std::function<void()> SyncAll;
     };
     // Makes the window (owned by Owner, when given) and the views of every control.
-    TWinFormBinding(TForm& Form, bool Modal, HWND Owner, TWinEventSink& Sink, Hooks Hooks);
+    TWinFormBinding(TForm& Form, bool Modal, HWND Owner, TWinEventSink& Sink, Hooks FormHooks);
     // Destroys the window; call Detach first and only where no message of it is running.
     ~TWinFormBinding();
     TWinFormBinding(const TWinFormBinding&) = delete;

@@ -6,9 +6,9 @@
 
 #include <vector>
 
+#include "platform/wide_text_win.h"
 #include "ui/win/win_binder.h"
 #include "ui/win/win_style.h"
-#include "ui/win/win_text.h"
 
 namespace {
 // The newest RichEdit the system has (Msftedit's RICHEDIT50W), else RichEdit 2.0.

@@ -4,9 +4,9 @@
 
 #include <cstdio>
 
+#include "platform/wide_text_win.h"
 #include "ui/application.h"
 #include "ui/win/win_runtime.h"
-#include "ui/win/win_text.h"
 
 namespace {
 int Box(const std::string& Caption, const std::string& Text, UINT Type) {

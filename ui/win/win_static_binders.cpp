@@ -6,9 +6,9 @@
 
 #include <algorithm>
 
+#include "platform/wide_text_win.h"
 #include "ui/win/win_binder.h"
 #include "ui/win/win_style.h"
-#include "ui/win/win_text.h"
 
 namespace {
 class TPanelView final : public TWinView<TPanel> {

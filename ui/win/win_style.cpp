@@ -3,8 +3,8 @@
 #include <map>
 #include <tuple>
 
+#include "platform/wide_text_win.h"
 #include "ui/win/win_handles.h"
-#include "ui/win/win_text.h"
 
 COLORREF ResolveColor(TColor Color) {
     if (Color & clSystem) return GetSysColor(int(Color & 0xFF));

@@ -4,7 +4,7 @@
 
 #include <richedit.h>
 
-#include "ui/win/win_text.h"
+#include "platform/wide_text_win.h"
 
 namespace {
 WinTest* g_current = nullptr;
