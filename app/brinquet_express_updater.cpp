@@ -4,8 +4,8 @@
 #include <exception>
 
 #include "app/visual_runtime.h"
-#include "product/brinquet_express_update_dialog.h"
 #include "platform/file_utils.h"
+#include "product/brinquet_express_update_dialog.h"
 #include "ui/application.h"
 
 int main(int argc, char** argv) {

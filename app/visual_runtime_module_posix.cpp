@@ -29,7 +29,8 @@ TWindowRuntime* LoadWindowModule() {
     void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!module) {
         const char* why = ::dlerror();
-        throw EUpdaterError(NoWindowText("the window module could not be loaded (" + std::string(why ? why : path) + ")"));
+        throw EUpdaterError(
+            NoWindowText("the window module could not be loaded (" + std::string(why ? why : path) + ")"));
     }
     auto entry = reinterpret_cast<TWindowModuleEntry>(::dlsym(module, kWindowModuleEntry));
     if (!entry) throw EUpdaterError(NoWindowText("the window module " + path + " has no entry " + kWindowModuleEntry));

@@ -1,8 +1,11 @@
 // The cryptography interface on the Windows cryptography API (CNG). The key and signature
 // containers (DER SubjectPublicKeyInfo, PKCS#8 / SEC 1 private keys, DER ECDSA signatures)
 // are read and written here; the arithmetic is all CNG's.
+// Windows headers depend on their order.
+// clang-format off
 #include <windows.h>
 #include <bcrypt.h>
+// clang-format on
 
 #include <cstring>
 #include <vector>
@@ -30,9 +33,9 @@ TAlg OpenAlgorithm(const wchar_t* Name) {
 }
 
 // The DER SubjectPublicKeyInfo of a P-256 key up to its uncompressed point (0x04 X Y).
-constexpr unsigned char kSpkiPrefix[] = {0x30, 0x59, 0x30, 0x13, 0x06, 0x07, 0x2A, 0x86, 0x48, 0xCE, 0x3D, 0x02, 0x01,
-                                         0x06, 0x08, 0x2A, 0x86, 0x48, 0xCE, 0x3D, 0x03, 0x01, 0x07, 0x03, 0x42, 0x00,
-                                         0x04};
+constexpr unsigned char kSpkiPrefix[] = {0x30, 0x59, 0x30, 0x13, 0x06, 0x07, 0x2A, 0x86, 0x48,
+                                         0xCE, 0x3D, 0x02, 0x01, 0x06, 0x08, 0x2A, 0x86, 0x48,
+                                         0xCE, 0x3D, 0x03, 0x01, 0x07, 0x03, 0x42, 0x00, 0x04};
 constexpr unsigned char kP256Oid[] = {0x2A, 0x86, 0x48, 0xCE, 0x3D, 0x03, 0x01, 0x07};
 constexpr unsigned char kEcPublicKeyOid[] = {0x2A, 0x86, 0x48, 0xCE, 0x3D, 0x02, 0x01};
 
@@ -240,9 +243,8 @@ struct TSha256::State {
 TSha256::TSha256() : state_(std::make_unique<State>()) {
     state_->alg = OpenAlgorithm(BCRYPT_SHA256_ALGORITHM);
     DWORD objectLength = 0, got = 0;
-    if (!state_->alg ||
-        !Ok(BCryptGetProperty(state_->alg.get(), BCRYPT_OBJECT_LENGTH, reinterpret_cast<PUCHAR>(&objectLength),
-                              sizeof objectLength, &got, 0)))
+    if (!state_->alg || !Ok(BCryptGetProperty(state_->alg.get(), BCRYPT_OBJECT_LENGTH,
+                                              reinterpret_cast<PUCHAR>(&objectLength), sizeof objectLength, &got, 0)))
         throw EUpdaterError("SHA-256 is not available");
     state_->object.resize(objectLength);
     if (!Ok(BCryptCreateHash(state_->alg.get(), &state_->hash, state_->object.data(), objectLength, nullptr, 0, 0)))
@@ -306,8 +308,8 @@ std::string SignP256(std::string_view PrivateKeyPem, std::string_view Data) {
     std::memcpy(blob.data() + sizeof *head, point.data(), 64);
     std::memcpy(blob.data() + sizeof *head + 64, d.data(), 32);
     BCRYPT_KEY_HANDLE raw = nullptr;
-    if (!alg || !Ok(BCryptImportKeyPair(alg.get(), nullptr, BCRYPT_ECCPRIVATE_BLOB, &raw, blob.data(),
-                                        ULONG(blob.size()), 0)))
+    if (!alg ||
+        !Ok(BCryptImportKeyPair(alg.get(), nullptr, BCRYPT_ECCPRIVATE_BLOB, &raw, blob.data(), ULONG(blob.size()), 0)))
         throw EUpdaterError("the signing key is not an ECDSA P-256 private key in PEM form");
     const TKey key(raw);
     TSha256Digest digest = Sha256(Data);

@@ -1,6 +1,9 @@
+// Windows headers depend on their order.
+// clang-format off
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <windows.h>
+// clang-format on
 
 #include <algorithm>
 #include <cctype>
@@ -142,7 +145,7 @@ int ResolveAddress(const std::string& Host, const std::string& Port, bool Prefer
     const std::string port = Port.empty() ? "0" : Port;
     const int rc = ::getaddrinfo(host.c_str(), port.c_str(), &hints, &res);
     if (rc != 0) return WinsockFromResolver(rc, 0);
-    std::unique_ptr<addrinfo, void (WSAAPI*)(addrinfo*)> guard(res, ::freeaddrinfo);
+    std::unique_ptr<addrinfo, void(WSAAPI*)(addrinfo*)> guard(res, ::freeaddrinfo);
     const addrinfo* pick = res;
     if (PreferIP4)
         for (const addrinfo* a = res; a; a = a->ai_next)

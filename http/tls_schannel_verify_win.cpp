@@ -1,8 +1,11 @@
 #include "http/tls_schannel_verify_win.h"
 
+// Windows headers depend on their order.
+// clang-format off
 #include <wincrypt.h>
 #include <ws2tcpip.h>
 #include <schannel.h>
+// clang-format on
 
 #include <cstring>
 #include <memory>
@@ -87,12 +90,14 @@ bool HostMatches(PCCERT_CONTEXT Cert, const std::string& Host, bool IsIP) {
     unsigned char ip[16];
     size_t ipLen = 0;
     if (IsIP) {
-        if (inet_pton(AF_INET, Host.c_str(), ip) == 1) ipLen = 4;
-        else if (inet_pton(AF_INET6, Host.c_str(), ip) == 1) ipLen = 16;
+        if (inet_pton(AF_INET, Host.c_str(), ip) == 1)
+            ipLen = 4;
+        else if (inet_pton(AF_INET6, Host.c_str(), ip) == 1)
+            ipLen = 16;
     }
     bool sawDns = false;
-    PCERT_EXTENSION ext = CertFindExtension(szOID_SUBJECT_ALT_NAME2, Cert->pCertInfo->cExtension,
-                                            Cert->pCertInfo->rgExtension);
+    PCERT_EXTENSION ext =
+        CertFindExtension(szOID_SUBJECT_ALT_NAME2, Cert->pCertInfo->cExtension, Cert->pCertInfo->rgExtension);
     if (ext) {
         CERT_ALT_NAME_INFO* names = nullptr;
         DWORD size = 0;
@@ -151,8 +156,8 @@ std::string SchannelPeerVerificationFailure(CtxtHandle* Context, const std::stri
     DWORD status = chain->TrustStatus.dwErrorStatus;
     const CERT_SIMPLE_CHAIN* simple = chain->cChain > 0 ? chain->rgpChain[0] : nullptr;
     const bool oneElement = simple && simple->cElement == 1;
-    PCCERT_CONTEXT root = simple && simple->cElement > 0 ? simple->rgpElement[simple->cElement - 1]->pCertContext
-                                                         : nullptr;
+    PCCERT_CONTEXT root =
+        simple && simple->cElement > 0 ? simple->rgpElement[simple->cElement - 1]->pCertContext : nullptr;
     // A root from the CA file is trusted for this connection, as OpenSSL's CA file is.
     if ((status & CERT_TRUST_IS_UNTRUSTED_ROOT) && root && InStore(extra.get(), root))
         status &= ~DWORD(CERT_TRUST_IS_UNTRUSTED_ROOT);

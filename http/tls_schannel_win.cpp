@@ -1,9 +1,12 @@
+// Windows headers depend on their order.
+// clang-format off
 #include <winsock2.h>
 #define SECURITY_WIN32
 #include <windows.h>
 #include <schannel.h>
 #include <security.h>
 #include <sspi.h>
+// clang-format on
 
 #include <cstring>
 #include <string>
@@ -43,9 +46,7 @@ constexpr DWORD kRequest = ISC_REQ_SEQUENCE_DETECT | ISC_REQ_REPLAY_DETECT | ISC
                            ISC_REQ_ALLOCATE_MEMORY | ISC_REQ_STREAM | ISC_REQ_EXTENDED_ERROR |
                            ISC_REQ_MANUAL_CRED_VALIDATION;
 
-std::string StatusText(SECURITY_STATUS s) {
-    return SystemErrorText(int(s)) + " (" + std::to_string(long(s)) + ")";
-}
+std::string StatusText(SECURITY_STATUS s) { return SystemErrorText(int(s)) + " (" + std::to_string(long(s)) + ")"; }
 }  // namespace
 
 struct TTLSSchannel::State {
@@ -154,7 +155,7 @@ bool TTLSSchannel::Connect(int Fd, int TimeoutMs, const std::atomic<bool>* Stop)
     };
     auto failWait = [this, &fail](int error) {
         WaitError = error;
-        return fail(error, error == wsTimedOut ? "TLS handshake timed out"
+        return fail(error, error == wsTimedOut            ? "TLS handshake timed out"
                            : error == wsConnectionAborted ? "TLS handshake stopped"
                                                           : "TLS handshake wait failed");
     };
@@ -200,9 +201,8 @@ bool TTLSSchannel::Connect(int Fd, int TimeoutMs, const std::atomic<bool>* Stop)
         if (sent == wsTimedOut || sent == wsConnectionAborted) return failWait(sent);
         if (sent != 0) return fail(sent, "TLS handshake: " + WinsockErrorText(sent));
         // What the last call did not consume belongs to the next step (or, at the end, is data).
-        std::string extra = inBuf[1].BufferType == SECBUFFER_EXTRA
-                                ? in.substr(in.size() - inBuf[1].cbBuffer)
-                                : std::string();
+        std::string extra =
+            inBuf[1].BufferType == SECBUFFER_EXTRA ? in.substr(in.size() - inBuf[1].cbBuffer) : std::string();
         if (s == SEC_E_OK) {
             st.encrypted = std::move(extra);
             break;
@@ -300,7 +300,8 @@ int TTLSSchannel::Recv(void* Buffer, int Len) {
     while (st.plain.empty()) {
         if (st.closed) return 0;
         const SECURITY_STATUS s = DecryptAvailable(&st.context.Handle, st.encrypted, st.plain);
-        if (s == SEC_I_CONTEXT_EXPIRED) st.closed = true;
+        if (s == SEC_I_CONTEXT_EXPIRED)
+            st.closed = true;
         else if (s != SEC_E_OK && s != SEC_E_INCOMPLETE_MESSAGE) {
             LastError = int(s);
             LastErrorDesc = StatusText(s);
@@ -345,13 +346,13 @@ void TTLSSchannel::Shutdown() {
             SecBuffer outBuf{0, SECBUFFER_TOKEN, nullptr};
             SecBufferDesc out{SECBUFFER_VERSION, 1, &outBuf};
             ULONG attrs = 0;
-            const SECURITY_STATUS s = InitializeSecurityContextW(&st.credentials.Handle, &st.context.Handle,
-                                                                 st.target.empty() ? nullptr : st.target.data(),
-                                                                 kRequest, 0, 0, nullptr, 0, nullptr, &out, &attrs,
-                                                                 nullptr);
+            const SECURITY_STATUS s = InitializeSecurityContextW(
+                &st.credentials.Handle, &st.context.Handle, st.target.empty() ? nullptr : st.target.data(), kRequest, 0,
+                0, nullptr, 0, nullptr, &out, &attrs, nullptr);
             if (s == SEC_E_OK || s == SEC_I_CONTEXT_EXPIRED)
                 SendTokens(st.fd, out, MonotonicMs() + 1000, 1000, nullptr);
-            else if (outBuf.pvBuffer) FreeContextBuffer(outBuf.pvBuffer);
+            else if (outBuf.pvBuffer)
+                FreeContextBuffer(outBuf.pvBuffer);
         }
     }
     state_ = std::make_unique<State>();

@@ -135,8 +135,7 @@ void ReadFileInPieces(const std::string& FileName, const std::function<void(cons
         DWORD n = 0;
         const bool failed = g_read_fault ? (g_read_fault = false, SetLastError(ERROR_READ_FAULT), true)
                                          : !ReadFile(h.Get(), buf, sizeof buf, &n, nullptr);
-        if (failed)
-            throw EUpdaterError("Cannot read file \"" + FileName + "\". " + LastText());
+        if (failed) throw EUpdaterError("Cannot read file \"" + FileName + "\". " + LastText());
         if (n == 0) break;
         Piece(buf, n);
     }
@@ -155,8 +154,8 @@ void WriteFileAtomically(const std::string& FileName, const std::string& Bytes) 
     const std::wstring temp = target + L".tmp" + std::to_wstring(rd() % 1000000);
     DWORD why = 0;
     {
-        TUniqueFileHandle h(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+        TUniqueFileHandle h(
+            CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!h.Valid()) throw EUpdaterError("Cannot create file \"" + FileName + "\". " + LastText());
         if (!WriteAll(h.Get(), Bytes.data(), Bytes.size()) || !FlushFileBuffers(h.Get())) why = GetLastError();
     }

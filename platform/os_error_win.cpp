@@ -9,9 +9,9 @@ int WindowsErrorCode(int Errno) { return Errno; }
 
 std::string SystemErrorText(int Errno) {
     wchar_t* buffer = nullptr;
-    const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                       FORMAT_MESSAGE_IGNORE_INSERTS,
-                                   nullptr, DWORD(Errno), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    const DWORD n =
+        FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, DWORD(Errno), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
     std::string text = n > 0 ? Narrow(std::wstring_view(buffer, n)) : std::string();
     if (buffer) LocalFree(buffer);
     // The system's texts end in CR LF, which the messages built on them do not repeat.

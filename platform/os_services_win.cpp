@@ -1,7 +1,10 @@
+// Windows headers depend on their order.
+// clang-format off
 #include <windows.h>
 #include <shellapi.h>
 #include <wininet.h>
 #include <winnetwk.h>
+// clang-format on
 
 #include <cctype>
 #include <vector>
@@ -48,9 +51,8 @@ int TOSServices::ShellOpen(const std::string& FileName, const std::string& Param
     const std::wstring file = IsUrl(FileName) ? Widen(FileName) : WidePath(FileName);
     const std::wstring params = Widen(Params);
     SetLastError(0);
-    const auto r = reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"open", file.c_str(),
-                                                           params.empty() ? nullptr : params.c_str(), nullptr,
-                                                           SW_SHOWNORMAL));
+    const auto r = reinterpret_cast<INT_PTR>(ShellExecuteW(
+        nullptr, L"open", file.c_str(), params.empty() ? nullptr : params.c_str(), nullptr, SW_SHOWNORMAL));
     t_lastError = r > 32 ? 0 : GetLastError();
     if (r <= 32 && t_lastError == 0) t_lastError = DWORD(r);  // the shell's value names the failure too
     return int(r);
@@ -58,8 +60,7 @@ int TOSServices::ShellOpen(const std::string& FileName, const std::string& Param
 
 std::string TOSServices::LastErrorText() { return SystemErrorText(int(t_lastError)); }
 
-int TOSServices::RunAndWait(const std::string& FileName, const std::string& Params, int TimeOut,
-                            const std::string&) {
+int TOSServices::RunAndWait(const std::string& FileName, const std::string& Params, int TimeOut, const std::string&) {
     return RunProcessAndWait(TCommand{FileName, SplitArguments(Params)}, FileName + Params, TimeOut);
 }
 

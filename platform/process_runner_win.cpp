@@ -25,7 +25,8 @@ bool LiesInFolder(const std::string& FileName, const std::string& Folder) {
     std::wstring file = full(FileName), dir = full(Folder);
     if (file.empty() || dir.empty()) return false;
     if (dir.back() != L'\\') dir += L'\\';
-    return file.size() > dir.size() && CompareStringOrdinal(file.c_str(), int(dir.size()), dir.c_str(), int(dir.size()), TRUE) == CSTR_EQUAL;
+    return file.size() > dir.size() &&
+           CompareStringOrdinal(file.c_str(), int(dir.size()), dir.c_str(), int(dir.size()), TRUE) == CSTR_EQUAL;
 }
 
 namespace {
@@ -66,8 +67,8 @@ int RunProcessAndWait(const TCommand& Command, const std::string& CommandLine, i
     std::vector<wchar_t> buffer(line.begin(), line.end());
     buffer.push_back(L'\0');
     PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(program.c_str(), buffer.data(), nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS, nullptr,
-                        nullptr, &si, &pi)) {
+    if (!CreateProcessW(program.c_str(), buffer.data(), nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS, nullptr, nullptr,
+                        &si, &pi)) {
         const int err = int(GetLastError());
         throw EOSError("A problem occurred when trying to run " + CommandLine + "\r" +
                            "The exception was: " + SystemErrorMessage(err),
@@ -84,8 +85,7 @@ int RunProcessAndWait(const TCommand& Command, const std::string& CommandLine, i
         if (limited) {
             const Clock::time_point now = Clock::now();
             // Rounded up: the wait must not end before the deadline.
-            wait = now >= deadline ? 0
-                                   : DWORD(std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count());
+            wait = now >= deadline ? 0 : DWORD(std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count());
         }
         const DWORD r = WaitForSingleObject(process.Get(), wait);
         if (r == WAIT_OBJECT_0) break;
@@ -110,8 +110,7 @@ int StartDetached(const std::string& Program, const std::vector<std::string>& Ar
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr, nullptr, &si,
-                        &pi))
+    if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr, nullptr, &si, &pi))
         return int(GetLastError());
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);

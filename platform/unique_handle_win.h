@@ -19,7 +19,10 @@ public:
     ~TUniqueWinHandle() { Reset(); }
 
     T Get() const { return h_; }
-    T* Put() { Reset(); return &h_; }
+    T* Put() {
+        Reset();
+        return &h_;
+    }
     bool Valid() const { return h_ != Invalid; }
     void Reset(T h = Invalid) {
         if (h_ != Invalid && h_ != h) Closer()(h_);

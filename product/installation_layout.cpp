@@ -50,7 +50,9 @@ void TzelBrinquetUpdaterDialogForm::InitializeIt() {
     FAdminDir = "../Admin/";
 }
 
-void TzelBrinquetUpdaterDialogForm::MergeAndSaveLocalIniFile() { TzelCustUpdaterDialogForm::MergeAndSaveLocalIniFile(); }
+void TzelBrinquetUpdaterDialogForm::MergeAndSaveLocalIniFile() {
+    TzelCustUpdaterDialogForm::MergeAndSaveLocalIniFile();
+}
 
 std::string TzelBrinquetUpdaterDialogForm::GetProductRoot() {
     return ProductRootOf(OSServices().ExpandUNCFileName(ProgramFolder()));

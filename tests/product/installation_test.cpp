@@ -71,10 +71,11 @@ TEST_F(Installation, ParamsFileAfterAnUpdate) {
         ServerIni(std::string(c.target ? c.target : "") + "\r\nFILECOUNT=0\r\n");
         LocalIni("CONSOLE=\r\n");
         EXPECT_EQ(Run(), "");
-        const std::string target = c.target && std::string(c.target) == "FILE1TARGET=App.exe" ? "App.exe" : "BQKORVEXP.exe";
-        EXPECT_EQ(Read(kParams), "[Settings]\r\nBrinquetRoot=" + Root() + "\r\nNetwork_Install=1\r\nLocal_Num=" +
-                                     c.localNum + "\r\nApplocation=" + Root() + "Admin/" + target +
-                                     "\r\nOld_File_Version=" + c.oldVersion +
+        const std::string target =
+            c.target && std::string(c.target) == "FILE1TARGET=App.exe" ? "App.exe" : "BQKORVEXP.exe";
+        EXPECT_EQ(Read(kParams), "[Settings]\r\nBrinquetRoot=" + Root() +
+                                     "\r\nNetwork_Install=1\r\nLocal_Num=" + c.localNum + "\r\nApplocation=" + Root() +
+                                     "Admin/" + target + "\r\nOld_File_Version=" + c.oldVersion +
                                      "\r\nUpdate_Ready=1\r\nInstaller_Message=Installation Ready\r\n");
         EXPECT_EQ(form->WorkingDir(), Program());
         EXPECT_EQ(form->AdminDir(), "../Admin/");
@@ -103,15 +104,17 @@ TEST_F(Installation, StartUpAndTheRootOnANetworkDrive) {
 }
 
 TEST_F(Installation, AMissingLocalNumberStopsTheWriteAndTheUpdate) {
-    const std::string old = "[Settings]\r\nBrinquetRoot=/old/\r\nNetwork_Install=0\r\nLocal_Num=7\r\n"
-                            "Applocation=/old/a.exe\r\nOld_File_Version=1.1.1.1\r\nUpdate_Ready=1\r\n"
-                            "Installer_Message=old\r\n";
+    const std::string old =
+        "[Settings]\r\nBrinquetRoot=/old/\r\nNetwork_Install=0\r\nLocal_Num=7\r\n"
+        "Applocation=/old/a.exe\r\nOld_File_Version=1.1.1.1\r\nUpdate_Ready=1\r\n"
+        "Installer_Message=old\r\n";
     const std::string expected = "[Settings]\r\nBrinquetRoot=" + Root() +
                                  "\r\nNetwork_Install=1\r\nLocal_Num=7\r\nApplocation=/old/a.exe\r\n"
                                  "Old_File_Version=1.1.1.1\r\nUpdate_Ready=1\r\nInstaller_Message=old\r\n";
     ServerIni("FILECOUNT=1\r\nFILE0NAME=never.sh\r\nFILE0VERSION=1.0.0.0\r\n");
     site.Put("/cfg/never.sh", "must not arrive");
-    for (const char* settings : std::vector<const char*>{"LocalNumber=0", "LocalNumber=abc", "Other=1", "LocalNumber=", nullptr}) {
+    for (const char* settings :
+         std::vector<const char*>{"LocalNumber=0", "LocalNumber=abc", "Other=1", "LocalNumber=", nullptr}) {
         SCOPED_TRACE(settings ? settings : "no install.ini");
         std::filesystem::remove(Root() + "Admin/Client/install.ini");
         if (settings) InstallSettings(settings);
@@ -185,9 +188,10 @@ TEST_F(Installation, AProbeErrorIsAskedAgain) {
 TEST_F(Installation, AFailingStarterCheckUpdatesTheStarterInstead) {
     os.uac = true;  // and no starter
     InstallSettings("LocalNumber=12");
-    const std::string params = "[Settings]\r\nBrinquetRoot=/r/\r\nNetwork_Install=1\r\nLocal_Num=12\r\n"
-                               "Applocation=/r/Admin/x.exe\r\nOld_File_Version=1.0.0.0\r\nUpdate_Ready=1\r\n"
-                               "Installer_Message=Installation Ready\r\n";
+    const std::string params =
+        "[Settings]\r\nBrinquetRoot=/r/\r\nNetwork_Install=1\r\nLocal_Num=12\r\n"
+        "Applocation=/r/Admin/x.exe\r\nOld_File_Version=1.0.0.0\r\nUpdate_Ready=1\r\n"
+        "Installer_Message=Installation Ready\r\n";
     Write(kParams, params);
     ServerIni("FILECOUNT=0\r\nSERVERPATH=http://elsewhere/\r\n", "zelUpdateStarterNew");
     LocalIni("KEEP=1\r\n");
@@ -198,13 +202,16 @@ TEST_F(Installation, AFailingStarterCheckUpdatesTheStarterInstead) {
                             "Update_Ready", "Installer_Message"})
         EXPECT_EQ(form->ReadParamsValue(key), "") << key << ": nor read";
     EXPECT_EQ(Read("Updates/BrinquetExpressUpdater_Local.ini"), "KEEP=1\r\n" + Support());
-    EXPECT_EQ(Read("Updates/zelUpdateStarterNew_Local.ini"), "KEEP=1\r\n" + Support() + "SERVERPATH=http://elsewhere/\r\n");
+    EXPECT_EQ(Read("Updates/zelUpdateStarterNew_Local.ini"),
+              "KEEP=1\r\n" + Support() + "SERVERPATH=http://elsewhere/\r\n");
     form.reset();  // the closing step at destruction says it again
     const auto log = Log();
-    const std::string first = "Brinquet\xAE Express is not yet updated. To complete an Brinquet\xAE Express update, "
-                              "you must run this process again by doing the following:";
-    const std::string second = "1) Open Brinquet\xAE Express. 2) Click on Help | Check for Internet Updates | Check "
-                               "for Newer Brinquet\xAE Express.";
+    const std::string first =
+        "Brinquet\xAE Express is not yet updated. To complete an Brinquet\xAE Express update, "
+        "you must run this process again by doing the following:";
+    const std::string second =
+        "1) Open Brinquet\xAE Express. 2) Click on Help | Check for Internet Updates | Check "
+        "for Newer Brinquet\xAE Express.";
     EXPECT_EQ(std::count(log.begin(), log.end(), first), 2);
     EXPECT_EQ(std::count(log.begin(), log.end(), second), 2);
     EXPECT_EQ(std::count(log.begin(), log.end(), "Finished all update processes."), 0) << "status type 7 is empty";

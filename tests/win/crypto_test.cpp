@@ -8,8 +8,8 @@
 #include "platform/errors.h"
 #include "platform/file_utils.h"
 #include "platform/wide_text_win.h"
-#include "trust/file_expectation.h"
 #include "tests/win/win_test_util.h"
+#include "trust/file_expectation.h"
 
 namespace {
 TEST(WinSha256, KnownDigestsWholeAndInPieces) {

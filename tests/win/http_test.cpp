@@ -2,10 +2,13 @@
 // directly and through a tinyproxy CONNECT tunnel, certificate checking with the texts of the
 // OpenSSL plug-in, a bounded handshake, and the proxy from Windows' Internet settings. The
 // peers run on the Linux side (run_with_peers.py) and are named by ZEL_WIN_* variables.
+// Windows headers depend on their order.
+// clang-format off
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <gtest/gtest.h>
 #include <windows.h>
+// clang-format on
 
 #include <chrono>
 #include <string>
@@ -114,9 +117,7 @@ TEST(WinSocket, RaisesTheSocketErrorWithItsMessage) {
 
 class WinTls : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_FALSE(Env("ZEL_WIN_GOOD_PORT").empty()) << "run through run_with_peers.py --peers";
-    }
+    void SetUp() override { ASSERT_FALSE(Env("ZEL_WIN_GOOD_PORT").empty()) << "run through run_with_peers.py --peers"; }
     // GET Path over TLS on the open socket; the whole reply up to the server's close.
     static std::string Get(TTCPClientSocket& s, const std::string& Path) {
         s.SendString("GET " + Path + " HTTP/1.0\r\nHost: localhost\r\n\r\n");
@@ -247,8 +248,8 @@ TEST_F(WinTls, TheHandshakeIsBoundedByTheTimeOutAndTheStopFlag) {
 // goes through a CONNECT tunnel.
 TEST_F(WinTls, TheSenderUsesTheProxyOfTheInternetSettings) {
     HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings",
-                              0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings", 0,
+                              nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
               ERROR_SUCCESS);
     auto setString = [&](const wchar_t* name, const std::wstring& v) {
         RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(v.c_str()),

@@ -65,10 +65,10 @@ TEST(WinProcessRunner, AMissingProgramRaisesTheSystemsText) {
         RunAndWait("C:\\no\\such\\program.exe", " /s", 1000, "");
         FAIL() << "started";
     } catch (const EOSError& e) {
-        EXPECT_EQ(e.Message().rfind("A problem occurred when trying to run " + cmd + "\rThe exception was: " +
-                                        "System Error.  Code: ",
-                                    0),
-                  0u)
+        EXPECT_EQ(
+            e.Message().rfind(
+                "A problem occurred when trying to run " + cmd + "\rThe exception was: " + "System Error.  Code: ", 0),
+            0u)
             << e.Message();
         EXPECT_TRUE(e.ErrorCode() == ERROR_FILE_NOT_FOUND || e.ErrorCode() == ERROR_PATH_NOT_FOUND) << e.ErrorCode();
         EXPECT_GT(e.Message().size(), e.Message().find("\r\n") + 2) << "the system's text follows";
@@ -96,8 +96,11 @@ TEST(WinCodePage, ConvertsThroughTheSystemsAnsiCodePage) {
         const char* ansi;
     } cases[] = {
         {"Brinquet\xC2\xAE Express", "Brinquet\xAE Express"},
-        {"\xE2\x82\xAC 5", "\x80 5"},                   // the euro sign sits at 0x80
-        {"Gr\xC3\xBC\xC3\x9F" "e", "Gr\xFC\xDF" "e"},  // umlaut and sharp s
+        {"\xE2\x82\xAC 5", "\x80 5"},  // the euro sign sits at 0x80
+        {"Gr\xC3\xBC\xC3\x9F"
+         "e",
+         "Gr\xFC\xDF"
+         "e"},  // umlaut and sharp s
         {"", ""},
     };
     for (const Case& c : cases) {
@@ -142,8 +145,8 @@ TEST(WinVersions, TheSystemAndThePortableReaderAgree) {
 TEST(WinVersions, BrokenAndMissingFilesReadAsZero) {
     // broken_data_beyond_end.exe makes Wine's own reader fault: it must never get it.
     for (const std::string& f : {std::string(ZEL_PE_FIXTURES) + "/broken_data_beyond_end.exe",
-                                std::string(ZEL_PE_FIXTURES) + "/broken_version_beyond_raw_data.exe",
-                                std::string("C:\\no\\such\\file.exe")}) {
+                                 std::string(ZEL_PE_FIXTURES) + "/broken_version_beyond_raw_data.exe",
+                                 std::string("C:\\no\\such\\file.exe")}) {
         SCOPED_TRACE(f);
         EXPECT_EQ(VersionText(f), "0.0.0.0");
     }
@@ -182,7 +185,8 @@ TEST_F(WinProbe, ReadsEnableLUAAndRaisesForAMissingOrWrongValue) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        if (c.type == REG_NONE) RegDeleteValueW(key_, L"EnableLUA");
+        if (c.type == REG_NONE)
+            RegDeleteValueW(key_, L"EnableLUA");
         else if (c.type == REG_DWORD)
             RegSetValueExW(key_, L"EnableLUA", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&c.number), sizeof c.number);
         else

@@ -31,8 +31,10 @@ public:
             do {
                 const std::wstring name = f.cFileName;
                 if (name == L"." || name == L"..") continue;
-                if (f.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) Remove(dir + name + L"\\");
-                else DeleteFileW((dir + name).c_str());
+                if (f.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                    Remove(dir + name + L"\\");
+                else
+                    DeleteFileW((dir + name).c_str());
             } while (FindNextFileW(h, &f));
             FindClose(h);
         }

@@ -41,7 +41,8 @@ std::vector<Child> ChildrenOf(HWND parent) {
         parent,
         [](HWND w, LPARAM p) -> BOOL {
             if (IsWindowVisible(w))
-                reinterpret_cast<std::vector<Child>*>(p)->push_back({w, ClassOf(w), TextOf(w), IsWindowEnabled(w) != 0});
+                reinterpret_cast<std::vector<Child>*>(p)->push_back(
+                    {w, ClassOf(w), TextOf(w), IsWindowEnabled(w) != 0});
             return TRUE;
         },
         reinterpret_cast<LPARAM>(&out));

@@ -20,7 +20,8 @@ void CallHandler(TWinEventSink& Sink, const std::function<void()>& Handler) {
     Sink.Dispatch(copy);
 }
 
-std::unique_ptr<TWinControlView> TWinBinders::Make(TControl& Control, const TWinPlace& Place, TWinEventSink& Sink) const {
+std::unique_ptr<TWinControlView> TWinBinders::Make(TControl& Control, const TWinPlace& Place,
+                                                   TWinEventSink& Sink) const {
     auto it = factories_.find(Control.Kind());
     return it == factories_.end() ? nullptr : it->second(Control, Place, Sink);
 }

@@ -28,7 +28,7 @@ public:
 private:
     bool attached_ = true;
     bool setting_ = false;  // the change is the code's, not the user's
-    std::string shown_;      // the text last given to the control
+    std::string shown_;     // the text last given to the control
 };
 }  // namespace
 

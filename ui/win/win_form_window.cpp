@@ -36,11 +36,8 @@ LRESULT CALLBACK ContainerProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     TWinFormBinding* b = TWinFormBinding::Of(w);
     const bool isForm = b && b->Window() == w;
     switch (msg) {
-    case WM_ERASEBKGND:
-        return 1;
-    case WM_PAINT:
-        PaintContainer(w);
-        return 0;
+    case WM_ERASEBKGND: return 1;
+    case WM_PAINT: PaintContainer(w); return 0;
     case WM_COMMAND:
         if (b && lp) {
             if (TWinControlView* v = b->ViewOfWindow(reinterpret_cast<HWND>(lp))) v->Command(HIWORD(wp));
@@ -76,11 +73,11 @@ LRESULT CALLBACK ContainerProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 // The upper case of a letter, as the system's keyboard layouts see it.
-wchar_t Upper(wchar_t c) { return wchar_t(reinterpret_cast<UINT_PTR>(CharUpperW(reinterpret_cast<LPWSTR>(UINT_PTR(c))))); }
-
-TButton* AsButton(TComponent* c) {
-    return c->Kind() == TComponentKind::Button ? static_cast<TButton*>(c) : nullptr;
+wchar_t Upper(wchar_t c) {
+    return wchar_t(reinterpret_cast<UINT_PTR>(CharUpperW(reinterpret_cast<LPWSTR>(UINT_PTR(c)))));
 }
+
+TButton* AsButton(TComponent* c) { return c->Kind() == TComponentKind::Button ? static_cast<TButton*>(c) : nullptr; }
 
 // The letter a caption's accelerator mark ("&C") underlines, or 0.
 wchar_t AcceleratorOf(const std::string& Caption) {
@@ -94,8 +91,10 @@ wchar_t AcceleratorOf(const std::string& Caption) {
 
 DWORD StyleOf(const TForm& f, bool child) {
     DWORD style = WS_CAPTION | WS_CLIPCHILDREN | (child ? WS_POPUP : WS_OVERLAPPED);
-    if (f.CloseBoxOnly) style |= WS_SYSMENU;
-    else if (f.BorderIcons) style |= WS_SYSMENU | WS_MINIMIZEBOX | (f.Sizeable ? WS_MAXIMIZEBOX : 0);
+    if (f.CloseBoxOnly)
+        style |= WS_SYSMENU;
+    else if (f.BorderIcons)
+        style |= WS_SYSMENU | WS_MINIMIZEBOX | (f.Sizeable ? WS_MAXIMIZEBOX : 0);
     if (f.Sizeable) style |= WS_THICKFRAME;
     return style;
 }
@@ -242,7 +241,8 @@ void TWinFormBinding::SyncControl(TControl& Control) {
         SendMessageW(w, WM_SETFONT, WPARAM(font), TRUE);
         shown.Font = font;
     }
-    RECT g{Control.Left, Control.Top, Control.Left + std::max(0, Control.Width), Control.Top + std::max(0, Control.Height)};
+    RECT g{Control.Left, Control.Top, Control.Left + std::max(0, Control.Width),
+           Control.Top + std::max(0, Control.Height)};
     view->Sync(g, dpi_);
     const RECT place{Scale(g.left, dpi_), Scale(g.top, dpi_), Scale(g.right, dpi_), Scale(g.bottom, dpi_)};
     if (!EqualRect(&place, &shown.Place)) {
@@ -277,8 +277,8 @@ void TWinFormBinding::Position(HWND OwnerWindow) {
     RECT outer{};
     GetWindowRect(w, &outer);
     const int ow = outer.right - outer.left, oh = outer.bottom - outer.top;
-    SetWindowPos(w, nullptr, area.left + (area.right - area.left - ow) / 2, area.top + (area.bottom - area.top - oh) / 2, 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(w, nullptr, area.left + (area.right - area.left - ow) / 2,
+                 area.top + (area.bottom - area.top - oh) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     // A window that moved onto a monitor of another scale has had WM_DPICHANGED meanwhile.
 }
 
@@ -312,7 +312,8 @@ bool TWinFormBinding::Key(const MSG& m) {
         if (!target) target = FindButton([](TButton& t) { return t.Default; });
     } else if (m.message == WM_SYSCHAR) {
         const wchar_t letter = Upper(wchar_t(m.wParam));
-        target = FindButton([letter](TButton& t) { return t.Visible && t.Enabled && AcceleratorOf(t.Caption) == letter; });
+        target =
+            FindButton([letter](TButton& t) { return t.Visible && t.Enabled && AcceleratorOf(t.Caption) == letter; });
         if (!target) return false;  // the window menu's own keys
     } else {
         return false;

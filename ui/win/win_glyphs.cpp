@@ -38,7 +38,8 @@ void DrawCross(TCanvas& c) {
 // A white page with a folded corner, and a red arrow pointing right into it.
 void DrawArrowIntoPage(TCanvas& c) {
     const COLORREF ink = RGB(64, 64, 64);
-    c.Polygon({c.P(0.40, 0.05), c.P(0.70, 0.05), c.P(0.92, 0.27), c.P(0.92, 0.95), c.P(0.40, 0.95)}, RGB(255, 255, 255), ink);
+    c.Polygon({c.P(0.40, 0.05), c.P(0.70, 0.05), c.P(0.92, 0.27), c.P(0.92, 0.95), c.P(0.40, 0.95)}, RGB(255, 255, 255),
+              ink);
     c.Lines({c.P(0.70, 0.05), c.P(0.70, 0.27), c.P(0.92, 0.27)}, ink, 0.04);
     c.Polygon({c.P(0.04, 0.41), c.P(0.36, 0.41), c.P(0.36, 0.26), c.P(0.66, 0.50), c.P(0.36, 0.74), c.P(0.36, 0.59),
                c.P(0.04, 0.59)},
@@ -53,9 +54,7 @@ void DrawDoorUnderSign(TCanvas& c) {
     c.Polygon({c.P(0.22, 0.36), c.P(0.52, 0.44), c.P(0.52, 0.99), c.P(0.22, 0.95)}, RGB(176, 120, 64), RGB(96, 64, 32));
 }
 
-void DrawCheckMark(TCanvas& c) {
-    c.Lines({c.P(0.16, 0.52), c.P(0.40, 0.76), c.P(0.86, 0.24)}, RGB(0, 153, 0), 0.16);
-}
+void DrawCheckMark(TCanvas& c) { c.Lines({c.P(0.16, 0.52), c.P(0.40, 0.76), c.P(0.86, 0.24)}, RGB(0, 153, 0), 0.16); }
 
 // The same picture in grey, lighter than the normal one, as a disabled button shows it.
 DWORD Grey(DWORD rgb) {
@@ -118,8 +117,9 @@ TOwnedImageList GlyphImages(TGlyph Glyph, int Size) {
         for (int y = 0; y < Size; ++y)
             for (int x = 0; x < Size; ++x)
                 px[y * width + state * Size + x] = strip[size_t(y * 2 * Size + (state == kGreyState ? Size : 0) + x)];
-    const COLORREF transparent = RGB((strip[size_t((Size - 1) * 2 * Size)] >> 16) & 0xFF,
-                                     (strip[size_t((Size - 1) * 2 * Size)] >> 8) & 0xFF, strip[size_t((Size - 1) * 2 * Size)] & 0xFF);
+    const COLORREF transparent =
+        RGB((strip[size_t((Size - 1) * 2 * Size)] >> 16) & 0xFF, (strip[size_t((Size - 1) * 2 * Size)] >> 8) & 0xFF,
+            strip[size_t((Size - 1) * 2 * Size)] & 0xFF);
     TOwnedImageList list(ImageList_Create(Size, Size, ILC_COLOR24 | ILC_MASK, kStates, 0));
     if (list) ImageList_AddMasked(list.get(), bmp.get(), transparent);
     return list;

@@ -52,8 +52,7 @@ LRESULT CALLBACK StandInProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
         SetWindowLongPtrW(w, 0, frame >= last ? first : frame + 1);
         InvalidateRect(w, nullptr, FALSE);
         return 0;
-    case WM_ERASEBKGND:
-        return 1;
+    case WM_ERASEBKGND: return 1;
     case WM_PAINT: {
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(w, &ps);
@@ -100,8 +99,10 @@ public:
         window_ = MakeChild(ANIMATE_CLASSW, ACS_TRANSPARENT | ACS_CENTER, 0, Place);
         static HMODULE shell = LoadLibraryExW(L"shell32.dll", nullptr, LOAD_LIBRARY_AS_DATAFILE);
         // The clip counts as there when it plays (Wine opens it but cannot play it).
-        if (window_ && shell && SendMessageW(window_, ACM_OPENW, WPARAM(shell), LPARAM(MAKEINTRESOURCEW(kFindFileClip))) &&
-            SendMessageW(window_, ACM_PLAY, WPARAM(-1), MAKELPARAM(0, 0xFFFF)) && SendMessageW(window_, ACM_ISPLAYING, 0, 0)) {
+        if (window_ && shell &&
+            SendMessageW(window_, ACM_OPENW, WPARAM(shell), LPARAM(MAKEINTRESOURCEW(kFindFileClip))) &&
+            SendMessageW(window_, ACM_PLAY, WPARAM(-1), MAKELPARAM(0, 0xFFFF)) &&
+            SendMessageW(window_, ACM_ISPLAYING, 0, 0)) {
             SendMessageW(window_, ACM_STOP, 0, 0);
             return;
         }
@@ -119,8 +120,10 @@ public:
             SetWindowLongPtrW(window_, sizeof(LONG_PTR), first);
             SetWindowLongPtrW(window_, 2 * sizeof(LONG_PTR), last);
             SetWindowLongPtrW(window_, 0, first);
-            if (run) SetTimer(window_, kStepTimer, 100, nullptr);
-            else KillTimer(window_, kStepTimer);
+            if (run)
+                SetTimer(window_, kStepTimer, 100, nullptr);
+            else
+                KillTimer(window_, kStepTimer);
             InvalidateRect(window_, nullptr, FALSE);
         } else if (run) {
             // Over and over; a clip shorter than the frames named plays whole.

@@ -62,7 +62,8 @@ public:
 private:
     void SyncLines() {
         const auto& lines = state_.Lines;
-        const bool replaced = lines.size() < starts_.size() || (!starts_.empty() && lines[starts_.size() - 1].Text != last_);
+        const bool replaced =
+            lines.size() < starts_.size() || (!starts_.empty() && lines[starts_.size() - 1].Text != last_);
         if (replaced) {
             SetWindowTextW(window_, L"");
             starts_.clear();

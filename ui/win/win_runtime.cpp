@@ -104,7 +104,8 @@ struct TWinRuntime::Impl : TWinEventSink {
 
 TWinRuntime::TWinRuntime() : d(nullptr) {
     BecomeDpiAware();
-    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_ANIMATE_CLASS | ICC_WIN95_CLASSES};
+    INITCOMMONCONTROLSEX icc{sizeof icc,
+                             ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_ANIMATE_CLASS | ICC_WIN95_CLASSES};
     InitCommonControlsEx(&icc);
     RegisterContainerClasses();
     d = std::make_unique<Impl>(*this);

@@ -43,8 +43,8 @@ public:
             InvalidateRect(window_, nullptr, TRUE);
         }
         const TFont& font = EffectiveFont(l);
-        const auto look = std::make_tuple(font.Color, font.Underline, l.Color, l.Transparent, int(l.Alignment), int(l.Layout),
-                                          l.WordWrap);
+        const auto look = std::make_tuple(font.Color, font.Underline, l.Color, l.Transparent, int(l.Alignment),
+                                          int(l.Layout), l.WordWrap);
         if (look != look_) {
             look_ = look;
             InvalidateRect(window_, nullptr, TRUE);
@@ -61,10 +61,13 @@ public:
     bool Draw(const DRAWITEMSTRUCT& dis) override {
         const TLabel& l = state_;
         RECT r = dis.rcItem;
-        if (!l.Transparent) FillRect(dis.hDC, &r, BrushOf(l.Color));
-        else FillRect(dis.hDC, &r, BrushOf(ParentColor()));
+        if (!l.Transparent)
+            FillRect(dis.hDC, &r, BrushOf(l.Color));
+        else
+            FillRect(dis.hDC, &r, BrushOf(ParentColor()));
         SetBkMode(dis.hDC, TRANSPARENT);
-        SetTextColor(dis.hDC, ResolveColor(IsWindowEnabled(window_) ? EffectiveFont(l).Color : TColor(clSystem | COLOR_GRAYTEXT)));
+        SetTextColor(dis.hDC, ResolveColor(IsWindowEnabled(window_) ? EffectiveFont(l).Color
+                                                                    : TColor(clSystem | COLOR_GRAYTEXT)));
         HGDIOBJ old = SelectObject(dis.hDC, reinterpret_cast<HFONT>(SendMessageW(window_, WM_GETFONT, 0, 0)));
         UINT format = l.Alignment == THAlign::Center ? DT_CENTER : l.Alignment == THAlign::Right ? DT_RIGHT : DT_LEFT;
         format |= l.WordWrap ? DT_WORDBREAK : DT_SINGLELINE;

@@ -64,7 +64,8 @@ int DpiOfWindow(HWND Window) {
 
 RECT OuterRect(RECT Client, DWORD Style, DWORD ExStyle, int Dpi) {
     static auto forDpi = User32<BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT)>("AdjustWindowRectExForDpi");
-    if (!forDpi || !forDpi(&Client, Style, FALSE, ExStyle, UINT(Dpi))) AdjustWindowRectEx(&Client, Style, FALSE, ExStyle);
+    if (!forDpi || !forDpi(&Client, Style, FALSE, ExStyle, UINT(Dpi)))
+        AdjustWindowRectEx(&Client, Style, FALSE, ExStyle);
     return Client;
 }
 

@@ -16,7 +16,8 @@ TWinTimers::TWinTimers(TWinEventSink& Sink) : sink_(Sink) {
         return RegisterClassExW(&wc) != 0;
     }();
     (void)registered;
-    window_.reset(CreateWindowExW(0, kTimerClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, GetModuleHandleW(nullptr), nullptr));
+    window_.reset(
+        CreateWindowExW(0, kTimerClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, GetModuleHandleW(nullptr), nullptr));
     SetWindowLongPtrW(window_.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }
 
@@ -49,8 +50,10 @@ void TWinTimers::Sync() {
         const bool run = t->Enabled && t->OnTimer && t->Interval > 0;
         const int interval = run ? t->Interval : 0;
         if (interval == binding.Running) continue;
-        if (run) SetTimer(window_.get(), binding.Id, UINT(interval), nullptr);
-        else Stop(binding.Id);
+        if (run)
+            SetTimer(window_.get(), binding.Id, UINT(interval), nullptr);
+        else
+            Stop(binding.Id);
         binding.Running = interval;
     }
 }

@@ -125,8 +125,10 @@ TEST_F(Events, TheContactDialogIsAModalAnswer) {
             for (wchar_t ch : std::wstring(L"Ann")) SendMessageW(name, WM_CHAR, ch, 0);  // as typed
             SetFocus(email);
             for (wchar_t ch : std::wstring(L"ann@x.org")) SendMessageW(email, WM_CHAR, ch, 0);
-            if (c.byEnter) PostMessageW(email, WM_KEYDOWN, VK_RETURN, 0);
-            else PostMessageW(Window(dialog), WM_CLOSE, 0, 0);
+            if (c.byEnter)
+                PostMessageW(email, WM_KEYDOWN, VK_RETURN, 0);
+            else
+                PostMessageW(Window(dialog), WM_CLOSE, 0, 0);
         });
         EXPECT_EQ(dialog.ShowModal(), c.result);
         EXPECT_EQ(prefilled, "Old");

@@ -42,10 +42,18 @@ TEST_F(Layouts, TheEngineDialogIsPlacedAsItsTableSays) {
     EXPECT_EQ(client.cy, 283);
     // left, top, width, height inside the parent's client area
     ExpectPlaces(*this, form,
-                 {{"JobTitlePanel", {0, 0, 450, 33}},  {"JobLabel", {1, 1, 448, 31}},   {"ProgressPanel", {0, 33, 450, 32}},
-                  {"ProgressBar", {0, 16, 450, 16}},   {"ActionPanel", {0, 65, 450, 176}}, {"Panel1", {0, 0, 450, 17}},
-                  {"ProgressMemo", {0, 17, 450, 159}}, {"BottomPanel", {0, 241, 450, 42}}, {"ButtonPanel", {149, 0, 301, 42}},
-                  {"StopBitBtn", {32, 8, 75, 25}},     {"ProceedBitBtn", {112, 8, 89, 25}}, {"CloseBtn", {224, 8, 75, 25}}});
+                 {{"JobTitlePanel", {0, 0, 450, 33}},
+                  {"JobLabel", {1, 1, 448, 31}},
+                  {"ProgressPanel", {0, 33, 450, 32}},
+                  {"ProgressBar", {0, 16, 450, 16}},
+                  {"ActionPanel", {0, 65, 450, 176}},
+                  {"Panel1", {0, 0, 450, 17}},
+                  {"ProgressMemo", {0, 17, 450, 159}},
+                  {"BottomPanel", {0, 241, 450, 42}},
+                  {"ButtonPanel", {149, 0, 301, 42}},
+                  {"StopBitBtn", {32, 8, 75, 25}},
+                  {"ProceedBitBtn", {112, 8, 89, 25}},
+                  {"CloseBtn", {224, 8, 75, 25}}});
     const LONG_PTR style = GetWindowLongPtrW(Window(form), GWL_STYLE);
     EXPECT_FALSE(style & WS_SYSMENU) << "no title-bar buttons at all";
     EXPECT_TRUE(style & WS_THICKFRAME);
@@ -64,10 +72,18 @@ TEST_F(Layouts, TheProductDialogIsPlacedAsItsTableSays) {
     EXPECT_EQ(client.cx, 407);
     EXPECT_EQ(client.cy, 282);
     ExpectPlaces(*this, form,
-                 {{"JobTitlePanel", {0, 0, 407, 33}},  {"JobLabel", {0, 0, 407, 33}},    {"Animate1", {327, 2, 16, 16}},
-                  {"ProgressPanel", {0, 33, 407, 32}}, {"ProgressBar", {0, 16, 407, 16}}, {"ActionPanel", {0, 65, 407, 184}},
-                  {"Panel1", {0, 0, 407, 17}},         {"ProgressMemo", {0, 17, 407, 167}}, {"BottomPanel", {0, 249, 407, 33}},
-                  {"ButtonPanel", {31, 0, 376, 33}},   {"ProceedBitBtn", {184, 5, 89, 25}}, {"CloseBtn", {296, 5, 75, 25}},
+                 {{"JobTitlePanel", {0, 0, 407, 33}},
+                  {"JobLabel", {0, 0, 407, 33}},
+                  {"Animate1", {327, 2, 16, 16}},
+                  {"ProgressPanel", {0, 33, 407, 32}},
+                  {"ProgressBar", {0, 16, 407, 16}},
+                  {"ActionPanel", {0, 65, 407, 184}},
+                  {"Panel1", {0, 0, 407, 17}},
+                  {"ProgressMemo", {0, 17, 407, 167}},
+                  {"BottomPanel", {0, 249, 407, 33}},
+                  {"ButtonPanel", {31, 0, 376, 33}},
+                  {"ProceedBitBtn", {184, 5, 89, 25}},
+                  {"CloseBtn", {296, 5, 75, 25}},
                   {"MoreInfoLabel", {24, 11, 111, 15}}});
     EXPECT_FALSE(IsWindowVisible(Window(form.StopBitBtn)));
     EXPECT_FALSE(IsWindowVisible(Window(extras.MoreInfoLabel)));
@@ -89,7 +105,9 @@ TEST_F(Layouts, TheContactDialogIsPlacedAsItsTableSaysAndIsNotSizeable) {
     EXPECT_EQ(client.cx, 313);
     EXPECT_EQ(client.cy, 204);
     ExpectPlaces(*this, form,
-                 {{"Label1", {8, 16, 293, 45}}, {"ContactNameEdit", {8, 93, 297, 23}}, {"EmailEdit", {8, 135, 297, 23}},
+                 {{"Label1", {8, 16, 293, 45}},
+                  {"ContactNameEdit", {8, 93, 297, 23}},
+                  {"EmailEdit", {8, 135, 297, 23}},
                   {"BitBtn1", {119, 168, 75, 25}}});
     // Labels sizing themselves to their text may grow, never shrink or move.
     for (const TLabel* l : {&form.Label2, &form.Label3}) {

@@ -115,7 +115,8 @@ std::vector<MemoLine> MemoLines(HWND w) {
         CHARFORMAT2W cf{};
         cf.cbSize = sizeof cf;
         SendMessageW(w, EM_GETCHARFORMAT, SCF_SELECTION, LPARAM(&cf));
-        out.push_back({Narrow(all.substr(size_t(start), end - size_t(start))), cf.crTextColor, (cf.dwEffects & CFE_BOLD) != 0});
+        out.push_back(
+            {Narrow(all.substr(size_t(start), end - size_t(start))), cf.crTextColor, (cf.dwEffects & CFE_BOLD) != 0});
         start = LONG(end) + 1;
     }
     return out;
