@@ -47,34 +47,11 @@ public:
     }
 };
 
-std::atomic<TSocketRawIO*> g_rawIO{nullptr};
 }  // namespace
 
 TSocketRawIO& SystemSocketIO() {
     static TSystemSocketIO io;
     return io;
-}
-
-void SetSocketRawIO(TSocketRawIO* Io) { g_rawIO = Io; }
-
-long RawSend(int Fd, const void* Buffer, size_t Len, int& Error) {
-    TSocketRawIO* io = g_rawIO.load();
-    return (io ? *io : SystemSocketIO()).Send(Fd, Buffer, Len, Error);
-}
-
-long RawRecv(int Fd, void* Buffer, size_t Len, int& Error) {
-    TSocketRawIO* io = g_rawIO.load();
-    return (io ? *io : SystemSocketIO()).Recv(Fd, Buffer, Len, Error);
-}
-
-int64_t MonotonicMs() {
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
-int RemainingMs(int64_t Deadline, int TimeoutMs) {
-    if (TimeoutMs < 0) return -1;
-    return int(std::max<int64_t>(0, Deadline - MonotonicMs()));
 }
 
 TWaitResult WaitSocket(int Fd, bool Write, int TimeoutMs, const std::atomic<bool>* Stop, int& Error) {

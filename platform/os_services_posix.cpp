@@ -15,7 +15,6 @@
 #include "platform/unique_fd.h"
 
 namespace {
-TOSServices* g_installed = nullptr;
 
 // The last failure of ShellOpen on this thread, as the system would word it.
 constexpr const char* kSuccessText = "The operation completed successfully.";
@@ -118,16 +117,3 @@ std::string TOSServices::GetCurrentDir() {
 bool TOSServices::SetCurrentDir(const std::string& Dir) { return !Dir.empty() && ::chdir(Dir.c_str()) == 0; }
 
 std::string TOSServices::ExpandUNCFileName(const std::string& FileName) { return FileName; }
-
-TOSServices& OSServices() {
-    static TOSServices system;
-    return g_installed ? *g_installed : system;
-}
-
-void SetOSServices(TOSServices* Services) { g_installed = Services; }
-
-int RunAndWait(const std::string& FileName, const std::string& Params, int TimeOut, const std::string& ProgramFolder) {
-    return OSServices().RunAndWait(FileName, Params, TimeOut, ProgramFolder);
-}
-
-bool IsUacEnabled() { return OSServices().IsUacEnabled(); }

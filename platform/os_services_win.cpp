@@ -18,7 +18,6 @@
 #include "platform/wide_text_win.h"
 
 namespace {
-TOSServices* g_installed = nullptr;
 thread_local DWORD t_lastError = 0;
 
 // The major version of Windows, read once at program start. GetVersionExW answers with the
@@ -121,16 +120,3 @@ std::string TOSServices::ExpandUNCFileName(const std::string& FileName) {
     }
     return FileName;
 }
-
-TOSServices& OSServices() {
-    static TOSServices system;
-    return g_installed ? *g_installed : system;
-}
-
-void SetOSServices(TOSServices* Services) { g_installed = Services; }
-
-int RunAndWait(const std::string& FileName, const std::string& Params, int TimeOut, const std::string& ProgramFolder) {
-    return OSServices().RunAndWait(FileName, Params, TimeOut, ProgramFolder);
-}
-
-bool IsUacEnabled() { return OSServices().IsUacEnabled(); }
