@@ -7,6 +7,7 @@
 #include <openssl/x509.h>
 
 #include "crypto/crypto.h"
+#include "platform/base64.h"
 #include "platform/errors.h"
 
 namespace crypto {
@@ -23,37 +24,6 @@ struct TBioFree {
 using TPKey = std::unique_ptr<EVP_PKEY, TPKeyFree>;
 using TMdCtx = std::unique_ptr<EVP_MD_CTX, TMdCtxFree>;
 
-// Strict base64 (RFC 4648 alphabet, padding optional, no blanks inside): a key that does not
-// decode cleanly is a wrong key, not a key to guess at.
-bool DecodeBase64(std::string_view In, std::string& Out) {
-    while (!In.empty() && (In.back() == ' ' || In.back() == '\t' || In.back() == '\r' || In.back() == '\n'))
-        In.remove_suffix(1);
-    while (!In.empty() && (In.front() == ' ' || In.front() == '\t')) In.remove_prefix(1);
-    size_t pad = 0;
-    while (pad < 2 && In.size() > pad && In[In.size() - 1 - pad] == '=') ++pad;
-    std::string_view body = In.substr(0, In.size() - pad);
-    if (body.empty() || (pad > 0 && In.size() % 4 != 0) || body.size() % 4 == 1) return false;
-    auto value = [](char c) -> int {
-        if (c >= 'A' && c <= 'Z') return c - 'A';
-        if (c >= 'a' && c <= 'z') return c - 'a' + 26;
-        if (c >= '0' && c <= '9') return c - '0' + 52;
-        if (c == '+') return 62;
-        if (c == '/') return 63;
-        return -1;
-    };
-    // OpenSSL's block decoder wants whole, padded quartets.
-    std::string padded(body);
-    for (char c : padded)
-        if (value(c) < 0) return false;
-    while (padded.size() % 4) padded += '=';
-    Out.assign(padded.size() / 4 * 3, '\0');
-    const int n = EVP_DecodeBlock(reinterpret_cast<unsigned char*>(Out.data()),
-                                  reinterpret_cast<const unsigned char*>(padded.data()), int(padded.size()));
-    if (n < 0) return false;
-    Out.resize(size_t(n) - (padded.size() - body.size()));
-    return true;
-}
-
 bool IsP256(EVP_PKEY* Key) {
     if (EVP_PKEY_get_base_id(Key) != EVP_PKEY_EC) return false;
     char curve[64] = {};
@@ -64,20 +34,13 @@ bool IsP256(EVP_PKEY* Key) {
 
 TPKey PublicKeyFromBase64(std::string_view Base64) {
     std::string der;
-    if (!DecodeBase64(Base64, der)) return nullptr;
+    if (!DecodeBase64Strict(Base64, der)) return nullptr;
     const unsigned char* p = reinterpret_cast<const unsigned char*>(der.data());
     TPKey key(d2i_PUBKEY(nullptr, &p, long(der.size())));
     // Trailing bytes after the structure mean it is not the DER of one key.
     if (!key || p != reinterpret_cast<const unsigned char*>(der.data()) + der.size() || !IsP256(key.get()))
         return nullptr;
     return key;
-}
-
-std::string Base64(const unsigned char* Data, int Size) {
-    std::string out(size_t(4 * ((Size + 2) / 3)) + 1, '\0');
-    const int n = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(out.data()), Data, Size);
-    out.resize(size_t(n));
-    return out;
 }
 
 std::unique_ptr<BIO, TBioFree> MemBio(std::string_view Bytes) {
@@ -151,7 +114,7 @@ std::string PublicKeyBase64FromPem(std::string_view Pem, std::string& Error) {
         Error = "the public key cannot be written";
         return "";
     }
-    std::string out = Base64(der, n);
+    std::string out = EncodeBase64(std::string_view(reinterpret_cast<const char*>(der), size_t(n)));
     OPENSSL_free(der);
     return out;
 }

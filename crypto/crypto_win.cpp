@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "crypto/crypto.h"
+#include "platform/base64.h"
 #include "platform/errors.h"
 
 namespace crypto {
@@ -38,58 +39,6 @@ constexpr unsigned char kSpkiPrefix[] = {0x30, 0x59, 0x30, 0x13, 0x06, 0x07, 0x2
                                          0xCE, 0x3D, 0x03, 0x01, 0x07, 0x03, 0x42, 0x00, 0x04};
 constexpr unsigned char kP256Oid[] = {0x2A, 0x86, 0x48, 0xCE, 0x3D, 0x03, 0x01, 0x07};
 constexpr unsigned char kEcPublicKeyOid[] = {0x2A, 0x86, 0x48, 0xCE, 0x3D, 0x02, 0x01};
-
-// Strict base64 (RFC 4648 alphabet, padding optional, no blanks inside): a key that does not
-// decode cleanly is a wrong key, not a key to guess at.
-bool DecodeBase64(std::string_view In, std::string& Out) {
-    while (!In.empty() && (In.back() == ' ' || In.back() == '\t' || In.back() == '\r' || In.back() == '\n'))
-        In.remove_suffix(1);
-    while (!In.empty() && (In.front() == ' ' || In.front() == '\t')) In.remove_prefix(1);
-    size_t pad = 0;
-    while (pad < 2 && In.size() > pad && In[In.size() - 1 - pad] == '=') ++pad;
-    const std::string_view body = In.substr(0, In.size() - pad);
-    if (body.empty() || (pad > 0 && In.size() % 4 != 0) || body.size() % 4 == 1) return false;
-    auto value = [](char c) -> int {
-        if (c >= 'A' && c <= 'Z') return c - 'A';
-        if (c >= 'a' && c <= 'z') return c - 'a' + 26;
-        if (c >= '0' && c <= '9') return c - '0' + 52;
-        if (c == '+') return 62;
-        if (c == '/') return 63;
-        return -1;
-    };
-    Out.clear();
-    uint32_t acc = 0;
-    int bits = 0;
-    for (char c : body) {
-        const int v = value(c);
-        if (v < 0) return false;
-        acc = (acc << 6) | uint32_t(v);
-        bits += 6;
-        if (bits >= 8) {
-            bits -= 8;
-            Out += char((acc >> bits) & 0xFF);
-        }
-    }
-    return true;
-}
-
-std::string EncodeBase64(std::string_view In) {
-    static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    size_t i = 0;
-    for (; i + 2 < In.size(); i += 3) {
-        const uint32_t v = uint32_t(uint8_t(In[i])) << 16 | uint32_t(uint8_t(In[i + 1])) << 8 | uint8_t(In[i + 2]);
-        for (int k = 18; k >= 0; k -= 6) out += kAlphabet[(v >> k) & 63];
-    }
-    if (i < In.size()) {
-        const uint32_t v = uint32_t(uint8_t(In[i])) << 16 | (i + 1 < In.size() ? uint32_t(uint8_t(In[i + 1])) << 8 : 0);
-        out += kAlphabet[(v >> 18) & 63];
-        out += kAlphabet[(v >> 12) & 63];
-        out += i + 1 < In.size() ? kAlphabet[(v >> 6) & 63] : '=';
-        out += '=';
-    }
-    return out;
-}
 
 // One DER element: tag, contents. Definite lengths only, all within the input.
 struct TDer {
@@ -182,7 +131,7 @@ bool PemBlock(std::string_view Pem, std::string_view Label, std::string& Der) {
     std::string body;
     for (char c : Pem.substr(b + begin.size(), e - b - begin.size()))
         if (c != '\r' && c != '\n' && c != ' ' && c != '\t') body += c;
-    return DecodeBase64(body, Der);
+    return DecodeBase64Strict(body, Der);
 }
 
 // The private scalar and public point of a SEC 1 ECPrivateKey on P-256. CurveKnown: the
@@ -270,7 +219,7 @@ TSha256Digest TSha256::Final() {
 
 TVerifyResult VerifyP256(std::string_view PublicKeyBase64, std::string_view Data, std::string_view DerSignature) {
     std::string der, point;
-    if (!DecodeBase64(PublicKeyBase64, der) || !PointFromSpki(der, point)) return TVerifyResult::BadKey;
+    if (!DecodeBase64Strict(PublicKeyBase64, der) || !PointFromSpki(der, point)) return TVerifyResult::BadKey;
     const TKey key = ImportPublic(point);
     if (!key) return TVerifyResult::BadKey;  // not a point on the curve
     unsigned char sig[64];

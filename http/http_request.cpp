@@ -1,6 +1,6 @@
 #include "http/http_request.h"
 
-#include "http/base64.h"
+#include "platform/base64.h"
 #include "platform/codepage.h"
 #include "platform/strconv.h"
 

@@ -1,9 +1,10 @@
-// What every platform's raw socket I/O shares: the replaceable raw interface and the clock
-// the waits are measured on.
+// What every platform's raw socket I/O shares: the replaceable raw interface, the clock
+// the waits are measured on, and the resolver's rules for a host name.
 #include "http/socket_io.h"
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <chrono>
 
 namespace {
@@ -30,4 +31,17 @@ int64_t MonotonicMs() {
 int RemainingMs(int64_t Deadline, int TimeoutMs) {
     if (TimeoutMs < 0) return -1;
     return int(std::max<int64_t>(0, Deadline - MonotonicMs()));
+}
+
+std::string ResolverHost(const std::string& Host) {
+    std::string host = Host;
+    if (host.size() >= 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
+    return host.empty() ? "0.0.0.0" : host;
+}
+
+bool IsNeverResolved(const std::string& Host) {
+    std::string h = Host;
+    while (!h.empty() && h.back() == '.') h.pop_back();
+    for (char& c : h) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return h == "invalid" || (h.size() > 8 && h.compare(h.size() - 8, 8, ".invalid") == 0);
 }

@@ -40,6 +40,11 @@ int RemainingMs(int64_t Deadline, int TimeoutMs);
 
 // "1.2.3.4" or an IPv6 literal (with or without brackets).
 bool IsIPLiteral(const std::string& Host);
+// The host as the resolver takes it: brackets of an IPv6 literal removed, "" as 0.0.0.0.
+std::string ResolverHost(const std::string& Host);
+// Names under the reserved .invalid domain never resolve: answered at once, without a
+// pointless trip to the name server.
+bool IsNeverResolved(const std::string& Host);
 
 // Closes an OS socket handle; the RAII owner below is the only caller.
 void CloseSocketHandle(int Fd);

@@ -85,13 +85,6 @@ bool IsIPLiteral(const std::string& Host) {
 void CloseSocketHandle(int Fd) { ::close(Fd); }
 
 namespace {
-bool EndsWithInvalidTld(const std::string& host) {
-    std::string h = host;
-    while (!h.empty() && h.back() == '.') h.pop_back();
-    for (char& c : h) c = char(std::tolower(static_cast<unsigned char>(c)));
-    return h == "invalid" || (h.size() > 8 && h.compare(h.size() - 8, 8, ".invalid") == 0);
-}
-
 void FillNumeric(TSockAddr& out) {
     char host[NI_MAXHOST] = "";
     char serv[NI_MAXSERV] = "";
@@ -103,12 +96,8 @@ void FillNumeric(TSockAddr& out) {
 }  // namespace
 
 int ResolveAddress(const std::string& Host, const std::string& Port, bool PreferIP4, TSockAddr& Out) {
-    std::string host = Host;
-    if (host.size() >= 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
-    if (host.empty()) host = "0.0.0.0";
-    // Names under the reserved .invalid domain never resolve; answering at once spares a
-    // pointless trip to the name server.
-    if (EndsWithInvalidTld(host)) return wsHostNotFound;
+    const std::string host = ResolverHost(Host);
+    if (IsNeverResolved(host)) return wsHostNotFound;
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;

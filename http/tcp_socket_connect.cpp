@@ -2,7 +2,7 @@
 // the TLS handshake on top.
 #include <algorithm>
 
-#include "http/base64.h"
+#include "platform/base64.h"
 #include "http/socket_errors.h"
 #include "http/tcp_socket_impl.h"
 #include "platform/codepage.h"

@@ -1,7 +1,7 @@
 // Base64 of the proxy credentials: the RFC 4648 test vectors, and bytes above 0x7F.
 #include <gtest/gtest.h>
 
-#include "http/base64.h"
+#include "platform/base64.h"
 
 TEST(SocketBase64, Rfc4648Vectors) {
     const std::pair<std::string, std::string> cases[] = {
