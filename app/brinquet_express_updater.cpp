@@ -8,6 +8,11 @@
 #include "product/brinquet_express_update_dialog.h"
 #include "ui/application.h"
 
+using namespace app;
+using namespace platform;
+using namespace product;
+using namespace ui;
+
 int main(int argc, char** argv) {
     // Log time stamps follow the user's locale; nothing else may depend on it.
     std::setlocale(LC_TIME, "");
@@ -22,7 +27,7 @@ int main(int argc, char** argv) {
     std::string error;
     {
         try {
-            auto form = CreateForm<TzelBrinquetUpdaterDialogForm>();
+            auto form = engine::CreateForm<TzelBrinquetUpdaterDialogForm>();
             try {
                 form->Start();
             } catch (const std::exception& e) {

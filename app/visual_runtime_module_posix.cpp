@@ -8,6 +8,11 @@
 #include "ui/runtime.h"
 #include "ui/window_module.h"
 
+using namespace platform;
+using namespace ui;
+
+namespace app {
+
 namespace {
 int* g_argc = nullptr;
 char** g_argv = nullptr;
@@ -46,3 +51,5 @@ void RegisterVisualRuntime(int& argc, char** argv) {
     g_argv = argv;
     SetVisualRuntimeFactory(&LoadWindowModule);
 }
+
+}  // namespace app

@@ -3,6 +3,11 @@
 #include "app/visual_runtime.h"
 #include "ui/qt/screenshot_runtime.h"
 
+using namespace ui;
+using namespace ui::qt;
+
+namespace app {
+
 namespace {
 int* g_argc = nullptr;
 char** g_argv = nullptr;
@@ -20,3 +25,5 @@ void RegisterVisualRuntime(int& argc, char** argv) {
     g_argv = argv;
     SetVisualRuntimeFactory(&MakeScreenshotRuntime);
 }
+
+}  // namespace app

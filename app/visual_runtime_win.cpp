@@ -3,6 +3,11 @@
 #include "app/visual_runtime.h"
 #include "ui/win/win_runtime.h"
 
+using namespace ui;
+using namespace ui::win;
+
+namespace app {
+
 namespace {
 TWindowRuntime* MakeWindowsRuntime() {
     static auto* runtime = new TWinRuntime;
@@ -11,3 +16,5 @@ TWindowRuntime* MakeWindowsRuntime() {
 }  // namespace
 
 void RegisterVisualRuntime(int&, char**) { SetVisualRuntimeFactory(&MakeWindowsRuntime); }
+
+}  // namespace app

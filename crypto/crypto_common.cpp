@@ -13,7 +13,7 @@ TSha256Digest Sha256(std::string_view Bytes) {
 TSha256Digest Sha256OfFile(const std::string& FileName) {
     TSha256 h;
     // The platform's file names (wide ones on Windows), read in pieces.
-    ReadFileInPieces(FileName, [&h](const char* p, size_t n) { h.Update(p, n); });
+    platform::ReadFileInPieces(FileName, [&h](const char* p, size_t n) { h.Update(p, n); });
     return h.Final();
 }
 

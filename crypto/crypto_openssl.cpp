@@ -34,7 +34,7 @@ bool IsP256(EVP_PKEY* Key) {
 
 TPKey PublicKeyFromBase64(std::string_view Base64) {
     std::string der;
-    if (!DecodeBase64Strict(Base64, der)) return nullptr;
+    if (!platform::DecodeBase64Strict(Base64, der)) return nullptr;
     const unsigned char* p = reinterpret_cast<const unsigned char*>(der.data());
     TPKey key(d2i_PUBKEY(nullptr, &p, long(der.size())));
     // Trailing bytes after the structure mean it is not the DER of one key.
@@ -63,7 +63,7 @@ struct TSha256::State {
 
 TSha256::TSha256() : state_(std::make_unique<State>()) {
     if (!state_->ctx || EVP_DigestInit_ex(state_->ctx.get(), EVP_sha256(), nullptr) != 1)
-        throw EUpdaterError("SHA-256 is not available");
+        throw platform::EUpdaterError("SHA-256 is not available");
 }
 TSha256::~TSha256() = default;
 
@@ -114,7 +114,7 @@ std::string PublicKeyBase64FromPem(std::string_view Pem, std::string& Error) {
         Error = "the public key cannot be written";
         return "";
     }
-    std::string out = EncodeBase64(std::string_view(reinterpret_cast<const char*>(der), size_t(n)));
+    std::string out = platform::EncodeBase64(std::string_view(reinterpret_cast<const char*>(der), size_t(n)));
     OPENSSL_free(der);
     return out;
 }
@@ -124,20 +124,20 @@ std::string SignP256(std::string_view PrivateKeyPem, std::string_view Data) {
     TPKey key(PEM_read_bio_PrivateKey(bio.get(), nullptr, nullptr, nullptr));
     ERR_clear_error();
     if (!key || !IsP256(key.get()))
-        throw EUpdaterError("the signing key is not an ECDSA P-256 private key in PEM form");
+        throw platform::EUpdaterError("the signing key is not an ECDSA P-256 private key in PEM form");
     TMdCtx ctx(EVP_MD_CTX_new());
     size_t size = 0;
     if (!ctx || EVP_DigestSignInit(ctx.get(), nullptr, EVP_sha256(), nullptr, key.get()) != 1 ||
         EVP_DigestSign(ctx.get(), nullptr, &size, reinterpret_cast<const unsigned char*>(Data.data()), Data.size()) !=
             1) {
         ERR_clear_error();
-        throw EUpdaterError("signing failed");
+        throw platform::EUpdaterError("signing failed");
     }
     std::string sig(size, '\0');
     if (EVP_DigestSign(ctx.get(), reinterpret_cast<unsigned char*>(sig.data()), &size,
                        reinterpret_cast<const unsigned char*>(Data.data()), Data.size()) != 1) {
         ERR_clear_error();
-        throw EUpdaterError("signing failed");
+        throw platform::EUpdaterError("signing failed");
     }
     sig.resize(size);
     return sig;

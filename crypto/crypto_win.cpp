@@ -131,7 +131,7 @@ bool PemBlock(std::string_view Pem, std::string_view Label, std::string& Der) {
     std::string body;
     for (char c : Pem.substr(b + begin.size(), e - b - begin.size()))
         if (c != '\r' && c != '\n' && c != ' ' && c != '\t') body += c;
-    return DecodeBase64Strict(body, Der);
+    return platform::DecodeBase64Strict(body, Der);
 }
 
 // The private scalar and public point of a SEC 1 ECPrivateKey on P-256. CurveKnown: the
@@ -194,10 +194,10 @@ TSha256::TSha256() : state_(std::make_unique<State>()) {
     DWORD objectLength = 0, got = 0;
     if (!state_->alg || !Ok(BCryptGetProperty(state_->alg.get(), BCRYPT_OBJECT_LENGTH,
                                               reinterpret_cast<PUCHAR>(&objectLength), sizeof objectLength, &got, 0)))
-        throw EUpdaterError("SHA-256 is not available");
+        throw platform::EUpdaterError("SHA-256 is not available");
     state_->object.resize(objectLength);
     if (!Ok(BCryptCreateHash(state_->alg.get(), &state_->hash, state_->object.data(), objectLength, nullptr, 0, 0)))
-        throw EUpdaterError("SHA-256 is not available");
+        throw platform::EUpdaterError("SHA-256 is not available");
 }
 
 TSha256::~TSha256() = default;
@@ -219,7 +219,7 @@ TSha256Digest TSha256::Final() {
 
 TVerifyResult VerifyP256(std::string_view PublicKeyBase64, std::string_view Data, std::string_view DerSignature) {
     std::string der, point;
-    if (!DecodeBase64Strict(PublicKeyBase64, der) || !PointFromSpki(der, point)) return TVerifyResult::BadKey;
+    if (!platform::DecodeBase64Strict(PublicKeyBase64, der) || !PointFromSpki(der, point)) return TVerifyResult::BadKey;
     const TKey key = ImportPublic(point);
     if (!key) return TVerifyResult::BadKey;  // not a point on the curve
     unsigned char sig[64];
@@ -232,12 +232,13 @@ TVerifyResult VerifyP256(std::string_view PublicKeyBase64, std::string_view Data
 std::string PublicKeyBase64FromPem(std::string_view Pem, std::string& Error) {
     std::string der, point, d;
     if (PemBlock(Pem, "PUBLIC KEY", der)) {
-        if (PointFromSpki(der, point) && ImportPublic(point)) return EncodeBase64(der);
+        if (PointFromSpki(der, point) && ImportPublic(point)) return platform::EncodeBase64(der);
         Error = "the key is not an ECDSA P-256 key";
         return "";
     }
     if (PemBlock(Pem, "PRIVATE KEY", der) || PemBlock(Pem, "EC PRIVATE KEY", der)) {
-        if (PrivateKeyFromPem(Pem, d, point) && ImportPublic(point)) return EncodeBase64(SpkiFromPoint(point));
+        if (PrivateKeyFromPem(Pem, d, point) && ImportPublic(point))
+            return platform::EncodeBase64(SpkiFromPoint(point));
         Error = "the key is not an ECDSA P-256 key";
         return "";
     }
@@ -248,7 +249,7 @@ std::string PublicKeyBase64FromPem(std::string_view Pem, std::string& Error) {
 std::string SignP256(std::string_view PrivateKeyPem, std::string_view Data) {
     std::string d, point;
     if (!PrivateKeyFromPem(PrivateKeyPem, d, point))
-        throw EUpdaterError("the signing key is not an ECDSA P-256 private key in PEM form");
+        throw platform::EUpdaterError("the signing key is not an ECDSA P-256 private key in PEM form");
     static const TAlg alg = OpenAlgorithm(BCRYPT_ECDSA_P256_ALGORITHM);
     std::vector<unsigned char> blob(sizeof(BCRYPT_ECCKEY_BLOB) + 96);
     auto* head = reinterpret_cast<BCRYPT_ECCKEY_BLOB*>(blob.data());
@@ -259,14 +260,14 @@ std::string SignP256(std::string_view PrivateKeyPem, std::string_view Data) {
     BCRYPT_KEY_HANDLE raw = nullptr;
     if (!alg ||
         !Ok(BCryptImportKeyPair(alg.get(), nullptr, BCRYPT_ECCPRIVATE_BLOB, &raw, blob.data(), ULONG(blob.size()), 0)))
-        throw EUpdaterError("the signing key is not an ECDSA P-256 private key in PEM form");
+        throw platform::EUpdaterError("the signing key is not an ECDSA P-256 private key in PEM form");
     const TKey key(raw);
     TSha256Digest digest = Sha256(Data);
     unsigned char sig[64];
     ULONG got = 0;
     if (!Ok(BCryptSignHash(key.get(), nullptr, digest.data(), ULONG(digest.size()), sig, sizeof sig, &got, 0)) ||
         got != 64)
-        throw EUpdaterError("signing failed");
+        throw platform::EUpdaterError("signing failed");
     const std::string body = DerInteger(sig) + DerInteger(sig + 32);
     return std::string("\x30", 1) + char(body.size()) + body;
 }

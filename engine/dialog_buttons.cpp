@@ -4,6 +4,11 @@
 #include "platform/strconv.h"
 #include "ui/runtime.h"
 
+using namespace engine;
+using namespace http;
+using namespace platform;
+using namespace ui;
+
 void TzelCustUpdaterDialogForm::StopBitBtnClick() { SetStopping(true); }
 
 void TzelCustUpdaterDialogForm::ProceedBitBtnClick(TComponent*) {

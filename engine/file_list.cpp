@@ -9,6 +9,10 @@
 #include "ui/application.h"
 #include "ui/runtime.h"
 
+using namespace engine;
+using namespace platform;
+using namespace ui;
+
 namespace {
 const std::string kConfigProblem = "Problem with configuration file.  ";
 

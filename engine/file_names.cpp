@@ -4,6 +4,10 @@
 
 #include "platform/strconv.h"
 
+using namespace platform;
+
+namespace engine {
+
 namespace {
 // Longer parts no file system here or on a workstation stores; longer names no path holds.
 constexpr size_t kMaxPartLength = 255;
@@ -74,3 +78,5 @@ std::string UrlEncodedFileName(const std::string& Name) {
 std::string ProgramNameOf(const std::string& ExeFileName) { return ExeFileName.substr(0, ExeFileName.find('.')); }
 
 std::string FileKey(int N, const char* Suffix) { return "FILE" + std::to_string(N) + Suffix; }
+
+}  // namespace engine

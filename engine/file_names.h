@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+namespace engine {
+
 // The transfer file every download is written to before it is put in place.
 inline constexpr char kTransferFile[] = "Temp";
 
@@ -37,3 +39,5 @@ std::string ProgramNameOf(const std::string& ExeFileName);
 
 // The server INI key of entry N: FileKey(3, "NAME") is "FILE3NAME".
 std::string FileKey(int N, const char* Suffix);
+
+}  // namespace engine

@@ -3,6 +3,10 @@
 #include "platform/strconv.h"
 #include "ui/application.h"
 
+using namespace engine;
+using namespace platform;
+using namespace ui;
+
 std::string TzelCustUpdaterDialogForm::GetServerPath() {
     std::string path = FParamList->Values("SERVERPATH");
     if (path.empty()) path = FServerIniList->Values("SERVERPATH");

@@ -2,6 +2,8 @@
 
 #include <chrono>
 
+namespace engine {
+
 namespace {
 TLocalDateTime SystemNow() {
     const auto now = std::chrono::system_clock::now();
@@ -34,3 +36,5 @@ std::string LogStampText(const TLocalDateTime& When) {
 #pragma GCC diagnostic pop
     return buf;
 }
+
+}  // namespace engine

@@ -4,6 +4,8 @@
 #include <functional>
 #include <string>
 
+namespace engine {
+
 struct TLocalDateTime {
     std::tm Time{};
     int Milliseconds = 0;
@@ -19,3 +21,5 @@ void SetLogClock(TLogClock Clock);
 // The stamp as the user's locale writes it: short date, a blank, long time; the time is left
 // out at exactly midnight.
 std::string LogStampText(const TLocalDateTime& When);
+
+}  // namespace engine

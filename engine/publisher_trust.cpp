@@ -9,6 +9,12 @@
 #include "trust/server_ini_signature.h"
 #include "ui/application.h"
 
+using namespace engine;
+using namespace http;
+using namespace platform;
+using namespace trust;
+using namespace ui;
+
 namespace {
 const char kMarker[] = "FOUNDIT";
 // A DER ECDSA P-256 signature is at most 72 bytes; anything far larger is not one.

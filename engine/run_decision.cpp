@@ -2,6 +2,8 @@
 
 #include "engine/zel_cust_update_dialog.h"
 
+namespace engine {
+
 TRunDecision DecideRun(int Flags, const std::string& Execute, const std::string& Ran) {
     TRunDecision d;
     d.Download = (Flags & vcDownload) != 0;
@@ -21,3 +23,5 @@ TRunDecision DecideRun(int Flags, const std::string& Execute, const std::string&
 }
 
 bool IsCompletedExitCode(int Code) { return Code >= 260 && Code <= 65999; }
+
+}  // namespace engine

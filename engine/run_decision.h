@@ -3,6 +3,8 @@
 // EXECUTE value and its RAN marker alone, so every combination can be checked in a table.
 #include <string>
 
+namespace engine {
+
 struct TRunDecision {
     bool Download = false;         // fetch the entry before it may run
     bool Never = false;            // EXECUTE is NEVER: logged, and nothing else for this entry
@@ -19,3 +21,5 @@ TRunDecision DecideRun(int Flags, const std::string& Execute, const std::string&
 // Whether the exit code of a waited run means the program completed: 260 to 65999. Every
 // other code, 0 included, does not (which no POSIX program can reach: its codes end at 255).
 bool IsCompletedExitCode(int Code);
+
+}  // namespace engine

@@ -12,6 +12,12 @@
 #include "trust/server_ini_signature.h"
 #include "ui/application.h"
 
+using namespace engine;
+using namespace http;
+using namespace platform;
+using namespace trust;
+using namespace ui;
+
 namespace {
 // No configuration file comes near this; a larger one is an error page, a mistake or an attack.
 constexpr int64_t kMaxServerIniBytes = 16 * 1024 * 1024;

@@ -9,6 +9,10 @@
 #include "platform/strconv.h"
 #include "ui/runtime.h"
 
+using namespace engine;
+using namespace platform;
+using namespace ui;
+
 void TzelCustUpdaterDialogForm::ReportStatus(const std::string& Stat, bool Visual, bool Bold, bool Red) {
     if (Stat.empty()) return;
     if (Visual && FShowForms) {

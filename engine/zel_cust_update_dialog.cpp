@@ -12,6 +12,11 @@
 #include "ui/application.h"
 #include "ui/runtime.h"
 
+using namespace engine;
+using namespace http;
+using namespace platform;
+using namespace ui;
+
 TzelCustUpdaterDialogForm::TzelCustUpdaterDialogForm() {
     StopBitBtn.OnClick = [this] { StopBitBtnClick(); };
     ProceedBitBtn.OnClick = [this] { ProceedBitBtnClick(&ProceedBitBtn); };
@@ -24,7 +29,7 @@ TzelCustUpdaterDialogForm::~TzelCustUpdaterDialogForm() {
     if (Application().MainForm == this) Application().MainForm = nullptr;
 }
 
-void DestroyForm(TzelCustUpdaterDialogForm* Form) {
+void engine::DestroyForm(TzelCustUpdaterDialogForm* Form) {
     if (!Form) return;
     if (!Form->FDestroyed) {
         Form->FDestroyed = true;

@@ -13,14 +13,19 @@
 
 class TzelHTTPFileDownloader;
 class TzelCustUpdaterDialogForm;
+namespace engine {
 // Runs FormDestroy (its Finish included) and frees the form.
 void DestroyForm(TzelCustUpdaterDialogForm* Form);
+
+}  // namespace engine
 
 // Flags returned by CompareFileVersions.
 enum : int { vcNotNewer = 1, vcDownload = 2, vcRunAnyway = 4, vcDoNotRun = 8, vcBlocked = 32 };
 
+namespace engine {
 // The alias the server INI's download is reported under; it has status texts of its own.
 inline constexpr char kConfigurationAlias[] = "Configuration File";
+}  // namespace engine
 
 // Status types, the steps of an update that GetStatusMessage names.
 enum : int {
@@ -34,7 +39,7 @@ enum : int {
     stUpdateFailed = 10
 };
 
-class TzelCustUpdaterDialogForm : public TEngineDialog {
+class TzelCustUpdaterDialogForm : public ui::TEngineDialog {
 public:
     TzelCustUpdaterDialogForm();
     ~TzelCustUpdaterDialogForm() override;
@@ -66,7 +71,7 @@ public:
     virtual void FormShow();
     virtual void StopBitBtnClick();
     // Sender: the button when the user pressed it; nullptr when the program presses it.
-    virtual void ProceedBitBtnClick(TComponent* Sender);
+    virtual void ProceedBitBtnClick(ui::TComponent* Sender);
     virtual void CloseBtnClick();
     virtual void ApplicationEvents1Exception(const std::exception& E);
 
@@ -93,9 +98,9 @@ public:
     TzelHTTPFileDownloader& HTTPFileDownloader() { return *FHTTPFileDownloader; }
     bool ShowForms() const { return FShowForms; }
     bool VisualDebug() const { return FVisualDebug; }
-    TStringList& ParamList() { return *FParamList; }
-    TStringList& LocalIniList() { return *FLocalIniList; }
-    TStringList& ServerIniList() { return *FServerIniList; }
+    platform::TStringList& ParamList() { return *FParamList; }
+    platform::TStringList& LocalIniList() { return *FLocalIniList; }
+    platform::TStringList& ServerIniList() { return *FServerIniList; }
     std::string ProgName() const { return FProgName; }
 
     // State, read by tests and subclasses.
@@ -112,9 +117,9 @@ protected:
     int32_t FOldProgMaxToSend = 0;
     bool FVisualDebug = false;
     bool FShowForms = false;
-    std::unique_ptr<TStringList> FParamList;
-    std::unique_ptr<TStringList> FLocalIniList;
-    std::unique_ptr<TStringList> FServerIniList;
+    std::unique_ptr<platform::TStringList> FParamList;
+    std::unique_ptr<platform::TStringList> FLocalIniList;
+    std::unique_ptr<platform::TStringList> FServerIniList;
     std::unique_ptr<TzelHTTPFileDownloader> FHTTPFileDownloader;
     std::string FzelLogFileName;
     std::string FProgName;
@@ -131,12 +136,13 @@ protected:
     void ApplyTrustSettings();
     bool LoadServerIni(const std::string& Url, const std::string& FileName);
     void ExpectDownload(int N, const std::string& FileName);
-    void CheckTransferFile(const std::string& FileName, const std::string& Alias, const TFileExpectation& Expected);
+    void CheckTransferFile(const std::string& FileName, const std::string& Alias,
+                           const trust::TFileExpectation& Expected);
     [[noreturn]] void RefuseDownload(const std::string& Text);
-    TFileExpectation FExpectedDownload;  // what the next DownloadFile must deliver
+    trust::TFileExpectation FExpectedDownload;  // what the next DownloadFile must deliver
 
 private:
-    friend void DestroyForm(TzelCustUpdaterDialogForm*);
+    friend void engine::DestroyForm(TzelCustUpdaterDialogForm*);
     std::string TroubleMessage(const std::string& Detail);
     std::mt19937 FRandom;
     bool FUpdating = false;  // an UpdateNow is running: a nested Proceed is refused
@@ -144,11 +150,15 @@ private:
     bool FLocalIniUnreadable = false;  // the local INI exists but could not be loaded
 };
 
+namespace engine {
+
 // Forms are made and unmade in two steps, so that the creation and destruction events
 // reach a product form's handlers (a C++ constructor or destructor cannot dispatch to them).
 template <class TFormClass>
 std::unique_ptr<TFormClass, void (*)(TzelCustUpdaterDialogForm*)> CreateForm() {
-    std::unique_ptr<TFormClass, void (*)(TzelCustUpdaterDialogForm*)> form(new TFormClass, &DestroyForm);
+    std::unique_ptr<TFormClass, void (*)(TzelCustUpdaterDialogForm*)> form(new TFormClass, &engine::DestroyForm);
     form->FormCreate();
     return form;
 }
+
+}  // namespace engine

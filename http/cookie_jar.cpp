@@ -2,6 +2,10 @@
 
 #include "platform/strconv.h"
 
+using namespace platform;
+
+namespace http {
+
 namespace {
 bool HasSecureAttribute(const std::string& SetCookieValue) {
     size_t start = SetCookieValue.find(';');
@@ -42,3 +46,5 @@ std::vector<std::string> TCookieJar::For(const std::string& Host, bool Https) co
         if (SameText(c.Host, Host) && (Https || !c.Secure)) out.push_back(c.Name + "=" + c.Value);
     return out;
 }
+
+}  // namespace http

@@ -6,6 +6,8 @@
 
 #include "platform/string_list.h"
 
+namespace http {
+
 struct TCookie {
     std::string Host;  // as written in the URL, compared without regard to case
     std::string Name, Value;
@@ -17,7 +19,7 @@ public:
     // The Set-Cookie lines of a reply from Host: the text up to the first ";" is name=value,
     // replacing the cookie of the same host and name (names compared without regard to case);
     // an empty value removes it. A Secure cookie that came over plain http is not kept.
-    void Update(const std::string& Host, bool Https, const TStringList& Headers);
+    void Update(const std::string& Host, bool Https, const platform::TStringList& Headers);
     // name=value of every cookie that may go to Host, in the order they were first set.
     std::vector<std::string> For(const std::string& Host, bool Https) const;
     const std::vector<TCookie>& Items() const { return items_; }
@@ -26,3 +28,5 @@ public:
 private:
     std::vector<TCookie> items_;
 };
+
+}  // namespace http

@@ -10,6 +10,10 @@
 
 #include "platform/errors.h"
 
+using namespace platform;
+
+namespace http {
+
 TFileStream::TFileStream(const std::string& FileName, TFileMode Mode) : name_(FileName) {
     if (Mode == TFileMode::CreateWrite) {
         fd_ = ::open(FileName.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
@@ -63,3 +67,5 @@ void TFileStream::SetSize(int64_t Size) {
     size_ = Size;
     if (pos_ > Size) SetPosition(Size);
 }
+
+}  // namespace http

@@ -11,6 +11,10 @@
 #include "platform/os_error.h"
 #include "platform/wide_text_win.h"
 
+using namespace platform;
+
+namespace http {
+
 // The C runtime's descriptors, in binary mode: downloads must arrive byte for byte.
 TFileStream::TFileStream(const std::string& FileName, TFileMode Mode) : name_(FileName) {
     const std::wstring path = WidePath(FileName);
@@ -57,3 +61,5 @@ void TFileStream::SetSize(int64_t Size) {
     if (_chsize_s(fd_, Size) != 0) throw EUpdaterError("Stream write error: " + std::string(std::strerror(errno)));
     if (GetPosition() > Size) SetPosition(Size);
 }
+
+}  // namespace http

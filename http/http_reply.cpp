@@ -3,6 +3,10 @@
 #include "platform/codepage.h"
 #include "platform/strconv.h"
 
+using namespace platform;
+
+namespace http {
+
 TStatusLine ParseStatusLine(std::string_view Value) {
     TStatusLine st;
     const std::string s = Trim(SeparateRight(Value, " "));
@@ -125,3 +129,5 @@ THeadResult ReadReplyHead(const TLineSource& NextLine, bool ViaProxy, bool Http1
     }
     return THeadResult::Ok;
 }
+
+}  // namespace http

@@ -12,6 +12,8 @@
 
 enum TTransferEncoding { TE_UNKNOWN, TE_IDENTITY, TE_CHUNKED };
 
+namespace http {
+
 // Bounds of a reply head. A peer cannot make the client hold more than this before the body.
 constexpr size_t kMaxReplyLine = 64 * 1024;
 constexpr size_t kMaxReplyHead = 1024 * 1024;
@@ -65,3 +67,5 @@ using TLineSource = std::function<bool(std::string& Line)>;
 // connection open unless the reply says close. A line above kMaxReplyLine or a head above
 // kMaxReplyHead ends with TooLarge.
 THeadResult ReadReplyHead(const TLineSource& NextLine, bool ViaProxy, bool Http11, TReplyHead& Head);
+
+}  // namespace http

@@ -4,6 +4,10 @@
 #include "platform/codepage.h"
 #include "platform/strconv.h"
 
+using namespace platform;
+
+namespace http {
+
 namespace {
 std::string Bracketed(const std::string& Host) { return Host.find(':') != std::string::npos ? "[" + Host + "]" : Host; }
 
@@ -62,3 +66,5 @@ std::string RequestHeadText(const std::vector<std::string>& Lines, const std::st
     }
     return text;
 }
+
+}  // namespace http

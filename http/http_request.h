@@ -7,6 +7,8 @@
 #include "http/url.h"
 #include "platform/string_list.h"
 
+namespace http {
+
 struct TRequestHeadInput {
     std::string Method;
     TUrlParts Url;
@@ -17,7 +19,7 @@ struct TRequestHeadInput {
     bool KeepAlive = true;
     int KeepAliveTimeout = 300;
     std::string ProxyUser, ProxyPass;
-    const TStringList* Cookies = nullptr;
+    const platform::TStringList* Cookies = nullptr;
     std::string UserAgent;
     std::string MimeType;
     bool AddPortNumberToHost = true;
@@ -30,3 +32,5 @@ std::vector<std::string> BuildRequestLines(const TRequestHeadInput& In);
 // The bytes that go on the wire for those lines, in the ANSI code page: each line + CR LF;
 // with Protocol "0.9" only the request line.
 std::string RequestHeadText(const std::vector<std::string>& Lines, const std::string& Protocol);
+
+}  // namespace http

@@ -7,6 +7,9 @@
 #include "platform/scoped_value.h"
 #include "platform/strconv.h"
 
+using namespace http;
+using namespace platform;
+
 namespace {
 constexpr int kSocketBuffer = 65536;
 // A request body below this size leaves in the same write as the header text.

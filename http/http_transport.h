@@ -34,8 +34,8 @@ public:
 
     // The request body (InputStream when set, else Document) and the reply body's sink
     // (OutputStream when set, else Document).
-    TStream& BodySource() { return InputStream ? *InputStream : Document; }
-    TStream& BodySink() { return OutputStream ? *OutputStream : Document; }
+    http::TStream& BodySource() { return InputStream ? *InputStream : Document; }
+    http::TStream& BodySink() { return OutputStream ? *OutputStream : Document; }
 
     std::string TargetHost = "127.0.0.1";
     std::string TargetPort = "80";
@@ -45,8 +45,8 @@ public:
     std::unique_ptr<TTCPClientSocket> Sock;
     TTransferEncoding TransferEncoding = TE_UNKNOWN;
     std::string AliveHost, AlivePort;
-    TStringList Headers;     // before: extra request lines; after: status and header lines
-    TMemoryStream Document;  // before: request body; after: reply body
+    platform::TStringList Headers;  // before: extra request lines; after: status and header lines
+    http::TMemoryStream Document;   // before: request body; after: reply body
     std::string MimeType = "text/html";
     std::string Protocol = "1.0";
     bool KeepAlive = true;
@@ -55,13 +55,13 @@ public:
     int ResultCode = 0;
     std::string ResultString;
     std::string UserAgent = "Mozilla/5.0 (compatible; zelHTTP)";
-    TStringList Cookies;       // the caller's own name=value lines, sent to every host
-    TCookieJar CookieJar;      // what servers set, sent back to the host that set it
-    int64_t DownloadSize = 0;  // declared length of the body part being read
+    platform::TStringList Cookies;  // the caller's own name=value lines, sent to every host
+    http::TCookieJar CookieJar;     // what servers set, sent back to the host that set it
+    int64_t DownloadSize = 0;       // declared length of the body part being read
     int64_t UploadSize = 0;
     bool AddPortNumberToHost = true;
-    TStream* InputStream = nullptr;   // not owned
-    TStream* OutputStream = nullptr;  // not owned
+    http::TStream* InputStream = nullptr;   // not owned
+    http::TStream* OutputStream = nullptr;  // not owned
 
 protected:
     // The three body readers, by framing; each returns success.
@@ -80,10 +80,11 @@ protected:
 private:
     void SetTunnel(bool Https);
     // Fills Headers with the request's lines and returns them.
-    std::vector<std::string> BuildRequest(const std::string& Method, const TUrlParts& Url, bool Https, bool ViaProxy);
+    std::vector<std::string> BuildRequest(const std::string& Method, const http::TUrlParts& Url, bool Https,
+                                          bool ViaProxy);
     bool OpenConnection(bool Https);
     bool SendRequest(const std::string& HeadText);
     // After the request went out: the status, the header lines and the body.
-    bool ReadReply(const std::string& Method, const TUrlParts& Url, bool Https, bool ViaProxy);
+    bool ReadReply(const std::string& Method, const http::TUrlParts& Url, bool Https, bool ViaProxy);
     bool SocketFailed() const { return Sock->LastError != 0; }
 };

@@ -6,6 +6,8 @@
 #include "http/socket_errors.h"
 #include "http/socket_io.h"
 
+namespace http {
+
 void TLineReader::ApplyCarry(std::string& Packet, bool ConvertLineEnd) {
     Packet.resize(ApplyCarry(Packet.data(), Packet.size(), ConvertLineEnd));
 }
@@ -87,3 +89,5 @@ int TLineReader::ReadExact(const TPacketSource& Source, const TLineRules& Rules,
     }
     return wsNoError;
 }
+
+}  // namespace http

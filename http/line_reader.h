@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+namespace http {
+
 // Fills Packet with the next block, waiting up to TimeoutMs; returns 0, or the Winsock
 // number that ended the receive.
 using TPacketSource = std::function<int(int TimeoutMs, std::string& Packet)>;
@@ -47,3 +49,5 @@ private:
     std::string& buf_;
     bool lastCR_ = false, lastLF_ = false;
 };
+
+}  // namespace http

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace http {
+
 bool TLowSpeedMeter::Add(int64_t WaitedMs, int64_t Bytes, int Limit, int WindowMs) {
     if (Limit <= 0 || WindowMs <= 0) return false;
     waitedMs_ += std::max<int64_t>(WaitedMs, 0);
@@ -16,3 +18,5 @@ int TLowSpeedMeter::WindowLeft(int64_t WaitingMs, int WindowMs) const {
     if (WindowMs <= 0) return -1;
     return int(std::max<int64_t>(0, WindowMs - waitedMs_ - WaitingMs));
 }
+
+}  // namespace http

@@ -4,6 +4,8 @@
 // wait short, so a per-wait time-out alone never ends it; the rate does.
 #include <cstdint>
 
+namespace http {
+
 class TLowSpeedMeter {
 public:
     // Adds a wait of WaitedMs that ended with Bytes (0 when it ran out). Once a whole window
@@ -19,3 +21,5 @@ private:
     int64_t waitedMs_ = 0;
     int64_t bytes_ = 0;
 };
+
+}  // namespace http

@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace http {
+
 EBodyTooLarge::EBodyTooLarge(int64_t ALimit)
     : EUpdaterError("The body grew past the " + std::to_string(ALimit) + " bytes it may have."), Limit(ALimit) {}
 
@@ -14,3 +16,5 @@ void TSizeLimitedStream::SetSize(int64_t Size) {
     if (Size > limit_) throw EBodyTooLarge(limit_);
     target_.SetSize(Size);
 }
+
+}  // namespace http

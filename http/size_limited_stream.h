@@ -7,7 +7,9 @@
 #include "http/stream.h"
 #include "platform/errors.h"
 
-class EBodyTooLarge : public EUpdaterError {
+namespace http {
+
+class EBodyTooLarge : public platform::EUpdaterError {
 public:
     explicit EBodyTooLarge(int64_t ALimit);
     int64_t Limit;
@@ -30,3 +32,5 @@ private:
     TStream& target_;
     int64_t limit_;
 };
+
+}  // namespace http

@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace http {
+
 namespace {
 struct TErrorText {
     int Code;
@@ -68,3 +70,5 @@ std::string WinsockErrorText(int Code) {
         if (e.Code == Code) return e.Text;
     return "Other Winsock error (" + std::to_string(Code) + ")";
 }
+
+}  // namespace http

@@ -3,6 +3,8 @@
 // error numbers into them. No OS header here: callers pass the raw numbers.
 #include <string>
 
+namespace http {
+
 // Every Winsock number the socket sets, tests or has a text for. The names avoid Winsock's own
 // macro names, so this header can sit beside winsock2.h.
 enum TWinsockCode : int {
@@ -69,3 +71,5 @@ std::string WinsockErrorText(int Code);
 int WinsockFromErrno(int Errno);
 // getaddrinfo() result -> Winsock number (EAI_NONAME -> 11001 ...); EAI_SYSTEM uses Errno.
 int WinsockFromResolver(int GaiError, int Errno);
+
+}  // namespace http

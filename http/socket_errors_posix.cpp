@@ -4,6 +4,8 @@
 
 #include <cerrno>
 
+namespace http {
+
 int WinsockFromErrno(int Errno) {
     switch (Errno) {
     case 0: return 0;
@@ -76,3 +78,5 @@ int WinsockFromResolver(int GaiError, int Errno) {
     default: return wsNoRecovery;
     }
 }
+
+}  // namespace http

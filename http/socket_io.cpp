@@ -7,6 +7,8 @@
 #include <cctype>
 #include <chrono>
 
+namespace http {
+
 namespace {
 std::atomic<TSocketRawIO*> g_rawIO{nullptr};
 }  // namespace
@@ -45,3 +47,5 @@ bool IsNeverResolved(const std::string& Host) {
     for (char& c : h) c = char(std::tolower(static_cast<unsigned char>(c)));
     return h == "invalid" || (h.size() > 8 && h.compare(h.size() - 8, 8, ".invalid") == 0);
 }
+
+}  // namespace http

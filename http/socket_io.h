@@ -9,6 +9,8 @@
 
 #include "http/socket_errors.h"
 
+namespace http {
+
 // >= 0: bytes moved (a receive of 0 means the peer closed). < 0: failed, Error holds the
 // Winsock number (wsWouldBlock when nothing could move right now).
 long RawSend(int Fd, const void* Buffer, size_t Len, int& Error);  // never raises SIGPIPE
@@ -103,3 +105,5 @@ int BytesWaiting(int Fd);
 // The local (Peer false) or remote address of a handle; false when it has none.
 bool HandleAddress(int Fd, bool Peer, std::string& IP, int& Port);
 void SleepMs(int Ms);
+
+}  // namespace http

@@ -19,6 +19,8 @@
 
 #include "http/socket_errors.h"
 
+namespace http {
+
 namespace {
 class TSystemSocketIO final : public TSocketRawIO {
 public:
@@ -192,3 +194,5 @@ bool HandleAddress(int Fd, bool Peer, std::string& IP, int& Port) {
 }
 
 void SleepMs(int Ms) { std::this_thread::sleep_for(std::chrono::milliseconds(Ms)); }
+
+}  // namespace http

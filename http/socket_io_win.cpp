@@ -15,6 +15,8 @@
 #include "http/socket_errors.h"
 #include "http/socket_io.h"
 
+namespace http {
+
 namespace {
 // Windows sockets are started once, at program start, before any request (version 2.2).
 // Without them every socket call reports 10093 ("Winsock not initialized").
@@ -198,3 +200,5 @@ bool HandleAddress(int Fd, bool Peer, std::string& IP, int& Port) {
 }
 
 void SleepMs(int Ms) { ::Sleep(DWORD(Ms < 0 ? 0 : Ms)); }
+
+}  // namespace http

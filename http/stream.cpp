@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace http {
+
 std::string TStream::ReadAllBytes() {
     const int64_t keep = GetPosition();
     std::string out(size_t(GetSize()), '\0');
@@ -46,3 +48,5 @@ void TMemoryStream::SetSize(int64_t Size) {
     data_.resize(size_t(Size < 0 ? 0 : Size));
     if (pos_ > int64_t(data_.size())) pos_ = int64_t(data_.size());
 }
+
+}  // namespace http

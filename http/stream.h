@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+namespace http {
+
 class TStream {
 public:
     virtual ~TStream() = default;
@@ -71,3 +73,5 @@ private:
     int64_t pos_ = 0;
     int64_t size_ = 0;
 };
+
+}  // namespace http

@@ -4,6 +4,9 @@
 #include "http/tcp_socket_impl.h"
 #include "platform/strconv.h"
 
+using namespace http;
+using namespace platform;
+
 ESocketError::ESocketError(int Code, std::string Text)
     : EUpdaterError(Format("TCP/IP Socket error %d: %s", Code, Text.c_str())),
       ErrorCode(Code),

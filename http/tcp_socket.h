@@ -36,7 +36,7 @@ using TSocketStatusHook =
 using TSocketMonitorHook = std::function<void(TTCPClientSocket& Sender, bool Writing, const void* Buffer, int Len)>;
 
 // "TCP/IP Socket error %d: %s"
-class ESocketError : public EUpdaterError {
+class ESocketError : public platform::EUpdaterError {
 public:
     ESocketError(int Code, std::string Text);
     int ErrorCode;
@@ -57,13 +57,13 @@ public:
 
     void SendString(std::string_view Data);
     void SendBuffer(const void* Buffer, int Length);
-    void SendStream(TStream& Stream);
+    void SendStream(http::TStream& Stream);
 
     std::string RecvPacket(int Timeout);
     std::string RecvUntil(int Timeout, std::string_view Terminator);
     std::string RecvString(int Timeout);             // RecvUntil with CR LF; empty on error
     std::string RecvExact(int Length, int Timeout);  // empty on error
-    void RecvToStream(TStream& Stream, int Timeout, int64_t Size);
+    void RecvToStream(http::TStream& Stream, int Timeout, int64_t Size);
 
     bool CanRead(int Timeout);
     bool CanWrite(int Timeout);

@@ -2,10 +2,13 @@
 // the TLS handshake on top.
 #include <algorithm>
 
-#include "platform/base64.h"
 #include "http/socket_errors.h"
 #include "http/tcp_socket_impl.h"
+#include "platform/base64.h"
 #include "platform/codepage.h"
+
+using namespace http;
+using namespace platform;
 
 namespace {
 // Bounds a proxy's whole answer to CONNECT, which is read line by line.

@@ -11,20 +11,24 @@
 #include "http/socket_io.h"
 #include "http/tcp_socket.h"
 
+namespace http {
+
 // The most one packet receive takes at once.
 constexpr size_t kPacketSize = 65536;
 
+}  // namespace http
+
 struct TTCPClientSocket::Impl {
-    explicit Impl(TTCPClientSocket& owner) : s(owner), lines(owner.LineBuffer), scratch(kPacketSize) {}
+    explicit Impl(TTCPClientSocket& owner) : s(owner), lines(owner.LineBuffer), scratch(http::kPacketSize) {}
 
     TTCPClientSocket& s;
-    TSocketHandle handle;
+    http::TSocketHandle handle;
     bool connected = false;  // the handle holds an established connection
-    TLineReader lines;
+    http::TLineReader lines;
     std::vector<char> scratch;
     std::vector<char> body;  // a body's receive buffer, kept for the next body
     int monitorDepth = 0;    // inside the monitor hook: scratch or body still holds the block it is shown
-    TLowSpeedMeter meter;
+    http::TLowSpeedMeter meter;
 
     void Monitor(bool writing, const void* data, int len);
     bool TlsActive() const { return s.tls_ && s.tls_->SSLEnabled; }
@@ -44,8 +48,10 @@ struct TTCPClientSocket::Impl {
     }
     // The stop flag fails the operation once and is cleared.
     bool TakeStop();
-    void SetWaitError(TWaitResult r, int error);
-    TLineRules Rules() const { return {s.ConvertLineEnd, s.InterPacketTimeout, size_t(std::max(s.MaxLineLength, 0))}; }
+    void SetWaitError(http::TWaitResult r, int error);
+    http::TLineRules Rules() const {
+        return {s.ConvertLineEnd, s.InterPacketTimeout, size_t(std::max(s.MaxLineLength, 0))};
+    }
 
     // Connect without a tunnel; reports and runs the error step itself.
     void DirectConnect(const std::string& ip, const std::string& port);
@@ -63,7 +69,7 @@ struct TTCPClientSocket::Impl {
     // Exactly length bytes; false with LastError set.
     bool ReadExact(size_t length, int timeoutMs, std::string& out);
     // Size bytes into the stream in whole pieces; stops at the first error (LastError set).
-    void ReceiveToStream(TStream& stream, int timeoutMs, int64_t size);
+    void ReceiveToStream(http::TStream& stream, int timeoutMs, int64_t size);
 
     // The send without its error step: stop flag, monitor with the whole data, pieces.
     void Send(const char* data, size_t len);

@@ -5,6 +5,8 @@
 #include "http/socket_errors.h"
 #include "http/tcp_socket_impl.h"
 
+using namespace http;
+
 namespace {
 // Bounds the drain on close: a peer that keeps sending must not hold the close up.
 constexpr size_t kPurgeLimit = 1 << 20;

@@ -6,6 +6,8 @@
 #include "http/socket_errors.h"
 #include "http/tcp_socket_impl.h"
 
+using namespace http;
+
 bool TTCPClientSocket::Impl::SendPiece(const char* data, size_t len) {
     if (!handle.Valid()) return Fail(wsNotConnected);
     size_t done = 0;

@@ -12,6 +12,8 @@
 #include "http/socket_errors.h"
 #include "http/tcp_socket_impl.h"
 
+using namespace http;
+
 namespace {
 // The most one receive takes into a body: the memory of a download whatever its size.
 constexpr size_t kMaxBodyBlock = size_t(1) << 20;

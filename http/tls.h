@@ -5,7 +5,9 @@
 #include <memory>
 #include <string>
 
+namespace http {
 enum class TSSLType { tlsAny };
+}  // namespace http
 
 class TTLSPlugin {
 public:
@@ -31,11 +33,15 @@ public:
     std::string SNIHost;
     bool VerifyCert = false;
     std::string CAFile;  // with VerifyCert: PEM certificates trusted besides the system's store
-    TSSLType SSLType = TSSLType::tlsAny;
+    http::TSSLType SSLType = http::TSSLType::tlsAny;
     std::string Ciphers;
 };
+
+namespace http {
 
 // A new plug-in of the class chosen at start-up.
 std::unique_ptr<TTLSPlugin> CreateTLSPlugin();
 // Tests: make every later socket use the plug-in without TLS (true), or the default again.
 void ForceTLSNone(bool Force);
+
+}  // namespace http

@@ -6,6 +6,8 @@
 #include "http/tls_plugins.h"
 #include "http/tls_verification.h"
 
+namespace http {
+
 namespace {
 std::once_flag g_chosen;
 bool g_haveSystemTLS = false;
@@ -26,3 +28,5 @@ std::unique_ptr<TTLSPlugin> CreateTLSPlugin() {
 }
 
 void ForceTLSNone(bool Force) { g_forceNone = Force; }
+
+}  // namespace http

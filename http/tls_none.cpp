@@ -1,5 +1,7 @@
 #include "http/tls_plugins.h"
 
+using namespace http;
+
 bool TTLSNone::Connect(int, int, const std::atomic<bool>*) {
     SSLEnabled = false;
     WaitError = 0;

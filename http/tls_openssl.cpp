@@ -10,6 +10,8 @@
 #include "http/tls_openssl_verify.h"
 #include "http/tls_plugins.h"
 
+using namespace http;
+
 namespace {
 struct TSslCtxFree {
     void operator()(SSL_CTX* c) const { SSL_CTX_free(c); }
@@ -217,5 +219,7 @@ void TTLSOpenSSL3::Shutdown() {
     SSLEnabled = false;
 }
 
+namespace http {
 bool SystemTLSAvailable() { return TTLSOpenSSL3::Available(); }
 std::unique_ptr<TTLSPlugin> CreateSystemTLSPlugin() { return std::make_unique<TTLSOpenSSL3>(); }
+}  // namespace http

@@ -5,6 +5,8 @@
 
 #include "http/socket_io.h"
 
+namespace http {
+
 namespace {
 std::string Unbracketed(const std::string& Host) {
     if (Host.size() >= 2 && Host.front() == '[' && Host.back() == ']') return Host.substr(1, Host.size() - 2);
@@ -53,3 +55,5 @@ std::string PeerVerificationFailure(SSL* Ssl, const std::string& Host) {
     default: return of + " could not be verified: " + X509_verify_cert_error_string(r);
     }
 }
+
+}  // namespace http

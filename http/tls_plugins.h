@@ -14,10 +14,14 @@ public:
     void Shutdown() override { SSLEnabled = false; }
 };
 
+namespace http {
+
 // The platform's own TLS library: OpenSSL on POSIX, Schannel on Windows. Available tells
 // whether it is usable at all (checked once, by the chooser).
 bool SystemTLSAvailable();
 std::unique_ptr<TTLSPlugin> CreateSystemTLSPlugin();
+
+}  // namespace http
 
 // OpenSSL 3, linked at build time. The context and the connection live in RAII owners.
 class TTLSOpenSSL3 final : public TTLSPlugin {
@@ -38,6 +42,8 @@ private:
     std::unique_ptr<State> state_;
 };
 
+namespace http {
+
 // Schannel through SSPI, Windows' own TLS: the Windows build ships as one .exe.
 class TTLSSchannel final : public TTLSPlugin {
 public:
@@ -53,3 +59,5 @@ private:
     struct State;
     std::unique_ptr<State> state_;
 };
+
+}  // namespace http

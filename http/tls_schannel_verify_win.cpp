@@ -17,6 +17,10 @@
 #include "platform/strconv.h"
 #include "platform/wide_text_win.h"
 
+using namespace platform;
+
+namespace http {
+
 namespace {
 struct TCertFree {
     void operator()(PCCERT_CONTEXT c) const { CertFreeCertificateContext(c); }
@@ -180,3 +184,5 @@ std::string SchannelPeerVerificationFailure(CtxtHandle* Context, const std::stri
     if (status & CERT_TRUST_IS_NOT_VALID_FOR_USAGE) return of + " could not be verified: it is not for servers";
     return "";
 }
+
+}  // namespace http

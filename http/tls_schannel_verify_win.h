@@ -11,5 +11,9 @@
 
 #include <string>
 
+namespace http {
+
 // Empty when the peer of Context is trusted for Host; otherwise why not.
 std::string SchannelPeerVerificationFailure(CtxtHandle* Context, const std::string& Host, const std::string& CAFile);
+
+}  // namespace http

@@ -19,6 +19,10 @@
 #include "platform/os_error.h"
 #include "platform/wide_text_win.h"
 
+using namespace platform;
+
+namespace http {
+
 namespace {
 // Credentials and a security context that free themselves.
 struct TCredentials {
@@ -358,3 +362,5 @@ void TTLSSchannel::Shutdown() {
     state_ = std::make_unique<State>();
     SSLEnabled = false;
 }
+
+}  // namespace http

@@ -2,6 +2,8 @@
 
 #include <mutex>
 
+namespace http {
+
 namespace {
 std::mutex g_lock;
 TTLSVerifyDefaults g_defaults;
@@ -16,3 +18,5 @@ TTLSVerifyDefaults TLSVerifyDefaults() {
     std::lock_guard<std::mutex> hold(g_lock);
     return g_defaults;
 }
+
+}  // namespace http

@@ -4,6 +4,8 @@
 // every plug-in created afterwards starts from them.
 #include <string>
 
+namespace http {
+
 struct TTLSVerifyDefaults {
     bool VerifyCert = false;
     std::string CAFile;  // PEM certificates trusted besides the system's store; empty: none
@@ -11,3 +13,5 @@ struct TTLSVerifyDefaults {
 
 void SetTLSVerifyDefaults(const TTLSVerifyDefaults& Defaults);
 TTLSVerifyDefaults TLSVerifyDefaults();
+
+}  // namespace http

@@ -3,6 +3,9 @@
 #include "platform/codepage.h"
 #include "platform/strconv.h"
 
+using namespace http;
+using namespace platform;
+
 namespace {
 int HexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -78,6 +81,8 @@ TUrlParts SplitUrl(const std::string& Url) {
     return u;
 }
 
+namespace http {
+
 std::string DecodeUrlText(std::string_view Text) {
     std::string bytes;
     bytes.reserve(Text.size());
@@ -93,3 +98,5 @@ std::string DecodeUrlText(std::string_view Text) {
     }
     return IsUtf8(bytes) ? bytes : AnsiToUtf8(bytes);
 }
+
+}  // namespace http

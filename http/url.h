@@ -5,11 +5,16 @@
 
 // The parts of a URL as the transport splits it. Target is "/" + everything after the host
 // (path and query); Path and Query are that text split at its first "?".
+namespace http {
 struct TUrlParts {
     std::string Protocol, User, Password, Host, Port, Path, Query, Target;
 };
-TUrlParts SplitUrl(const std::string& Url);
+}  // namespace http
+
+http::TUrlParts SplitUrl(const std::string& Url);
 
 // Percent-decodes URL credentials. A "%" not followed by two hexadecimal digits stays as it
 // is. The result is UTF-8: decoded bytes that are not valid UTF-8 are read as Windows-1252.
+namespace http {
 std::string DecodeUrlText(std::string_view Text);
+}  // namespace http

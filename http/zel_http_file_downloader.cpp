@@ -6,6 +6,9 @@
 #include "platform/file_utils.h"
 #include "platform/strconv.h"
 
+using namespace http;
+using namespace platform;
+
 namespace {
 constexpr const char* kNoConnection =
     "No connection to internet.  A firewall may be preventing connection to the internet from this "

@@ -26,7 +26,7 @@ public:
     // False when the transport gave up without an exception (the file keeps what arrived).
     // Every exception leaves no file behind; a time-out reads as a missing connection.
     // ResultData is accepted and not used.
-    bool DownloadFile(const std::string& URL, const std::string& FileName, TStringList* ResultData);
+    bool DownloadFile(const std::string& URL, const std::string& FileName, platform::TStringList* ResultData);
     // The system's own download service; there is none here, so always false.
     bool DownloadFileWithIE(const std::string& aSourceURL, const std::string& aTargetFile);
     // Whether the number StatusIni holds for MainFileName's name has reached the one the
@@ -44,7 +44,7 @@ protected:
     // The socket's monitor hook: runs for every block, before the block is stored.
     void HandleSocketMonitor(TTCPClientSocket& Sender, bool Writing, const void* Buffer, int Len);
 
-    std::unique_ptr<TFileStream> FFileStream;
+    std::unique_ptr<http::TFileStream> FFileStream;
 
 private:
     bool FInProgressEvent = false;

@@ -7,6 +7,9 @@
 #include "platform/errors.h"
 #include "platform/strconv.h"
 
+using namespace http;
+using namespace platform;
+
 namespace {
 constexpr const char* kWin9xRefusal =
     "This feature is not allowed in Windows 95, 98 or ME.  You must use a web browser to "
@@ -48,6 +51,8 @@ void WriteMultipart(TMemoryStream& Document, const std::string& Boundary, const 
     Document.Write(MultipartClosing(Boundary));
 }
 }  // namespace
+
+namespace http {
 
 TProxySetting ProxySettingFromText(const TSystemProxyText& Text, const std::string& Protocol) {
     const std::string prefix = LowerCase(Protocol.empty() ? "http" : Protocol) + "=";
@@ -106,6 +111,8 @@ std::string FileNamePart(const std::string& Path) {
     const size_t p = Path.find_last_of("\\/:");
     return p == std::string::npos ? Path : Path.substr(p + 1);
 }
+
+}  // namespace http
 
 TzelHttpSend::TzelHttpSend() {
     Sock->OnStatus = [this](TTCPClientSocket& s, TSocketStatusReason r, const std::string& v) {

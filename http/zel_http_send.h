@@ -19,25 +19,32 @@ struct TProxySetting {
     std::string Ignored;  // the system's settings that were found and not used (see TSystemProxyText)
 };
 
+namespace http {
+
 // The walk over a proxy server text ("p0:3128", "http=p1:80 https=p2:443" ...): the first
 // "protocol=" entry for Protocol wins, else the last entry without "=". Empty entries (two
 // separators in a row) are skipped: they must not replace a named default. An entry without
 // ":" gives an empty Port, so the caller keeps its default proxy port.
-TProxySetting ProxySettingFromText(const TSystemProxyText& Text, const std::string& Protocol);
+TProxySetting ProxySettingFromText(const platform::TSystemProxyText& Text, const std::string& Protocol);
 // The system's proxy for Protocol (empty means "http"); the empty setting when the system
 // offers none.
 TProxySetting ReadProxySettings(const std::string& Protocol);
+
+}  // namespace http
 
 class TzelHttpSend;
 // Value: the socket report's text ("host:port", "code,text", or empty for a close).
 using TConnectEvent = std::function<void(TzelHttpSend& Sender, const std::string& Value)>;
 using TSocketErrorEvent = std::function<void(TzelHttpSend& Sender, const std::string& Value)>;
 using TCloseSocketEvent = std::function<void(TzelHttpSend& Sender, const std::string& Value)>;
+
+namespace http {
 // Note: a line for the log about the proxy lookup.
 using TProxyNoteEvent = std::function<void(TzelHttpSend& Sender, const std::string& Note)>;
 
 // Extra form fields of a multipart upload, sent in this order.
 using TFormFields = std::vector<std::pair<std::string, std::string>>;
+}  // namespace http
 
 class TzelHttpSend : public THTTPTransport {
 public:
@@ -49,33 +56,33 @@ public:
     bool HTTPMethod(const std::string& Method, const std::string& URL) override;
 
     // GETs; an error page counts as a successful fetch (ResultCode tells).
-    bool GetText(const std::string& URL, TStringList& Datastrings);
-    bool GetBinary(const std::string& URL, TStream& Response);
+    bool GetText(const std::string& URL, platform::TStringList& Datastrings);
+    bool GetBinary(const std::string& URL, http::TStream& Response);
     bool GetFile(const std::string& URL, const std::string& FileLocation);
 
     // Form post of URLData (ANSI on the wire); on success the reply body goes to Data.
-    bool PostURL(const std::string& URL, const std::string& URLData, TStream& Data);
-    bool PostURL(const std::string& URL, const std::string& URLData, TStringList& DataStrings);
+    bool PostURL(const std::string& URL, const std::string& URLData, http::TStream& Data);
+    bool PostURL(const std::string& URL, const std::string& URLData, platform::TStringList& DataStrings);
 
     // Multipart uploads of the stream Data (from its start) as the part FieldName.
-    bool PostFile(const std::string& URL, const std::string& FieldName, const std::string& FileName, TStream& Data,
-                  TStringList& ResultData);
     bool PostFile(const std::string& URL, const std::string& FieldName, const std::string& FileName,
-                  const TFormFields& Data, TStream& FileData, TStringList& ResultData);
+                  http::TStream& Data, platform::TStringList& ResultData);
+    bool PostFile(const std::string& URL, const std::string& FieldName, const std::string& FileName,
+                  const http::TFormFields& Data, http::TStream& FileData, platform::TStringList& ResultData);
     // Upload of the file FileName through a plain transport; socket errors come back in ErrMsg.
     bool PostFile(const std::string& URL, const std::string& FieldName, const std::string& FileName,
-                  TStringList& ResultData, std::string& ErrMsg);
+                  platform::TStringList& ResultData, std::string& ErrMsg);
 
     // aString as it survives the ANSI code page, written as UTF-8 (with a byte-order mark
     // when the stream is at its start).
-    void ConvertToAnsiandStuffInStream(TStream& TargetStream, const std::string& aString);
+    void ConvertToAnsiandStuffInStream(http::TStream& TargetStream, const std::string& aString);
 
     TConnectEvent OnConnect;
     TSocketErrorEvent OnSocketError;
     TCloseSocketEvent OnCloseSocket;
     // Once per sender, when the proxy lookup found settings it does not use (a SOCKS proxy):
     // otherwise requests silently go straight out where the user meant a proxy.
-    TProxyNoteEvent OnProxyNote;
+    http::TProxyNoteEvent OnProxyNote;
     // PostURL takes a "Connection reset by peer" failure after the whole request went out as
     // the end of the reply.
     bool IgnoreConnectionReset = false;
@@ -92,13 +99,15 @@ protected:
 
 private:
     bool PostMultipart(const std::string& URL, const std::string& FieldName, const std::string& FileName,
-                       const TFormFields* Fields, TStream& FileData, TStringList& ResultData);
+                       const http::TFormFields* Fields, http::TStream& FileData, platform::TStringList& ResultData);
 };
 
 // Stand-alone multipart upload of Data through a fresh plain transport (no proxy lookup, no
 // socket exceptions, no events). FileName goes into the part header exactly as given.
-bool PostFileToUrl(const std::string& URL, const std::string& FieldName, const std::string& FileName, TStream& Data,
-                   TStringList& ResultData);
+bool PostFileToUrl(const std::string& URL, const std::string& FieldName, const std::string& FileName,
+                   http::TStream& Data, platform::TStringList& ResultData);
+
+namespace http {
 
 // The multipart pieces, shared by the uploads. The boundary is 8 upper-case hexadecimal
 // digits of a random number below Limit followed by "_zelHTTP_boundary".
@@ -108,3 +117,5 @@ std::string MultipartFileHeader(const std::string& Boundary, const std::string& 
 std::string MultipartClosing(const std::string& Boundary);
 // The name part of a Windows or POSIX path: the text after the last "\", "/" or ":".
 std::string FileNamePart(const std::string& Path);
+
+}  // namespace http

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace platform {
+
 std::string EncodeBase64(std::string_view Bytes) {
     static constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     std::string out;
@@ -61,3 +63,5 @@ bool DecodeBase64Strict(std::string_view In, std::string& Out) {
     }
     return true;
 }
+
+}  // namespace platform

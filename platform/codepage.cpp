@@ -2,6 +2,8 @@
 
 #include "platform/utf8.h"
 
+namespace platform {
+
 using utf8::AppendUtf8;
 using utf8::NextCodePoint;
 
@@ -47,3 +49,5 @@ std::string Utf8ToUtf16(std::string_view utf8, bool bigEndian) {
     }
     return out;
 }
+
+}  // namespace platform

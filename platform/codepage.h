@@ -5,9 +5,13 @@
 #include <string>
 #include <string_view>
 
+namespace platform {
+
 std::string AnsiToUtf8(std::string_view ansi);
 // Characters the code page lacks become "?", as the Windows conversion's default character.
 std::string Utf8ToAnsi(std::string_view utf8);
 
 std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian);
 std::string Utf8ToUtf16(std::string_view utf8, bool bigEndian);
+
+}  // namespace platform

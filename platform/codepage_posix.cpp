@@ -2,6 +2,8 @@
 
 #include "platform/utf8.h"
 
+namespace platform {
+
 using utf8::AppendUtf8;
 using utf8::NextCodePoint;
 
@@ -47,3 +49,5 @@ std::string Utf8ToAnsi(std::string_view utf8) {
     }
     return out;
 }
+
+}  // namespace platform

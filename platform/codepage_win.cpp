@@ -3,6 +3,8 @@
 #include "platform/codepage.h"
 #include "platform/wide_text_win.h"
 
+namespace platform {
+
 // The system's own ANSI code page, whatever the workstation is set to.
 std::string AnsiToUtf8(std::string_view ansi) {
     if (ansi.empty()) return {};
@@ -23,3 +25,5 @@ std::string Utf8ToAnsi(std::string_view utf8) {
     if (n > 0) WideCharToMultiByte(CP_ACP, flags, wide.data(), int(wide.size()), out.data(), n, nullptr, nullptr);
     return out;
 }
+
+}  // namespace platform

@@ -1,5 +1,7 @@
 #include "platform/process_runner.h"
 
+namespace platform {
+
 namespace {
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 }  // namespace
@@ -24,3 +26,5 @@ std::vector<std::string> SplitArguments(std::string_view Text) {
     if (inWord) out.push_back(std::move(current));
     return out;
 }
+
+}  // namespace platform

@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <string>
 
+namespace platform {
+
 class EUpdaterError : public std::runtime_error {
 public:
     explicit EUpdaterError(std::string message) : std::runtime_error("EUpdaterError"), message_(std::move(message)) {}
@@ -37,3 +39,5 @@ class ERegistryError : public EUpdaterError {
 public:
     using EUpdaterError::EUpdaterError;
 };
+
+}  // namespace platform

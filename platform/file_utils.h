@@ -5,6 +5,8 @@
 #include <functional>
 #include <string>
 
+namespace platform {
+
 bool FileExists(const std::string& FileName);
 // The file's size in bytes; -1 when it does not exist or cannot be examined.
 int64_t FileSize(const std::string& FileName);
@@ -46,3 +48,5 @@ void SetWriteFaultAfterBytes(int64_t Bytes);
 void SetRenameFaultOnce();
 // Test seam: the next whole-file read fails (EIO) after the file was opened, as a bad disk would.
 void SetReadFaultOnce();
+
+}  // namespace platform

@@ -11,6 +11,8 @@
 
 #include "platform/errors.h"
 
+namespace platform {
+
 namespace {
 int64_t g_write_fault = -1;
 bool g_rename_fault = false;
@@ -184,3 +186,5 @@ std::string ExecutableFileName() {
     const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
     return n > 0 ? std::string(buf, size_t(n)) : std::string();
 }
+
+}  // namespace platform

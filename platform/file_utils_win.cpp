@@ -10,6 +10,8 @@
 #include "platform/unique_handle_win.h"
 #include "platform/wide_text_win.h"
 
+namespace platform {
+
 // windows.h maps ReplaceFile to ReplaceFileW; this file defines the updater's own.
 #undef ReplaceFile
 
@@ -183,3 +185,5 @@ std::string ExecutableFileName() {
         buf.resize(buf.size() * 2);
     }
 }
+
+}  // namespace platform

@@ -5,4 +5,8 @@
 
 #include "platform/pe_version.h"
 
+namespace platform {
+
 bool ReadSystemFileVersion(const std::string& FileName, TPeFileVersion& Version);
+
+}  // namespace platform

@@ -5,6 +5,8 @@
 #include "platform/file_version.h"
 #include "platform/wide_text_win.h"
 
+namespace platform {
+
 bool ReadSystemFileVersion(const std::string& FileName, TPeFileVersion& Version) {
     // The system's reader trusts the file's offsets (Wine's reads past a truncated resource
     // section and faults): only a file whose version resource the bounds-checked reader finds
@@ -26,3 +28,5 @@ bool ReadSystemFileVersion(const std::string& FileName, TPeFileVersion& Version)
     Version.FileVersionLS = fixed->dwFileVersionLS;
     return true;
 }
+
+}  // namespace platform

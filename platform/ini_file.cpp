@@ -9,6 +9,8 @@
 #include "platform/file_utils.h"
 #include "platform/strconv.h"
 
+namespace platform {
+
 namespace {
 std::vector<std::string> SplitLines(const std::string& text) {
     std::vector<std::string> lines;
@@ -105,3 +107,5 @@ void TIniFile::WriteString(const std::string& Section, const std::string& Key, c
     for (const auto& l : lines) text.append(l).append("\r\n");
     WriteFileAtomically(FFileName, Utf8ToAnsi(text));
 }
+
+}  // namespace platform

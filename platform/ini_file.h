@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+namespace platform {
+
 class TIniFile {
 public:
     explicit TIniFile(std::string FileName) : FFileName(std::move(FileName)) {}
@@ -28,3 +30,5 @@ public:
 private:
     std::string FFileName;
 };
+
+}  // namespace platform

@@ -7,6 +7,8 @@
 
 #include "platform/errors.h"
 
+namespace platform {
+
 // The Windows error code for a system error number (on POSIX: the errno itself when it has no
 // Windows counterpart).
 int WindowsErrorCode(int Errno);
@@ -16,3 +18,5 @@ std::string SystemErrorText(int Errno);
 std::string SystemErrorMessage(int Errno);
 // The platform's standard OS error for Errno, carrying the Windows code.
 EOSError OSErrorFromErrno(int Errno);
+
+}  // namespace platform

@@ -5,6 +5,8 @@
 
 #include "platform/strconv.h"
 
+namespace platform {
+
 namespace {
 struct Mapping {
     int Errno;
@@ -48,3 +50,5 @@ std::string SystemErrorMessage(int Errno) {
 }
 
 EOSError OSErrorFromErrno(int Errno) { return EOSError(SystemErrorMessage(Errno), WindowsErrorCode(Errno)); }
+
+}  // namespace platform

@@ -5,6 +5,8 @@
 #include "platform/strconv.h"
 #include "platform/wide_text_win.h"
 
+namespace platform {
+
 int WindowsErrorCode(int Errno) { return Errno; }
 
 std::string SystemErrorText(int Errno) {
@@ -25,3 +27,5 @@ std::string SystemErrorMessage(int Errno) {
 }
 
 EOSError OSErrorFromErrno(int Errno) { return EOSError(SystemErrorMessage(Errno), Errno); }
+
+}  // namespace platform

@@ -1,6 +1,8 @@
 // The services in force (the system's, or a stand-in a test installs) and the shortcuts to them.
 #include "platform/os_services.h"
 
+namespace platform {
+
 namespace {
 TOSServices* g_installed = nullptr;
 }  // namespace
@@ -17,3 +19,5 @@ int RunAndWait(const std::string& FileName, const std::string& Params, int TimeO
 }
 
 bool IsUacEnabled() { return OSServices().IsUacEnabled(); }
+
+}  // namespace platform

@@ -4,6 +4,8 @@
 // No OS header here: the POSIX realisation lives in os_services_posix.cpp.
 #include <string>
 
+namespace platform {
+
 // The proxy settings in the shape the proxy lookup parses: a proxy server text of entries
 // ("host:port" or "protocol=host:port") separated by blanks or commas, and a bypass list.
 struct TSystemProxyText {
@@ -55,3 +57,5 @@ void SetOSServices(TOSServices* Services);
 // The free operations of the process runner and the elevation probe.
 int RunAndWait(const std::string& FileName, const std::string& Params, int TimeOut, const std::string& ProgramFolder);
 bool IsUacEnabled();
+
+}  // namespace platform

@@ -14,6 +14,8 @@
 #include "platform/proxy_environment.h"
 #include "platform/unique_fd.h"
 
+namespace platform {
+
 namespace {
 
 // The last failure of ShellOpen on this thread, as the system would word it.
@@ -117,3 +119,5 @@ std::string TOSServices::GetCurrentDir() {
 bool TOSServices::SetCurrentDir(const std::string& Dir) { return !Dir.empty() && ::chdir(Dir.c_str()) == 0; }
 
 std::string TOSServices::ExpandUNCFileName(const std::string& FileName) { return FileName; }
+
+}  // namespace platform

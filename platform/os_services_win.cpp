@@ -17,6 +17,8 @@
 #include "platform/unique_handle_win.h"
 #include "platform/wide_text_win.h"
 
+namespace platform {
+
 namespace {
 thread_local DWORD t_lastError = 0;
 
@@ -120,3 +122,5 @@ std::string TOSServices::ExpandUNCFileName(const std::string& FileName) {
     }
     return FileName;
 }
+
+}  // namespace platform

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <vector>
 
+namespace platform {
+
 // Layout facts of the PE format used below (all little-endian):
 //   DOS header: "MZ", e_lfanew (offset of "PE\0\0") at 0x3C.
 //   After the signature: the 20-byte COFF header, then the optional header whose magic is
@@ -236,3 +238,5 @@ bool ReadPeVersionFromBytes(const void* Data, size_t Size, TPeFileVersion& Versi
     MemorySource source(Data, Size);
     return ReadPeVersion(source, Version);
 }
+
+}  // namespace platform

@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <string>
 
+namespace platform {
+
 // Random access to the bytes of one file (or a buffer, for tests and the fuzzer).
 class TPeByteSource {
 public:
@@ -42,3 +44,5 @@ bool ReadPeVersionFromBytes(const void* Data, size_t Size, TPeFileVersion& Versi
 // The same for a file; false too when it cannot be opened. Stats, when given, receives the
 // number of reads made and the bytes they returned.
 bool ReadPeFileVersion(const std::string& FileName, TPeFileVersion& Version, TPeReadStats* Stats = nullptr);
+
+}  // namespace platform

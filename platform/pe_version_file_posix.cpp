@@ -7,6 +7,8 @@
 #include "platform/pe_version.h"
 #include "platform/unique_fd.h"
 
+namespace platform {
+
 namespace {
 class FileSource final : public TPeByteSource {
 public:
@@ -42,3 +44,5 @@ bool ReadPeFileVersion(const std::string& FileName, TPeFileVersion& Version, TPe
     FileSource source(fd.Get(), uint64_t(st.st_size), Stats);
     return ReadPeVersion(source, Version);
 }
+
+}  // namespace platform

@@ -4,6 +4,8 @@
 #include "platform/unique_handle_win.h"
 #include "platform/wide_text_win.h"
 
+namespace platform {
+
 namespace {
 class FileSource final : public TPeByteSource {
 public:
@@ -43,3 +45,5 @@ bool ReadPeFileVersion(const std::string& FileName, TPeFileVersion& Version, TPe
     FileSource source(h.Get(), uint64_t(size.QuadPart), Stats);
     return ReadPeVersion(source, Version);
 }
+
+}  // namespace platform

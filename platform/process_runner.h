@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+namespace platform {
+
 struct TCommand {
     std::string Program;
     std::vector<std::string> Arguments;
@@ -33,3 +35,5 @@ int RunProcessAndWait(const TCommand& Command, const std::string& CommandLine, i
 // program is not a child of this process, so it never lingers as a zombie. Returns 0 when
 // the program was started, otherwise the errno of the failure.
 int StartDetached(const std::string& Program, const std::vector<std::string>& Arguments);
+
+}  // namespace platform

@@ -21,6 +21,8 @@
 
 extern char** environ;
 
+namespace platform {
+
 namespace {
 using Clock = std::chrono::steady_clock;
 
@@ -237,3 +239,5 @@ int StartDetached(const std::string& Program, const std::vector<std::string>& Ar
     }
     return n == ssize_t(sizeof err) ? err : 0;
 }
+
+}  // namespace platform

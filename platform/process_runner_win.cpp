@@ -10,6 +10,8 @@
 #include "platform/unique_handle_win.h"
 #include "platform/wide_text_win.h"
 
+namespace platform {
+
 bool EnsureExecutable(const std::string& FileName) { return FileExists(FileName); }  // no execute bit here
 
 bool LiesInFolder(const std::string& FileName, const std::string& Folder) {
@@ -116,3 +118,5 @@ int StartDetached(const std::string& Program, const std::vector<std::string>& Ar
     CloseHandle(pi.hProcess);
     return 0;
 }
+
+}  // namespace platform

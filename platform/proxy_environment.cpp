@@ -5,6 +5,8 @@
 
 #include "platform/strconv.h"
 
+namespace platform {
+
 namespace {
 std::string Variable(const char* lower) {
     const char* v = std::getenv(lower);
@@ -75,3 +77,5 @@ bool ProxySettingsFromEnvironment(TSystemProxyText& Out) {
     }
     return true;
 }
+
+}  // namespace platform

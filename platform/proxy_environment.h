@@ -8,6 +8,8 @@
 
 #include "platform/os_services.h"
 
+namespace platform {
+
 // False when none of the variables is set (or all are empty).
 bool ProxySettingsFromEnvironment(TSystemProxyText& Out);
 
@@ -17,3 +19,5 @@ bool ProxySettingsFromEnvironment(TSystemProxyText& Out);
 std::string ProxyHostPort(std::string_view Value);
 // Value without the credentials it may carry ("socks5://user:pw@s:1080" -> "socks5://s:1080").
 std::string ProxyValueForLog(std::string_view Value);
+
+}  // namespace platform

@@ -4,6 +4,8 @@
 // settings lent to a call.
 #include <utility>
 
+namespace platform {
+
 template <class T>
 class ScopedValue {
 public:
@@ -16,3 +18,5 @@ private:
     T& target_;
     T saved_;
 };
+
+}  // namespace platform

@@ -5,6 +5,8 @@
 
 #include "platform/errors.h"
 
+namespace platform {
+
 namespace {
 bool IsBlankOrControl(char c) { return static_cast<unsigned char>(c) <= ' '; }
 char Upper(char c) { return (c >= 'a' && c <= 'z') ? char(c - 32) : c; }
@@ -152,3 +154,5 @@ std::string Format(const char* fmt, ...) {
     va_end(ap);
     return out;
 }
+
+}  // namespace platform

@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+namespace platform {
+
 // Removes leading and trailing blanks and control characters (every byte <= ' ').
 std::string Trim(std::string_view s);
 std::string TrimLeft(std::string_view s);
@@ -37,3 +39,5 @@ std::string ReplaceAllText(std::string_view s, std::string_view from, std::strin
 
 // printf-style formatting into a std::string.
 std::string Format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+
+}  // namespace platform

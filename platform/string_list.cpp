@@ -5,6 +5,8 @@
 #include "platform/file_utils.h"
 #include "platform/strconv.h"
 
+namespace platform {
+
 void TStringList::BuildIndex() const {
     index_.clear();
     index_.reserve(lines_.size());
@@ -137,3 +139,5 @@ std::string TStringList::EncodedText() const {
 }
 
 void TStringList::SaveToFile(const std::string& FileName) const { WriteFileAtomically(FileName, EncodedText()); }
+
+}  // namespace platform

@@ -7,6 +7,8 @@
 #include <unordered_map>
 #include <vector>
 
+namespace platform {
+
 enum class TTextEncoding { Ansi, Utf8, Utf16LE, Utf16BE };
 
 class TStringList {
@@ -76,3 +78,5 @@ private:
     mutable bool indexed_ = false;
     TTextEncoding encoding_ = TTextEncoding::Ansi;
 };
+
+}  // namespace platform

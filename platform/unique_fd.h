@@ -2,6 +2,8 @@
 // A file descriptor that closes itself: move-only, -1 when empty.
 #include <utility>
 
+namespace platform {
+
 class UniqueFd {
 public:
     UniqueFd() = default;
@@ -24,3 +26,5 @@ public:
 private:
     int fd_ = -1;
 };
+
+}  // namespace platform

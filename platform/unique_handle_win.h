@@ -4,6 +4,8 @@
 
 #include <utility>
 
+namespace platform {
+
 template <typename T, T Invalid, typename Closer>
 class TUniqueWinHandle {
 public:
@@ -68,3 +70,5 @@ public:
 private:
     HANDLE h_ = INVALID_HANDLE_VALUE;
 };
+
+}  // namespace platform

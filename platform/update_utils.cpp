@@ -6,6 +6,8 @@
 #include "platform/file_version.h"
 #include "platform/strconv.h"
 
+using namespace platform;
+
 namespace {
 uint16_t PartValue(const std::string& part) {
     int32_t v = 0;

@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+namespace platform {
+
 namespace utf8 {
 inline void AppendUtf8(std::string& out, char32_t c) {
     if (c < 0x80) {
@@ -44,3 +46,5 @@ inline char32_t NextCodePoint(std::string_view s, size_t& i) {
     return c;
 }
 }  // namespace utf8
+
+}  // namespace platform

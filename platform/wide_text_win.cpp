@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+namespace platform {
+
 std::wstring Widen(std::string_view Utf8) {
     if (Utf8.empty()) return {};
     const int n = MultiByteToWideChar(CP_UTF8, 0, Utf8.data(), int(Utf8.size()), nullptr, 0);
@@ -24,3 +26,5 @@ std::wstring WidePath(std::string_view Utf8Path) {
         if (c == L'/') c = L'\\';
     return w;
 }
+
+}  // namespace platform

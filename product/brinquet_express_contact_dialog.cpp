@@ -2,4 +2,6 @@
 
 #include "ui/branding.h"
 
+using namespace ui;
+
 void TContactForm::FormCreate() { ApplyProductName(*this); }

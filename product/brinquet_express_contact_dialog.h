@@ -3,9 +3,9 @@
 // status upload carries. The product form makes one for each press of Proceed.
 #include "ui/contact_dialog.h"
 
-class TContactForm : public TContactDialog {
+class TContactForm : public ui::TContactDialog {
 public:
-    explicit TContactForm(TForm* AOwner) : TContactDialog(AOwner) {}
+    explicit TContactForm(ui::TForm* AOwner) : ui::TContactDialog(AOwner) {}
     // Brands the invitation text with the product's name.
     void FormCreate();
 };

@@ -3,6 +3,9 @@
 #include "ui/branding.h"
 #include "ui/runtime.h"
 
+using namespace product;
+using namespace ui;
+
 TzelBrinquetUpdaterDialogForm::TzelBrinquetUpdaterDialogForm()
     : TProductDialogExtras(static_cast<TEngineDialog&>(*this)) {
     ApplyProductLayout(*this, *this);

@@ -9,6 +9,8 @@
 #include "engine/zel_cust_update_dialog.h"
 #include "ui/product_dialog.h"
 
+namespace product {
+
 struct TStatusUpload;
 
 // Names and texts of the product's installation.
@@ -28,7 +30,9 @@ std::string ProductRootOf(const std::string& ProgramFolder);
 // replaced by "Params.ini", or "Params.ini" appended when it has none.
 std::string ParamsFileNameOf(const std::string& Executable);
 
-class TzelBrinquetUpdaterDialogForm : public TzelCustUpdaterDialogForm, public TProductDialogExtras {
+}  // namespace product
+
+class TzelBrinquetUpdaterDialogForm : public TzelCustUpdaterDialogForm, public ui::TProductDialogExtras {
 public:
     TzelBrinquetUpdaterDialogForm();
     ~TzelBrinquetUpdaterDialogForm() override;
@@ -53,7 +57,7 @@ public:
     // Window events and handlers.
     void FormCreate() override;
     void FormShow() override;
-    void ProceedBitBtnClick(TComponent* Sender) override;
+    void ProceedBitBtnClick(ui::TComponent* Sender) override;
     void CloseBtnClick() override;
     void ApplicationEvents1Exception(const std::exception& E) override;
     void ProceedTimerTimer();
@@ -106,7 +110,7 @@ private:
     void CarryOutWaitingEntry(const std::string& Contact, const std::string& Email);
     // An unattended run's Proceed: no dialog; the contact file's values.
     void ProceedUnattended();
-    void UploadStatus(const TStatusUpload& Upload);
+    void UploadStatus(const product::TStatusUpload& Upload);
 
     std::string FWorkingDir;
     std::string FAdminDir;

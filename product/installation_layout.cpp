@@ -10,6 +10,10 @@
 #include "product/brinquet_express_update_dialog.h"
 #include "ui/application.h"
 
+using namespace platform;
+using namespace product;
+using namespace ui;
+
 namespace {
 const char kInstallIni[] = "Admin/Client/install.ini";
 const char kLocalNumberMissing[] = "LocalNumber not found in existing Admin\\Client\\install.ini";
@@ -22,6 +26,8 @@ std::string WithDelimiter(std::string path) {
     return path;
 }
 }  // namespace
+
+namespace product {
 
 std::string ProductRootOf(const std::string& ProgramFolder) {
     static const std::string folder = "updates";
@@ -40,6 +46,8 @@ std::string ParamsFileNameOf(const std::string& Executable) {
     const size_t dot = name.rfind('.');
     return folder + (dot == std::string::npos ? name : name.substr(0, dot)) + "Params.ini";
 }
+
+}  // namespace product
 
 void TzelBrinquetUpdaterDialogForm::InitializeIt() {
     TzelCustUpdaterDialogForm::InitializeIt();

@@ -12,6 +12,12 @@
 #include "product/brinquet_express_update_dialog.h"
 #include "product/status_upload.h"
 
+using namespace engine;
+using namespace http;
+using namespace platform;
+using namespace product;
+using namespace ui;
+
 namespace {
 const std::string kUploadTrouble =
     "Brinquet\xC2\xAE Express updater is having trouble communicating with Halvane Web Site to log your update "

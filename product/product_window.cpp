@@ -5,6 +5,10 @@
 #include "product/brinquet_express_update_dialog.h"
 #include "ui/runtime.h"
 
+using namespace platform;
+using namespace product;
+using namespace ui;
+
 void TzelBrinquetUpdaterDialogForm::FormShow() {
     TzelCustUpdaterDialogForm::FormShow();
     FOldHeight = Height;

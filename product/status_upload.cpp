@@ -2,6 +2,8 @@
 
 #include "platform/codepage.h"
 
+using namespace platform;
+
 std::string EncodeFormValue(std::string_view AnsiValue) {
     static const char hex[] = "0123456789ABCDEF";
     static const std::string_view plain = "!$'()*-.@_";
@@ -23,6 +25,8 @@ std::string EncodeFormValue(std::string_view AnsiValue) {
     return out;
 }
 
+namespace product {
+
 namespace {
 std::string Encoded(const std::string& utf8) { return EncodeFormValue(Utf8ToAnsi(utf8)); }
 }  // namespace
@@ -38,3 +42,5 @@ std::string PadLocalNum(std::string LocalNum) {
     if (LocalNum.size() >= 4) return LocalNum;
     return std::string(4 - LocalNum.size(), '0') + LocalNum;
 }
+
+}  // namespace product

@@ -9,6 +9,8 @@
 // Stops at the first zero byte.
 std::string EncodeFormValue(std::string_view AnsiValue);
 
+namespace product {
+
 struct TStatusUpload {
     std::string CurrentVer, PastVer, LocalNum, ContactName, ContactEMail;  // UTF-8 text
 };
@@ -23,3 +25,5 @@ std::string PadLocalNum(std::string LocalNum);
 inline constexpr char kStatusUploadAgent[] = "Mozilla/4.0+(compatible;+MSIE+6.0;+Windows+NT+5.1;+SV1)";
 // The built-in support service; the local INI's SUPPORTURL replaces it.
 inline constexpr char kDefaultSupportUrl[] = "http://support.halvane.com/scripts/zelisapi.dll/runningupload";
+
+}  // namespace product

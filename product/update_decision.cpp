@@ -12,6 +12,11 @@
 #include "product/brinquet_express_update_dialog.h"
 #include "ui/runtime.h"
 
+using namespace engine;
+using namespace platform;
+using namespace product;
+using namespace ui;
+
 namespace {
 const std::string kBrinquet = "Brinquet\xC2\xAE Express";
 

@@ -6,6 +6,10 @@
 #include "product/brinquet_express_update_dialog.h"
 #include "ui/application.h"
 
+using namespace platform;
+using namespace product;
+using namespace ui;
+
 bool TzelBrinquetUpdaterDialogForm::CheckUpdateStarter() {
     if (FCheckedUpdateStarter) return FUpdateStarterOK;
     const std::string starter = ProgramFolder() + kUpdateStarterName;

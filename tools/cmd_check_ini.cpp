@@ -18,6 +18,12 @@
 #include "trust/file_expectation.h"
 #include "trust/server_ini_signature.h"
 
+using namespace engine;
+using namespace platform;
+using namespace trust;
+
+namespace tools {
+
 namespace {
 // How the updater reads a version text, written as four numbers.
 std::string ReadsAs(const std::string& text) {
@@ -157,3 +163,5 @@ const ToolCommandRegistrar kRegister{
     {"check-ini", "check-ini FILE|SITEDIR [--key PUB]   report what in a server INI or site would fail an update",
      CheckIni}};
 }  // namespace
+
+}  // namespace tools

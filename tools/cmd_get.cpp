@@ -12,6 +12,11 @@
 #include "platform/file_utils.h"
 #include "tools/commands.h"
 
+using namespace http;
+using namespace platform;
+
+namespace tools {
+
 namespace {
 // One line on a terminal, rewritten at most ten times a second.
 class ProgressLine {
@@ -79,3 +84,5 @@ int Get(const std::vector<std::string>& args) {
 
 const ToolCommandRegistrar kRegister{{"get", "get URL FILE   download URL into FILE as the updater does", Get}};
 }  // namespace
+
+}  // namespace tools

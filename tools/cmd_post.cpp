@@ -6,6 +6,11 @@
 #include "platform/errors.h"
 #include "tools/commands.h"
 
+using namespace http;
+using namespace platform;
+
+namespace tools {
+
 namespace {
 int Post(const std::vector<std::string>& args) {
     if (args.size() != 2) {
@@ -32,3 +37,5 @@ int Post(const std::vector<std::string>& args) {
 const ToolCommandRegistrar kRegister{
     {"post", "post URL DATA   post form data as the status upload does; prints the reply", Post}};
 }  // namespace
+
+}  // namespace tools

@@ -17,6 +17,12 @@
 #include "tools/site_folder.h"
 #include "trust/server_ini_signature.h"
 
+using namespace engine;
+using namespace platform;
+using namespace trust;
+
+namespace tools {
+
 namespace {
 std::string VersionText(const TPeFileVersion& v) {
     return Format("%u.%u.%u.%u", v.FileVersionMS >> 16, v.FileVersionMS & 0xFFFF, v.FileVersionLS >> 16,
@@ -98,3 +104,5 @@ int Publish(const std::vector<std::string>& args) {
 const ToolCommandRegistrar kRegister{
     {"publish", "publish SITEDIR [--key KEY.pem]   fill in versions, hashes and sizes; sign with KEY", Publish}};
 }  // namespace
+
+}  // namespace tools

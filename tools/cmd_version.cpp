@@ -7,6 +7,10 @@
 #include "platform/update_utils.h"
 #include "tools/commands.h"
 
+using namespace platform;
+
+namespace tools {
+
 namespace {
 int RunVersion(const std::vector<std::string>& args) {
     if (args.empty()) {
@@ -33,3 +37,5 @@ int RunVersion(const std::vector<std::string>& args) {
 
 const ToolCommandRegistrar kVersion({"version", "version FILE...   print the file version of each FILE", RunVersion});
 }  // namespace
+
+}  // namespace tools

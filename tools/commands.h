@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+namespace tools {
+
 struct ToolCommand {
     const char* name;
     const char* usage;                                 // one line, after "zelupdtool "
@@ -15,3 +17,5 @@ constexpr int kExitOk = 0, kExitFailed = 1, kExitUsage = 2;
 struct ToolCommandRegistrar {
     explicit ToolCommandRegistrar(ToolCommand c);
 };
+
+}  // namespace tools

@@ -6,6 +6,10 @@
 #include "platform/file_utils.h"
 #include "platform/strconv.h"
 
+using namespace platform;
+
+namespace tools {
+
 namespace fs = std::filesystem;
 
 std::string FindServerIni(const std::string& Site) {
@@ -103,3 +107,5 @@ void TIniLines::Set(const std::string& Key, const std::string& Value, int N) {
     }
     lines_.insert(lines_.begin() + last + 1, added);
 }
+
+}  // namespace tools

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+namespace tools {
+
 // The server INI of Site: Site itself when it is a file, else the one .ini file in the folder
 // that carries the marker. Raises EUpdaterError naming what was found otherwise.
 std::string FindServerIni(const std::string& Site);
@@ -28,3 +30,5 @@ private:
     std::string bom_;
     std::vector<TLine> lines_;
 };
+
+}  // namespace tools

@@ -5,6 +5,8 @@
 
 #include "tools/commands.h"
 
+using namespace tools;
+
 namespace {
 std::vector<ToolCommand>& Commands() {
     static std::vector<ToolCommand> commands;

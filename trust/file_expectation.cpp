@@ -6,6 +6,10 @@
 #include "platform/errors.h"
 #include "platform/file_utils.h"
 
+using namespace platform;
+
+namespace trust {
+
 namespace {
 std::string Key(int n, const char* suffix) { return "FILE" + std::to_string(n) + suffix; }
 
@@ -57,3 +61,5 @@ std::string MismatchOf(const std::string& FileName, const std::string& Alias, co
     }
     return "";
 }
+
+}  // namespace trust

@@ -7,6 +7,8 @@
 
 #include "platform/string_list.h"
 
+namespace trust {
+
 struct TFileExpectation {
     std::string Sha256;  // 64 lower-case hexadecimal digits; empty: not given
     int64_t Size = -1;   // -1: not given
@@ -16,8 +18,10 @@ struct TFileExpectation {
 // FILE{n}SHA256 (64 hexadecimal digits, any letter case) and FILE{n}SIZE (decimal bytes),
 // blanks around them ignored. A value that is given but malformed raises EUpdaterError as
 // a configuration error: a broken promise must not read as no promise.
-TFileExpectation ReadFileExpectation(const TStringList& ServerIni, int n);
+TFileExpectation ReadFileExpectation(const platform::TStringList& ServerIni, int n);
 
 // Empty when the file FileName matches; otherwise why not, naming Alias. Raises
 // EUpdaterError when the file cannot be read.
 std::string MismatchOf(const std::string& FileName, const std::string& Alias, const TFileExpectation& Expected);
+
+}  // namespace trust

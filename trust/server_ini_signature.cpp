@@ -2,6 +2,8 @@
 
 #include "crypto/crypto.h"
 
+namespace trust {
+
 void CheckServerIniSignature(const std::string& PublicKeyBase64, const std::string& Url, const std::string& IniBytes,
                              const std::string& Signature) {
     switch (crypto::VerifyP256(PublicKeyBase64, IniBytes, Signature)) {
@@ -25,3 +27,5 @@ ETrustError MissingSignatureError(const std::string& Url, const std::string& Why
     return ETrustError("The server INI at " + Url + " is not signed: its signature " + Url + kSignatureSuffix +
                        " could not be fetched (" + Why + "); the server INI is not used.");
 }
+
+}  // namespace trust

@@ -6,10 +6,12 @@
 
 #include "platform/errors.h"
 
+namespace trust {
+
 // A refusal on the publisher's behalf: a signature, hash or size that does not hold.
-class ETrustError : public EUpdaterError {
+class ETrustError : public platform::EUpdaterError {
 public:
-    using EUpdaterError::EUpdaterError;
+    using platform::EUpdaterError::EUpdaterError;
 };
 
 inline constexpr char kSignatureSuffix[] = ".sig";
@@ -20,3 +22,5 @@ void CheckServerIniSignature(const std::string& PublicKeyBase64, const std::stri
                              const std::string& Signature);
 // The error for a server INI whose signature could not be fetched.
 ETrustError MissingSignatureError(const std::string& Url, const std::string& Why);
+
+}  // namespace trust

@@ -2,6 +2,10 @@
 
 #include "platform/file_utils.h"
 
+using namespace platform;
+
+namespace ui {
+
 std::string ProductName = "Brinquet\xC2\xAE";
 
 TApplication& Application() {
@@ -10,3 +14,5 @@ TApplication& Application() {
 }
 
 std::string ProgramFolder() { return ExtractFilePath(Application().ExeName); }
+
+}  // namespace ui

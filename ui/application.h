@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+namespace ui {
+
 class TForm;
 class TApplicationEvents;
 
@@ -22,3 +24,5 @@ std::string ProgramFolder();
 // The product's name, filled into "%s" of captions. The program entry sets it before any
 // form exists.
 extern std::string ProductName;
+
+}  // namespace ui

@@ -4,6 +4,9 @@
 #include "ui/application.h"
 #include "ui/components.h"
 
+using namespace platform;
+using namespace ui;
+
 namespace {
 void Brand(TComponent& c) {
     const TComponentKind k = c.Kind();

@@ -2,6 +2,8 @@
 
 #include "ui/runtime.h"
 
+namespace ui {
+
 TComponent::TComponent(TComponent* AOwner, std::string AName) : Name(std::move(AName)), Owner(AOwner) {
     if (Owner) Owner->Components.push_back(this);
 }
@@ -54,3 +56,5 @@ const TFont& EffectiveFont(const TControl& Control) {
     while (c->ParentFont && c->Parent) c = c->Parent;
     return c->Font;
 }
+
+}  // namespace ui

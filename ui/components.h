@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace ui {
+
 // RGB colours as 0xRRGGBB; system colours are symbolic so each runtime can use its theme.
 using TColor = uint32_t;
 constexpr TColor clRed = 0xFF0000, clNavy = 0x000080, clBlack = 0x000000, clWhite = 0xFFFFFF;
@@ -198,3 +200,5 @@ public:
 
 // The font a control shows: its own, or its parent's when it takes the parent's font.
 const TFont& EffectiveFont(const TControl& Control);
+
+}  // namespace ui

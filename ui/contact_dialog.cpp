@@ -1,5 +1,7 @@
 #include "ui/contact_dialog.h"
 
+namespace ui {
+
 namespace {
 void Place(TControl& c, int left, int top, int width, int height) {
     c.Left = left, c.Top = top, c.Width = width, c.Height = height;
@@ -45,3 +47,5 @@ TContactDialog::TContactDialog(TForm* AOwner) : TForm("ContactForm", AOwner) {
     BitBtn1.ModalResult = mrOk;
     BitBtn1.TabOrder = 2;
 }
+
+}  // namespace ui

@@ -3,6 +3,8 @@
 // contact form derives from it and gives it its behaviour.
 #include "ui/components.h"
 
+namespace ui {
+
 class TContactDialog : public TForm {
 public:
     // Owner: the form that opens it; the dialog opens centred over it.
@@ -15,3 +17,5 @@ public:
     TLabel Label3{this, this, "Label3"};
     TButton BitBtn1{this, this, "BitBtn1"};
 };
+
+}  // namespace ui

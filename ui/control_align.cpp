@@ -5,6 +5,8 @@
 
 #include "ui/components.h"
 
+namespace ui {
+
 int ClientInset(const TControl& Parent) {
     if (Parent.Kind() != TComponentKind::Panel) return 0;
     return static_cast<const TPanel&>(Parent).LoweredFrame ? 1 : 0;
@@ -62,3 +64,5 @@ void AlignChildren(TControl& Parent, int ClientWidth, int ClientHeight) {
 }
 
 void AlignForm(TForm& Form) { AlignChildren(Form, Form.ClientWidth, Form.ClientHeight); }
+
+}  // namespace ui

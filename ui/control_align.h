@@ -1,4 +1,7 @@
 #pragma once
+
+namespace ui {
+
 // Docking as the layout tables mean it: inside a parent's client area, controls docked to
 // the top are stacked downwards in the order of their top positions, then the bottom ones
 // upwards, the left ones and the right ones likewise, and a fill control takes what is left.
@@ -13,3 +16,5 @@ void AlignChildren(TControl& Parent, int ClientWidth, int ClientHeight);
 void AlignForm(TForm& Form);
 // How far the client area of Parent is inset from its edges (a lowered frame's bevel).
 int ClientInset(const TControl& Parent);
+
+}  // namespace ui

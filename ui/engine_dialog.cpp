@@ -1,5 +1,7 @@
 #include "ui/engine_dialog.h"
 
+namespace ui {
+
 namespace {
 void Place(TControl& c, int left, int top, int width, int height, TAlign align = TAlign::None) {
     c.Left = left, c.Top = top, c.Width = width, c.Height = height, c.Align = align;
@@ -71,3 +73,5 @@ TEngineDialog::TEngineDialog() : TForm("zelCustUpdaterDialogForm") {
     CloseBtn.GlyphSize = 18;
     CloseBtn.TabOrder = 2;
 }
+
+}  // namespace ui

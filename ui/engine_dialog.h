@@ -3,6 +3,8 @@
 // from it and gives the buttons and events their behaviour.
 #include "ui/components.h"
 
+namespace ui {
+
 class TEngineDialog : public TForm {
 public:
     TEngineDialog();
@@ -24,3 +26,5 @@ public:
     TButton CloseBtn{this, &ButtonPanel, "CloseBtn"};
     TApplicationEvents ApplicationEvents1{this, "ApplicationEvents1"};
 };
+
+}  // namespace ui

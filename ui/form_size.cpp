@@ -4,6 +4,8 @@
 
 #include "ui/components.h"
 
+namespace ui {
+
 void TFormSizeSync::Sync(TForm& f) {
     if (w_ >= 0) {
         if (f.Width != w_ && f.ClientWidth == clientW_)
@@ -24,3 +26,5 @@ void TFormSizeSync::ClientResized(TForm& f, int ClientWidth, int ClientHeight) {
     f.ClientWidth = ClientWidth, f.ClientHeight = ClientHeight;
     w_ = f.Width, h_ = f.Height, clientW_ = f.ClientWidth, clientH_ = f.ClientHeight;
 }
+
+}  // namespace ui

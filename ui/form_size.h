@@ -1,4 +1,7 @@
 #pragma once
+
+namespace ui {
+
 // A form's outer size and its client size are both state the code may write. A runtime that
 // shows the form keeps them in step: whichever of the two the code changed since the last
 // look moves the other by the same amount, so "outer height + 75" grows the client area by 75.
@@ -14,3 +17,5 @@ public:
 private:
     int w_ = -1, h_ = -1, clientW_ = -1, clientH_ = -1;
 };
+
+}  // namespace ui

@@ -6,6 +6,8 @@
 #include "ui/application.h"
 #include "ui/components.h"
 
+namespace ui {
+
 namespace {
 // An exception escaping a scripted click goes where a real one would: to the
 // application's exception event.
@@ -77,3 +79,5 @@ void THeadlessRuntime::TimerChanged(TTimer& Timer) {
 }
 
 void THeadlessRuntime::TimerFreed(TTimer& Timer) { std::erase(timers_, &Timer); }
+
+}  // namespace ui

@@ -9,6 +9,8 @@
 
 #include "ui/runtime.h"
 
+namespace ui {
+
 class THeadlessRuntime : public TWindowRuntime {
 public:
     void ProcessMessages() override;
@@ -48,3 +50,5 @@ private:
     std::vector<std::function<void()>> in_loop_;
     std::vector<TTimer*> timers_;
 };
+
+}  // namespace ui

@@ -1,5 +1,7 @@
 #include "ui/product_dialog.h"
 
+namespace ui {
+
 TProductDialogExtras::TProductDialogExtras(TEngineDialog& Form)
     : ProceedTimer(&Form, "ProceedTimer"),
       MoreInfoLabel(&Form, &Form.ButtonPanel, "MoreInfoLabel"),
@@ -55,3 +57,5 @@ void ApplyProductLayout(TEngineDialog& Form, TProductDialogExtras& Extras) {
     Extras.ProceedTimer.Enabled = false;
     Extras.ProceedTimer.Interval = 50;
 }
+
+}  // namespace ui

@@ -4,6 +4,8 @@
 // the layout once, in its constructor; the behaviour of the extras is the product form's.
 #include "ui/engine_dialog.h"
 
+namespace ui {
+
 struct TProductDialogExtras {
     // Made on Form, which owns them; in the order the product form declares them.
     explicit TProductDialogExtras(TEngineDialog& Form);
@@ -15,3 +17,5 @@ struct TProductDialogExtras {
 
 // Gives Form the product layout and the extras their places and starting state.
 void ApplyProductLayout(TEngineDialog& Form, TProductDialogExtras& Extras);
+
+}  // namespace ui

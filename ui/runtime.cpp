@@ -4,6 +4,8 @@
 #include "ui/components.h"
 #include "ui/headless_runtime.h"
 
+namespace ui {
+
 namespace {
 TWindowRuntime* g_runtime = nullptr;
 TWindowRuntime* (*g_visual_factory)() = nullptr;
@@ -35,3 +37,5 @@ void HandleApplicationException(const std::exception& E) {
     if (!events || !events->OnException) throw;
     events->OnException(E);
 }
+
+}  // namespace ui

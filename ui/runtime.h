@@ -5,6 +5,8 @@
 #include <exception>
 #include <string>
 
+namespace ui {
+
 class TForm;
 class TRichMemo;
 class TTimer;
@@ -51,3 +53,5 @@ std::string NoWindowText(const std::string& Reason);
 // event (Application().Events); rethrows when nobody handles it, so call it only from
 // inside a catch block.
 void HandleApplicationException(const std::exception& E);
+
+}  // namespace ui

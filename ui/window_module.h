@@ -4,6 +4,8 @@
 // code against the program that loads it.
 #include <string>
 
+namespace ui {
+
 class TWindowRuntime;
 
 // The module's file name, looked for in the program folder.
@@ -12,3 +14,5 @@ inline constexpr const char* kWindowModuleFileName = "zel_qt_window.so";
 // returns nullptr with Error set to why no window can be shown.
 inline constexpr const char* kWindowModuleEntry = "ZelCreateWindowRuntime";
 using TWindowModuleEntry = TWindowRuntime* (*)(int* Argc, char** Argv, std::string* Error);
+
+}  // namespace ui

@@ -17,6 +17,11 @@
 #include "ui/headless_runtime.h"
 #include "ui/runtime.h"
 
+using namespace engine;
+using namespace platform;
+using namespace trust;
+using namespace ui;
+
 namespace {
 using Clock = std::chrono::steady_clock;
 

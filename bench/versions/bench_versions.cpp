@@ -16,6 +16,8 @@
 #include "platform/update_utils.h"
 #include "tests/platform/pe_image_builder.h"
 
+using namespace platform;
+
 namespace {
 using Clock = std::chrono::steady_clock;
 

@@ -10,6 +10,9 @@
 #include "http/http_reply.h"
 #include "platform/string_list.h"
 
+using namespace http;
+using namespace platform;
+
 namespace {
 std::vector<std::string> SplitLines(std::string_view in) {
     std::vector<std::string> lines;

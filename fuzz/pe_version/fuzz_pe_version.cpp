@@ -4,6 +4,8 @@
 
 #include "platform/pe_version.h"
 
+using namespace platform;
+
 namespace {
 class CountingSource final : public TPeByteSource {
 public:

@@ -11,6 +11,9 @@
 #include "tests/support/test_keys.h"
 #include "trust/file_expectation.h"
 
+using namespace platform;
+using namespace trust;
+
 namespace {
 TEST(Sha256, KnownDigestsWholeIncrementalAndFromAFile) {
     EXPECT_EQ(crypto::ToHex(crypto::Sha256("")), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");

@@ -7,6 +7,11 @@
 #include "ui/branding.h"
 #include "ui/contact_dialog.h"
 
+using namespace engine;
+using namespace platform;
+using namespace trust;
+using namespace ui;
+
 namespace {
 using EngineFaults = EngineTest;
 

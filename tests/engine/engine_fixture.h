@@ -16,16 +16,16 @@ class EngineTest : public ::testing::Test {
 protected:
     void SetUp() override {
         runtime.EchoMessages = false;
-        SetRuntime(&runtime);
-        Application().ExeName = dir.File("Updater.exe");
-        Application().Params.clear();
-        Application().MainForm = nullptr;
+        ui::SetRuntime(&runtime);
+        ui::Application().ExeName = dir.File("Updater.exe");
+        ui::Application().Params.clear();
+        ui::Application().MainForm = nullptr;
     }
     void TearDown() override {
-        SetRuntime(nullptr);
-        Application().Params.clear();
+        ui::SetRuntime(nullptr);
+        ui::Application().Params.clear();
     }
-    void Params(std::vector<std::string> p) { Application().Params = std::move(p); }
+    void Params(std::vector<std::string> p) { ui::Application().Params = std::move(p); }
     // The log's lines without their time stamps.
     std::vector<std::string> LogTexts(const std::string& name = "Updater.log") const;
     // A server INI reply as the update web server sends it.
@@ -34,10 +34,10 @@ protected:
     }
 
     TempDir dir;
-    THeadlessRuntime runtime;
+    ui::THeadlessRuntime runtime;
 };
 
 template <class T = TzelCustUpdaterDialogForm>
 auto MakeForm() {
-    return CreateForm<T>();
+    return engine::CreateForm<T>();
 }

@@ -3,6 +3,11 @@
 
 #include "tests/engine/engine_fixture.h"
 
+using namespace engine;
+using namespace platform;
+using namespace trust;
+using namespace ui;
+
 namespace {
 using IniLists = EngineTest;
 

@@ -5,6 +5,11 @@
 #include "tests/engine/engine_fixture.h"
 #include "tests/support/scripted_server.h"
 
+using namespace engine;
+using namespace platform;
+using namespace trust;
+using namespace ui;
+
 namespace {
 using Lifecycle = EngineTest;
 

@@ -8,6 +8,11 @@
 #include "tests/engine/update_fixture.h"
 #include "tests/support/scripted_server.h"
 
+using namespace engine;
+using namespace platform;
+using namespace trust;
+using namespace ui;
+
 namespace {
 const std::string kOwnFile = "\", which is one of the updater's own files.";
 

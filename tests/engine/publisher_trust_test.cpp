@@ -13,6 +13,11 @@
 #include "tests/support/scripted_server.h"
 #include "tests/support/test_keys.h"
 
+using namespace engine;
+using namespace platform;
+using namespace trust;
+using namespace ui;
+
 namespace {
 struct RecordingOS : TOSServices {
     std::vector<std::string> opened;

@@ -5,6 +5,11 @@
 #include "platform/errors.h"
 #include "tests/engine/engine_fixture.h"
 
+using namespace engine;
+using namespace platform;
+using namespace trust;
+using namespace ui;
+
 namespace {
 using Status = EngineTest;
 

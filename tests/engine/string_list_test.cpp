@@ -10,6 +10,8 @@
 #include "platform/string_list.h"
 #include "tests/support/temp_dir.h"
 
+using namespace platform;
+
 namespace {
 TStringList ListOf(std::initializer_list<const char*> lines) {
     TStringList l;

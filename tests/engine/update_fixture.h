@@ -8,7 +8,7 @@
 #include "tests/engine/update_site.h"
 
 // Records shell opens and answers waited runs with scripted exit codes.
-struct FakeOS : TOSServices {
+struct FakeOS : platform::TOSServices {
     std::vector<std::string> opened, waited;
     std::vector<int> codes;  // exit codes of the next waited runs
     int ShellOpen(const std::string& FileName, const std::string& Params, const std::string&) override {
@@ -35,10 +35,10 @@ class Update : public EngineTest {
 protected:
     void SetUp() override {
         EngineTest::SetUp();
-        SetOSServices(&os);
+        platform::SetOSServices(&os);
     }
     void TearDown() override {
-        SetOSServices(nullptr);
+        platform::SetOSServices(nullptr);
         EngineTest::TearDown();
     }
     // One unattended update with DEBUG, the configured location being /cfg/ on the site.
@@ -70,7 +70,7 @@ protected:
     std::string local;  // local INI lines before the run, each with CR LF
     bool errorUpdating = false, usedDefault = false;
     int beforeDefault = 0;
-    std::vector<TRichMemo::Line> memo;
+    std::vector<ui::TRichMemo::Line> memo;
 };
 
 inline const std::string kHeader = "[Update]\r\nFOUNDIT=1\r\n";

@@ -3,6 +3,11 @@
 #include "tests/engine/update_fixture.h"
 #include "tests/platform/pe_image_builder.h"
 
+using namespace engine;
+using namespace platform;
+using namespace trust;
+using namespace ui;
+
 namespace {
 
 TEST_F(Update, DownloadsWhatIsNewerAndRunsByPolicy) {

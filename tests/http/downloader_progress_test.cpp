@@ -12,6 +12,9 @@
 #include "tests/support/scripted_server.h"
 #include "tests/support/temp_dir.h"
 
+using namespace http;
+using namespace platform;
+
 namespace {
 
 using Progress = std::vector<std::pair<int32_t, int32_t>>;

@@ -12,6 +12,9 @@
 #include "tests/support/real_peers.h"
 #include "tests/support/temp_dir.h"
 
+using namespace http;
+using namespace platform;
+
 namespace {
 
 constexpr size_t kFileSize = 3 * 1024 * 1024 + 12345;

@@ -7,6 +7,8 @@
 #include "http/stream.h"
 #include "tests/support/temp_dir.h"
 
+using namespace http;
+
 namespace {
 TEST(FileStream, PositionAndSizeMatchTheFileAfterEveryStep) {
     TempDir dir;

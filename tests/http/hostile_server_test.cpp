@@ -20,6 +20,9 @@
 #include "tests/support/scripted_server.h"
 #include "tests/support/temp_dir.h"
 
+using namespace http;
+using namespace platform;
+
 namespace {
 using Clock = std::chrono::steady_clock;
 

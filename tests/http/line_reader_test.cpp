@@ -11,6 +11,8 @@
 #include "http/line_reader.h"
 #include "http/socket_errors.h"
 
+using namespace http;
+
 namespace {
 // Hands out the listed packets in order, then fails with Error.
 struct TPacketList {

@@ -6,6 +6,8 @@
 
 #include "http/low_speed_meter.h"
 
+using namespace http;
+
 TEST(LowSpeedMeter, FailsOnlyAWholeWindowBelowTheLimit) {
     struct {
         const char* Name;

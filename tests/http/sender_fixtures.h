@@ -8,14 +8,14 @@
 #include "platform/os_services.h"
 
 // Proxy settings and the platform family as a test wants them; counts the lookups.
-class FakeProxyServices : public TOSServices {
+class FakeProxyServices : public platform::TOSServices {
 public:
     bool HasSource = true;  // false: the system offers no proxy settings at all
-    TSystemProxyText Text;
+    platform::TSystemProxyText Text;
     bool Windows9x = false;
     int Lookups = 0;
 
-    bool ReadProxySettings(TSystemProxyText& out) override {
+    bool ReadProxySettings(platform::TSystemProxyText& out) override {
         ++Lookups;
         if (HasSource) out = Text;
         return HasSource;
@@ -26,8 +26,8 @@ public:
 // Installs Services for the life of the object.
 class ScopedOSServices {
 public:
-    explicit ScopedOSServices(TOSServices& Services) { SetOSServices(&Services); }
-    ~ScopedOSServices() { SetOSServices(nullptr); }
+    explicit ScopedOSServices(platform::TOSServices& Services) { platform::SetOSServices(&Services); }
+    ~ScopedOSServices() { platform::SetOSServices(nullptr); }
     ScopedOSServices(const ScopedOSServices&) = delete;
     ScopedOSServices& operator=(const ScopedOSServices&) = delete;
 };

@@ -9,6 +9,9 @@
 #include "tests/support/scripted_server.h"
 #include "tests/support/temp_dir.h"
 
+using namespace http;
+using namespace platform;
+
 namespace {
 
 struct Posted {

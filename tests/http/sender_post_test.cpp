@@ -9,6 +9,9 @@
 #include "tests/support/socket_faults.h"
 #include "tests/support/temp_dir.h"
 
+using namespace http;
+using namespace platform;
+
 namespace {
 
 class SenderPost : public ::testing::Test {

@@ -7,6 +7,9 @@
 #include "tests/http/sender_fixtures.h"
 #include "tests/support/scripted_server.h"
 
+using namespace http;
+using namespace platform;
+
 namespace {
 
 struct ProxyTextCase {

@@ -3,6 +3,8 @@
 
 #include "platform/base64.h"
 
+using namespace platform;
+
 TEST(SocketBase64, Rfc4648Vectors) {
     const std::pair<std::string, std::string> cases[] = {
         {"", ""},

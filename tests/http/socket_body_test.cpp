@@ -10,6 +10,9 @@
 #include "tests/http/socket_test_util.h"
 #include "tests/support/scripted_server.h"
 
+using namespace http;
+using namespace platform;
+
 namespace {
 std::string Pattern(size_t n) {
     std::string s(n, '\0');

@@ -7,6 +7,9 @@
 #include "http/socket_errors.h"
 #include "http/tcp_socket.h"
 
+using namespace http;
+using namespace platform;
+
 TEST(SocketErrors, TextsOfTheWinsockNumbers) {
     const std::pair<int, const char*> cases[] = {
         {10004, "Interrupted system call"},

@@ -17,6 +17,9 @@
 #include "tests/support/scripted_server.h"
 #include "tests/support/socket_faults.h"
 
+using namespace http;
+using namespace platform;
+
 namespace {
 std::string LastErrorEvent(const TStatusLog& log) {
     for (auto it = log.Events.rbegin(); it != log.Events.rend(); ++it)

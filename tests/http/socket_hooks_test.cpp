@@ -7,6 +7,9 @@
 #include "tests/http/socket_test_util.h"
 #include "tests/support/scripted_server.h"
 
+using namespace http;
+using namespace platform;
+
 TEST(SocketHooks, ConnectSendReceiveClose) {
     ScriptedServer server;
     server.Accept().ExpectBytes(5).Send("world").SleepMs(200).Start();

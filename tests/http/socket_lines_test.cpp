@@ -7,6 +7,9 @@
 #include "tests/http/socket_test_util.h"
 #include "tests/support/scripted_server.h"
 
+using namespace http;
+using namespace platform;
+
 namespace {
 // The client sends one byte between two packets, so the server cannot send the second packet
 // before the client has read what the first one allows: the packet boundary is real.

@@ -7,6 +7,9 @@
 #include "tests/support/real_peers.h"
 #include "tests/support/temp_dir.h"
 
+using namespace http;
+using namespace platform;
+
 namespace {
 class SocketTls : public ::testing::Test {
 protected:

@@ -9,6 +9,9 @@
 #include "tests/http/socket_test_util.h"
 #include "tests/support/scripted_server.h"
 
+using namespace http;
+using namespace platform;
+
 namespace {
 // Reads the CONNECT request up to its empty line, one byte at a time.
 std::string ReadConnectRequest(int fd) {

@@ -10,6 +10,9 @@
 #include "tests/http/transport_helpers.h"
 #include "tests/support/socket_faults.h"
 
+using namespace http;
+using namespace platform;
+
 namespace {
 struct ErrorCase {
     const char* name;

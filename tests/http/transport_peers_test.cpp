@@ -10,6 +10,9 @@
 #include "tests/support/real_peers.h"
 #include "tests/support/temp_dir.h"
 
+using namespace http;
+using namespace platform;
+
 namespace {
 std::string Pattern(size_t n) {
     std::string s(n, '\0');

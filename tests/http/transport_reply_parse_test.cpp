@@ -6,6 +6,9 @@
 #include "http/cookie_jar.h"
 #include "http/http_reply.h"
 
+using namespace http;
+using namespace platform;
+
 namespace {
 TEST(ParseStatusLine, CodeAndReason) {
     const struct {

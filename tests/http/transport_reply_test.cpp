@@ -7,6 +7,9 @@
 #include "http/http_transport.h"
 #include "tests/http/transport_helpers.h"
 
+using namespace http;
+using namespace platform;
+
 namespace {
 struct ReplyCase {
     const char* name;

@@ -7,6 +7,9 @@
 #include "http/http_transport.h"
 #include "tests/http/transport_helpers.h"
 
+using namespace http;
+using namespace platform;
+
 namespace {
 const std::string kUA = "User-Agent: Mozilla/5.0 (compatible; zelHTTP)\r\n";
 const std::string kKeep = "Keep-Alive: 300\r\nConnection: keep-alive\r\n";

@@ -3,6 +3,8 @@
 
 #include "http/url.h"
 
+using namespace http;
+
 namespace {
 struct UrlCase {
     const char* url;

@@ -3,6 +3,8 @@
 
 #include "tools/commands.h"
 
+using namespace tools;
+
 namespace {
 std::vector<ToolCommand>& Registered() {
     static std::vector<ToolCommand> commands;

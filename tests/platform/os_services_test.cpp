@@ -17,6 +17,8 @@
 #include "platform/update_utils.h"
 #include "tests/support/temp_dir.h"
 
+using namespace platform;
+
 namespace {
 // Sets (or, with nullopt, removes) an environment variable for the life of the object.
 class ScopedEnv {

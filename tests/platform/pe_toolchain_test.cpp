@@ -13,6 +13,8 @@
 #include "tests/platform/pe_fixture_set.h"
 #include "tests/support/temp_dir.h"
 
+using namespace platform;
+
 namespace {
 const std::string kTool = "x86_64-w64-mingw32-";
 const std::string kFixtures = ZEL_PE_FIXTURES "/";

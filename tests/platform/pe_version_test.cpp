@@ -13,6 +13,8 @@
 #include "tests/platform/pe_image_builder.h"
 #include "tests/support/temp_dir.h"
 
+using namespace platform;
+
 namespace {
 const std::string kFixtures = ZEL_PE_FIXTURES "/";
 

@@ -13,6 +13,8 @@
 #include "platform/update_utils.h"
 #include "tests/support/temp_dir.h"
 
+using namespace platform;
+
 namespace {
 using Clock = std::chrono::steady_clock;
 

@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <string>
 
+using namespace platform;
+
 namespace {
 TEST(ScopedValue, LendsTheValueAndPutsTheOldOneBackOnEveryWayOut) {
     std::string name = "own";

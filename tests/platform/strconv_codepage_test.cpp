@@ -4,6 +4,8 @@
 #include "platform/codepage.h"
 #include "platform/strconv.h"
 
+using namespace platform;
+
 TEST(TextHelpers, TryStrToIntTable) {
     const struct {
         const char* text;

@@ -4,6 +4,8 @@
 #include "platform/strconv.h"
 #include "platform/update_utils.h"
 
+using namespace platform;
+
 namespace {
 std::string Numbers(const TFileVerRec& r) {
     return Format("%u.%u.%u.%u", r.Version[1], r.Version[2], r.Version[3], r.Version[4]);

@@ -8,6 +8,8 @@
 #include "platform/ini_file.h"
 #include "tests/support/temp_dir.h"
 
+using namespace platform;
+
 namespace {
 TEST(IniFile, ReadRules) {
     TempDir dir;

@@ -7,6 +7,12 @@
 #include "tests/product/product_fixture.h"
 #include "ui/application.h"
 
+using namespace engine;
+using namespace platform;
+using namespace product;
+using namespace trust;
+using namespace ui;
+
 namespace {
 using Installation = ProductTest;
 

@@ -10,6 +10,12 @@
 #include "ui/application.h"
 #include "ui/runtime.h"
 
+using namespace engine;
+using namespace platform;
+using namespace product;
+using namespace trust;
+using namespace ui;
+
 const std::string kBrinquet = "Brinquet\xC2\xAE Express";
 
 int FakeProductOS::ShellOpen(const std::string& FileName, const std::string& Params, const std::string&) {

@@ -15,7 +15,7 @@
 #include "ui/headless_runtime.h"
 
 // Records shell opens and waited runs; answers the elevation probe as told.
-struct FakeProductOS : TOSServices {
+struct FakeProductOS : platform::TOSServices {
     std::vector<std::string> opened, waited;
     std::vector<int> codes;                         // exit codes of the next waited runs (none: 0)
     std::function<void(const std::string&)> onRun;  // a run's side effect (the program's work)
@@ -28,7 +28,9 @@ struct FakeProductOS : TOSServices {
                    const std::string& ProgramFolder) override;
     bool IsUacEnabled() override;
     bool chdirFails = false;
-    bool SetCurrentDir(const std::string& Dir) override { return !chdirFails && TOSServices::SetCurrentDir(Dir); }
+    bool SetCurrentDir(const std::string& Dir) override {
+        return !chdirFails && platform::TOSServices::SetCurrentDir(Dir);
+    }
     // A mapped drive: paths under From are turned into paths under To.
     std::string uncFrom, uncTo;
     std::string ExpandUNCFileName(const std::string& FileName) override {
@@ -39,7 +41,7 @@ struct FakeProductOS : TOSServices {
 
 // The headless runtime with a hook at every round of window messages, and a guard that
 // presses Close when a wait would otherwise never end.
-struct ProductRuntime : THeadlessRuntime {
+struct ProductRuntime : ui::THeadlessRuntime {
     std::function<void()> onPump;
     int budget = 20000;
     std::function<void()> onBudgetExhausted;
@@ -86,7 +88,7 @@ protected:
         Write("Admin/Client/install.ini", "[Settings]\r\n" + localNumberLine + "\r\n");
     }
     // The site offers the product's update program at 5.1.0.0.
-    void OfferScriptUpdater() { site.Put("/cfg/" + std::string(kScriptUpdaterName), Versioned(5, 1, 0, 0)); }
+    void OfferScriptUpdater() { site.Put("/cfg/" + std::string(product::kScriptUpdaterName), Versioned(5, 1, 0, 0)); }
     // An installation with local number 12 whose application (5.0.2.0) is older than the
     // update program the site offers, so that program is due.
     void ScriptUpdaterDue() {
@@ -121,7 +123,7 @@ protected:
     UpdateSite site;
     FakeProductOS os;
     ProductRuntime runtime;
-    std::unique_ptr<ProductForm, void (*)(TzelCustUpdaterDialogForm*)> form{nullptr, &DestroyForm};
+    std::unique_ptr<ProductForm, void (*)(TzelCustUpdaterDialogForm*)> form{nullptr, &engine::DestroyForm};
     std::string savedCwd;
     std::string supportUrl;
 };

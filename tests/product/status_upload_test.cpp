@@ -9,6 +9,12 @@
 #include "tests/support/scripted_server.h"
 #include "ui/contact_dialog.h"
 
+using namespace engine;
+using namespace platform;
+using namespace product;
+using namespace trust;
+using namespace ui;
+
 namespace {
 TEST(StatusUpload, EncodingAndBody) {
     struct Case {

@@ -6,6 +6,12 @@
 #include "platform/ini_file.h"
 #include "tests/product/product_fixture.h"
 
+using namespace engine;
+using namespace platform;
+using namespace product;
+using namespace trust;
+using namespace ui;
+
 namespace {
 
 const char kParams[] = "Updates/BrinquetExpressUpdaterParams.ini";

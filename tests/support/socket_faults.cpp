@@ -4,6 +4,8 @@
 
 #include "http/socket_io.h"
 
+using namespace http;
+
 namespace {
 std::atomic<int> g_failRead{-1}, g_failWrite{-1}, g_code{10054};
 std::atomic<int> g_reads{0}, g_writes{0};

@@ -14,6 +14,12 @@
 #include "ui/qt/qt_runtime.h"
 #include "ui/runtime.h"
 
+using namespace engine;
+using namespace platform;
+using namespace trust;
+using namespace ui::qt;
+using namespace ui;
+
 namespace {
 int g_made = 0;
 TWindowRuntime* MakeQt() {

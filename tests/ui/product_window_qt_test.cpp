@@ -13,6 +13,13 @@
 #include "tests/ui/qt_fixture.h"
 #include "ui/qt/qt_widgets.h"
 
+using namespace engine;
+using namespace platform;
+using namespace product;
+using namespace trust;
+using namespace ui::qt;
+using namespace ui;
+
 namespace {
 class ProductWindow : public QtTest {
 public:

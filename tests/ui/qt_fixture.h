@@ -28,28 +28,28 @@ public:
         static int argc = 1;
         static char name[] = "ui_qt_tests";
         static char* argv[] = {name, nullptr};
-        runtime = std::make_unique<TQtRuntime>(argc, argv);
+        runtime = std::make_unique<ui::qt::TQtRuntime>(argc, argv);
         runtime->OnMessageBox = [this](QMessageBox& box) -> QAbstractButton* {
             boxes.push_back({box.windowTitle().toStdString(), box.text().toStdString()});
             return box.defaultButton() ? box.defaultButton() : box.buttons().value(0);
         };
-        SetRuntime(runtime.get());
-        Application().Title = "Brinquet\xC2\xAE Express Updater";
-        Application().ExeName = dir.File("Updater.exe");
-        Application().Params.clear();
-        Application().MainForm = nullptr;
-        Application().Events = nullptr;
+        ui::SetRuntime(runtime.get());
+        ui::Application().Title = "Brinquet\xC2\xAE Express Updater";
+        ui::Application().ExeName = dir.File("Updater.exe");
+        ui::Application().Params.clear();
+        ui::Application().MainForm = nullptr;
+        ui::Application().Events = nullptr;
     }
     void TearDown() override {
-        SetRuntime(nullptr);
+        ui::SetRuntime(nullptr);
         runtime.reset();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        Application().Params.clear();
+        ui::Application().Params.clear();
     }
 
     // An engine form in visual mode, on screen; it leaves the screen before it is destroyed.
     struct ShownForm {
-        ShownForm(TQtRuntime& rt) : runtime(rt), form(CreateForm<TzelCustUpdaterDialogForm>()) {
+        ShownForm(ui::qt::TQtRuntime& rt) : runtime(rt), form(engine::CreateForm<TzelCustUpdaterDialogForm>()) {
             form->InitializeIt();
             form->Show();
             form->FormShow();
@@ -57,31 +57,31 @@ public:
         ~ShownForm() { runtime.Forget(*form); }
         TzelCustUpdaterDialogForm* operator->() { return form.get(); }
         TzelCustUpdaterDialogForm& operator*() { return *form; }
-        TQtRuntime& runtime;
+        ui::qt::TQtRuntime& runtime;
         std::unique_ptr<TzelCustUpdaterDialogForm, void (*)(TzelCustUpdaterDialogForm*)> form;
     };
 
     template <class W = QWidget>
-    W* Widget(const TControl& c) {
+    W* Widget(const ui::TControl& c) {
         W* w = qobject_cast<W*>(runtime->WidgetOf(c));
         EXPECT_NE(w, nullptr) << c.Name;
         return w;
     }
     // The button as the user clicks it; the click is handled before this returns.
-    void Click(TButton& b) {
+    void Click(ui::TButton& b) {
         auto* w = qobject_cast<QAbstractButton*>(runtime->WidgetOf(b));
         ASSERT_NE(w, nullptr) << b.Name;
         w->click();
     }
     // A click that waits in the event queue until messages are next processed.
-    void QueueClick(TButton& b) { QMetaObject::invokeMethod(runtime->WidgetOf(b), "click", Qt::QueuedConnection); }
+    void QueueClick(ui::TButton& b) { QMetaObject::invokeMethod(runtime->WidgetOf(b), "click", Qt::QueuedConnection); }
     // Where a control's widget belongs for a place in a layout table: there exactly, except
     // that a label sizing itself to its text grows when the font at hand is wider.
-    QRect WidgetPlace(const TControl& c, QRect table) {
-        if (c.Kind() == TComponentKind::Label) {
-            const auto& l = static_cast<const TLabel&>(c);
+    QRect WidgetPlace(const ui::TControl& c, QRect table) {
+        if (c.Kind() == ui::TComponentKind::Label) {
+            const auto& l = static_cast<const ui::TLabel&>(c);
             QWidget* w = runtime->WidgetOf(c);
-            if (w && l.AutoSize && !l.WordWrap && l.Align == TAlign::None) {
+            if (w && l.AutoSize && !l.WordWrap && l.Align == ui::TAlign::None) {
                 const QFontMetrics fm(w->font());
                 table.setWidth(std::max(table.width(), fm.horizontalAdvance(QString::fromStdString(l.Caption))));
                 table.setHeight(std::max(table.height(), fm.height()));
@@ -97,12 +97,12 @@ public:
         std::string caption, text;
     };
     TempDir dir;
-    std::unique_ptr<TQtRuntime> runtime;
+    std::unique_ptr<ui::qt::TQtRuntime> runtime;
     std::vector<Box> boxes;
 };
 
 // How often a memo holds a line.
-inline int CountLines(const TRichMemo& m, const std::string& text) {
+inline int CountLines(const ui::TRichMemo& m, const std::string& text) {
     int n = 0;
     for (const auto& l : m.Lines) n += l.Text == text;
     return n;

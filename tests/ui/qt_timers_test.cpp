@@ -6,6 +6,12 @@
 
 #include "ui/components.h"
 
+using namespace engine;
+using namespace platform;
+using namespace trust;
+using namespace ui::qt;
+using namespace ui;
+
 namespace {
 class QtTimers : public QtTest {
 public:

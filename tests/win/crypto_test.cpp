@@ -11,6 +11,9 @@
 #include "tests/win/win_test_util.h"
 #include "trust/file_expectation.h"
 
+using namespace platform;
+using namespace trust;
+
 namespace {
 TEST(WinSha256, KnownDigestsWholeAndInPieces) {
     EXPECT_EQ(crypto::ToHex(crypto::Sha256("")), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");

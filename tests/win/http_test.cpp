@@ -19,6 +19,9 @@
 #include "platform/wide_text_win.h"
 #include "tests/win/win_test_util.h"
 
+using namespace http;
+using namespace platform;
+
 namespace {
 // A listening socket on a free loopback port that accepts nothing and says nothing.
 class TSilentListener {

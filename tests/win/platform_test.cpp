@@ -19,6 +19,8 @@
 #include "platform/wide_text_win.h"
 #include "tests/win/win_test_util.h"
 
+using namespace platform;
+
 namespace {
 const std::string kChild = ZEL_WIN_CHILD;
 

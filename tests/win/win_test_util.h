@@ -49,10 +49,10 @@ private:
 // Waits up to Ms for a file to appear.
 inline bool WaitForFile(const std::string& FileName, int Ms) {
     for (int waited = 0; waited < Ms; waited += 50) {
-        if (FileExists(FileName)) return true;
+        if (platform::FileExists(FileName)) return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
-    return FileExists(FileName);
+    return platform::FileExists(FileName);
 }
 
 // An environment variable the Linux-side runner set; empty when missing.

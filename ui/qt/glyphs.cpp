@@ -5,6 +5,8 @@
 #include <QPainterPath>
 #include <QPixmap>
 
+namespace ui::qt {
+
 namespace {
 // Olive never appears in the pictures, so it can stand for "transparent".
 const QColor kTransparentKey(128, 128, 0);
@@ -149,3 +151,5 @@ QIcon GlyphIcon(TGlyph Glyph, int Size) {
     icon.addPixmap(cut(Size), QIcon::Disabled);
     return icon;
 }
+
+}  // namespace ui::qt

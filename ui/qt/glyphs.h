@@ -7,8 +7,12 @@
 
 #include "ui/components.h"
 
+namespace ui::qt {
+
 // The strip for Glyph at Size x Size per picture (2*Size x Size); a null image for None.
 QImage GlyphStrip(TGlyph Glyph, int Size);
 // The strip cut into an icon: the left picture for the normal state, the right one for the
 // disabled state, with the transparent colour removed.
 QIcon GlyphIcon(TGlyph Glyph, int Size);
+
+}  // namespace ui::qt

@@ -11,6 +11,8 @@
 
 #include "ui/components.h"
 
+namespace ui::qt {
+
 // What a binder may ask of the runtime.
 class TQtEventSink {
 public:
@@ -78,3 +80,5 @@ const TQtBinders& Binders();
 
 // Sets one colour of a widget's palette, leaving the palette alone when it has it already.
 void SetPaletteColor(QWidget& Widget, QPalette::ColorRole Role, const QColor& Color);
+
+}  // namespace ui::qt

@@ -2,6 +2,8 @@
 
 #include "ui/qt/qt_standard_binders.h"
 
+namespace ui::qt {
+
 namespace {
 TForm* FormOf(TControl& Control) {
     TControl* p = &Control;
@@ -50,3 +52,5 @@ void SetPaletteColor(QWidget& Widget, QPalette::ColorRole Role, const QColor& Co
     pal.setColor(Role, Color);
     Widget.setPalette(pal);
 }
+
+}  // namespace ui::qt

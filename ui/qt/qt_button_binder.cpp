@@ -5,6 +5,8 @@
 #include "ui/qt/qt_binder.h"
 #include "ui/qt/qt_standard_binders.h"
 
+namespace ui::qt {
+
 namespace {
 class TButtonView final : public TQtView<TButton, QPushButton> {
 public:
@@ -32,3 +34,5 @@ private:
 }  // namespace
 
 void AddButtonBinder(TQtBinders& Binders) { Binders.Add<TButton, TButtonView>(TComponentKind::Button); }
+
+}  // namespace ui::qt

@@ -4,6 +4,8 @@
 #include "ui/qt/qt_binder.h"
 #include "ui/qt/qt_standard_binders.h"
 
+namespace ui::qt {
+
 namespace {
 class TEditView final : public TQtView<TEdit, QLineEdit> {
 public:
@@ -28,3 +30,5 @@ private:
 }  // namespace
 
 void AddEditBinder(TQtBinders& Binders) { Binders.Add<TEdit, TEditView>(TComponentKind::Edit); }
+
+}  // namespace ui::qt

@@ -10,6 +10,10 @@
 #include "ui/control_align.h"
 #include "ui/qt/qt_style.h"
 
+using namespace platform;
+
+namespace ui::qt {
+
 namespace {
 constexpr int kModalCancel = 2;    // what closing a modal form by its close box returns
 constexpr int kRepaintGapMs = 15;  // a download repaints per block; the eye needs no more
@@ -194,3 +198,5 @@ bool TQtFormBinding::CloseRequested() {
     sink_.Dispatch([close, form] { close(*form); });
     return false;  // CloseForm has hidden it already
 }
+
+}  // namespace ui::qt

@@ -12,6 +12,8 @@
 #include "ui/qt/qt_binder.h"
 #include "ui/qt/qt_widgets.h"
 
+namespace ui::qt {
+
 class TQtFormBinding {
 public:
     // What the window asks of the runtime: a close requested by the user.
@@ -58,3 +60,5 @@ private:
     int repaints_ = 0;
     QElapsedTimer sinceRepaint_;
 };
+
+}  // namespace ui::qt

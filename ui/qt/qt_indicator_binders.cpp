@@ -7,6 +7,8 @@
 #include "ui/qt/qt_style.h"
 #include "ui/qt/qt_widgets.h"
 
+namespace ui::qt {
+
 namespace {
 class TProgressBarView final : public TQtView<TProgressBar, QProgressBar> {
 public:
@@ -38,3 +40,5 @@ void AddIndicatorBinders(TQtBinders& Binders) {
     Binders.Add<TProgressBar, TProgressBarView>(TComponentKind::ProgressBar);
     Binders.Add<TAnimate, TAnimateView>(TComponentKind::Animate);
 }
+
+}  // namespace ui::qt

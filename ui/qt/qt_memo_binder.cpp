@@ -8,6 +8,8 @@
 #include "ui/qt/qt_standard_binders.h"
 #include "ui/qt/qt_style.h"
 
+namespace ui::qt {
+
 namespace {
 // Line breaks inside a status text stay inside its line.
 QString LineText(const std::string& text) {
@@ -83,3 +85,5 @@ private:
 }  // namespace
 
 void AddMemoBinder(TQtBinders& Binders) { Binders.Add<TRichMemo, TMemoView>(TComponentKind::RichMemo); }
+
+}  // namespace ui::qt

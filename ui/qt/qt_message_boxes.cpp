@@ -7,6 +7,8 @@
 #include "ui/application.h"
 #include "ui/qt/qt_runtime.h"
 
+namespace ui::qt {
+
 QAbstractButton* TQtRuntime::RunBox(QMessageBox& Box) {
     Sync();
     if (OnMessageBox) return OnMessageBox(Box);
@@ -39,3 +41,5 @@ bool TQtRuntime::Confirm(const std::string& Text) {
     // No parent: Qt centres a box without one on the screen.
     return RunBox(box) == yes;
 }
+
+}  // namespace ui::qt

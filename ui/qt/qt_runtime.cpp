@@ -11,6 +11,10 @@
 #include "ui/qt/qt_form_binding.h"
 #include "ui/qt/qt_timers.h"
 
+using namespace platform;
+
+namespace ui::qt {
+
 namespace {
 constexpr int kModalCancel = 2;  // what closing a modal form by its close box returns
 }
@@ -199,3 +203,5 @@ void TQtRuntime::ScrollToCaret(TRichMemo& Memo) {
 
 void TQtRuntime::TimerChanged(TTimer& Timer) { state_->timers.Changed(Timer); }
 void TQtRuntime::TimerFreed(TTimer& Timer) { state_->timers.Freed(Timer); }
+
+}  // namespace ui::qt

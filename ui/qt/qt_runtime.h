@@ -16,8 +16,7 @@
 class QAbstractButton;
 class QMessageBox;
 class QWidget;
-class TControl;
-class TForm;
+namespace ui::qt {
 
 class TQtRuntime : public TWindowRuntime, public TQtEventSink {
 public:
@@ -75,3 +74,5 @@ private:
     struct State;
     std::unique_ptr<State> state_;
 };
+
+}  // namespace ui::qt

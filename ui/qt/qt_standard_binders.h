@@ -1,5 +1,8 @@
 #pragma once
 // The binders of the component kinds the forms use, one registration per file.
+
+namespace ui::qt {
+
 class TQtBinders;
 
 void AddPanelAndLabelBinders(TQtBinders& Binders);  // qt_static_binders.cpp
@@ -7,3 +10,5 @@ void AddIndicatorBinders(TQtBinders& Binders);      // qt_indicator_binders.cpp:
 void AddButtonBinder(TQtBinders& Binders);          // qt_button_binder.cpp
 void AddEditBinder(TQtBinders& Binders);            // qt_edit_binder.cpp
 void AddMemoBinder(TQtBinders& Binders);            // qt_memo_binder.cpp
+
+}  // namespace ui::qt

@@ -7,6 +7,8 @@
 #include "ui/qt/qt_style.h"
 #include "ui/qt/qt_widgets.h"
 
+namespace ui::qt {
+
 namespace {
 class TPanelView final : public TQtView<TPanel, QFrame> {
 public:
@@ -64,3 +66,5 @@ void AddPanelAndLabelBinders(TQtBinders& Binders) {
     Binders.Add<TPanel, TPanelView>(TComponentKind::Panel);
     Binders.Add<TLabel, TLabelView>(TComponentKind::Label);
 }
+
+}  // namespace ui::qt

@@ -5,6 +5,8 @@
 #include <QPalette>
 #include <map>
 
+namespace ui::qt {
+
 QString ResolveFamily(const std::string& Name) {
     static std::map<std::string, QString> cache;
     auto it = cache.find(Name);
@@ -60,3 +62,5 @@ QString PlainCaption(const std::string& Caption) {
     }
     return QString::fromStdString(out);
 }
+
+}  // namespace ui::qt

@@ -6,6 +6,8 @@
 
 #include "ui/components.h"
 
+namespace ui::qt {
+
 // The family the window uses for a named font: the font itself when installed, otherwise
 // the closest sans-serif family at hand (the layouts name Windows fonts).
 QString ResolveFamily(const std::string& Name);
@@ -15,3 +17,5 @@ QFont ResolveFont(const TFont& Font);
 QColor ResolveColor(TColor Color);
 // A caption without its accelerator marks: "&&" is "&", a single "&" disappears.
 QString PlainCaption(const std::string& Caption);
+
+}  // namespace ui::qt

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace ui::qt {
+
 TQtTimers::~TQtTimers() {
     for (auto& [t, binding] : timers_) delete binding.Timer.data();
 }
@@ -57,3 +59,5 @@ void TQtTimers::DropOwnedBy(const TComponent* Owner) {
         it = timers_.erase(it);
     }
 }
+
+}  // namespace ui::qt

@@ -7,6 +7,8 @@
 #include "ui/components.h"
 #include "ui/qt/qt_binder.h"
 
+namespace ui::qt {
+
 class TQtTimers {
 public:
     explicit TQtTimers(TQtEventSink& Sink) : sink_(Sink) {}
@@ -32,3 +34,5 @@ private:
     TQtEventSink& sink_;
     std::map<TTimer*, Binding> timers_;
 };
+
+}  // namespace ui::qt

@@ -6,6 +6,8 @@
 #include <QPainter>
 #include <cmath>
 
+namespace ui::qt {
+
 TQtFormWindow::TQtFormWindow(QWidget* Parent) : QDialog(Parent) {}
 
 void TQtFormWindow::keyPressEvent(QKeyEvent* e) {
@@ -92,3 +94,5 @@ void TQtBusyIndicator::paintEvent(QPaintEvent*) {
         p.drawEllipse(centre + QPointF(std::cos(angle) * ring, std::sin(angle) * ring), dot, dot);
     }
 }
+
+}  // namespace ui::qt

@@ -8,6 +8,8 @@
 #include <QWidget>
 #include <functional>
 
+namespace ui::qt {
+
 class TQtFormWindow : public QDialog {
 public:
     explicit TQtFormWindow(QWidget* Parent);
@@ -53,3 +55,5 @@ private:
     QTimer timer_;
     int start_ = 1, stop_ = 8, frame_ = 1;
 };
+
+}  // namespace ui::qt

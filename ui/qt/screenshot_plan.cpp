@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+namespace ui::qt {
+
 namespace {
 QString Env(const char* name) {
     const char* v = std::getenv(name);
@@ -43,3 +45,5 @@ bool TScreenshotPlan::Save(QWidget& Window, const QString& Name) const {
     std::fprintf(stderr, "screenshot %s: %s\n", ok ? "saved" : "NOT saved", path.toLocal8Bit().constData());
     return ok;
 }
+
+}  // namespace ui::qt

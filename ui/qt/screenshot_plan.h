@@ -17,6 +17,8 @@
 
 class QWidget;
 
+namespace ui::qt {
+
 struct TScreenshotPlan {
     struct Step {
         QString Picture;
@@ -34,3 +36,5 @@ struct TScreenshotPlan {
     // Saves Window's client area as Dir/Name.png; false when it could not be written.
     bool Save(QWidget& Window, const QString& Name) const;
 };
+
+}  // namespace ui::qt

@@ -6,6 +6,8 @@
 #include <QTimer>
 #include <cstdio>
 
+namespace ui::qt {
+
 namespace {
 constexpr int kSettleMs = 300;  // lets the window draw itself before it is taken or answered
 
@@ -74,3 +76,5 @@ void TScreenshotRuntime::RunStep(size_t Index, TForm& Form) {
         RunStep(Index + 1, Form);
     });
 }
+
+}  // namespace ui::qt

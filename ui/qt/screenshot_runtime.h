@@ -5,6 +5,8 @@
 #include "ui/qt/qt_runtime.h"
 #include "ui/qt/screenshot_plan.h"
 
+namespace ui::qt {
+
 class TScreenshotRuntime final : public TQtRuntime {
 public:
     TScreenshotRuntime(int& argc, char** argv, TScreenshotPlan Plan);
@@ -20,3 +22,5 @@ private:
     TScreenshotPlan plan_;
     bool hiddenTaken_ = false;
 };
+
+}  // namespace ui::qt

@@ -18,6 +18,9 @@
 #include "ui/qt/glyphs.h"
 #include "ui/qt/qt_runtime.h"
 
+using namespace ui;
+using namespace ui::qt;
+
 namespace {
 bool Save(QWidget* w, const QString& path) {
     const bool ok = w && w->grab().save(path, "PNG");

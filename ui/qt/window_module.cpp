@@ -13,6 +13,8 @@
 #include "ui/runtime.h"
 #include "ui/window_module.h"
 
+namespace ui::qt {
+
 namespace {
 // Qt's X11 platform aborts when the display named cannot be reached. Asked first, with the
 // X library Qt would use itself, an unreachable display is an error the updater reports
@@ -62,6 +64,7 @@ void HoldOrFail(QtMsgType Type, const QMessageLogContext&, const QString& Messag
 }
 }  // namespace
 
+// C linkage: the loader finds it by its plain name, namespace or not.
 extern "C" __attribute__((visibility("default"))) TWindowRuntime* ZelCreateWindowRuntime(int* Argc, char** Argv,
                                                                                          std::string* Error) {
     try {
@@ -84,3 +87,5 @@ extern "C" __attribute__((visibility("default"))) TWindowRuntime* ZelCreateWindo
         return nullptr;
     }
 }
+
+}  // namespace ui::qt

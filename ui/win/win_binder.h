@@ -11,6 +11,8 @@
 
 #include "ui/components.h"
 
+namespace ui::win {
+
 // What a binder may ask of the runtime.
 class TWinEventSink {
 public:
@@ -101,3 +103,5 @@ extern const wchar_t* const kPanelClass;
 extern const wchar_t* const kFormClass;
 // What a container window paints: its colour, and a panel's lowered frame.
 void SetContainerLook(HWND Container, TColor Color, bool LoweredFrame);
+
+}  // namespace ui::win

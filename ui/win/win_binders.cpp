@@ -1,5 +1,7 @@
 #include "ui/win/win_binder.h"
 
+namespace ui::win {
+
 namespace {
 TForm* FormOf(TControl& Control) {
     TControl* p = &Control;
@@ -47,3 +49,5 @@ HWND MakeChild(const wchar_t* Class, DWORD Style, DWORD ExStyle, const TWinPlace
     return CreateWindowExW(ExStyle, Class, L"", WS_CHILD | WS_CLIPSIBLINGS | Style, 0, 0, 0, 0, Place.Parent, nullptr,
                            GetModuleHandleW(nullptr), nullptr);
 }
+
+}  // namespace ui::win

@@ -8,6 +8,10 @@
 #include "ui/win/win_glyphs.h"
 #include "ui/win/win_style.h"
 
+using namespace platform;
+
+namespace ui::win {
+
 namespace {
 class TButtonView final : public TWinView<TButton> {
 public:
@@ -45,3 +49,5 @@ private:
 }  // namespace
 
 void AddButtonBinder(TWinBinders& Binders) { Binders.Add<TButton, TButtonView>(TComponentKind::Button); }
+
+}  // namespace ui::win

@@ -2,6 +2,10 @@
 #include "platform/wide_text_win.h"
 #include "ui/win/win_binder.h"
 
+using namespace platform;
+
+namespace ui::win {
+
 namespace {
 class TEditView final : public TWinView<TEdit> {
 public:
@@ -33,3 +37,5 @@ private:
 }  // namespace
 
 void AddEditBinder(TWinBinders& Binders) { Binders.Add<TEdit, TEditView>(TComponentKind::Edit); }
+
+}  // namespace ui::win

@@ -9,6 +9,10 @@
 #include "ui/control_align.h"
 #include "ui/win/win_style.h"
 
+using namespace platform;
+
+namespace ui::win {
+
 const wchar_t* const kPanelClass = L"ZelPanel";
 const wchar_t* const kFormClass = L"ZelForm";
 
@@ -354,3 +358,5 @@ void TWinFormBinding::DpiChanged(int Dpi, const RECT& Suggested) {
     for (auto& [control, shown] : shown_) shown = Shown{};
     if (hooks_.SyncAll) hooks_.SyncAll();
 }
+
+}  // namespace ui::win

@@ -13,6 +13,8 @@
 #include "ui/win/win_binder.h"
 #include "ui/win/win_handles.h"
 
+namespace ui::win {
+
 class TWinFormBinding {
 public:
     // What the window asks of the runtime.
@@ -83,3 +85,5 @@ private:
 
 // Registers the form and panel window classes (once).
 void RegisterContainerClasses();
+
+}  // namespace ui::win

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+namespace ui::win {
+
 namespace {
 // Olive never appears in the pictures, so it can stand for "transparent".
 constexpr COLORREF kKey = RGB(128, 128, 0);
@@ -124,3 +126,5 @@ TOwnedImageList GlyphImages(TGlyph Glyph, int Size) {
     if (list) ImageList_AddMasked(list.get(), bmp.get(), transparent);
     return list;
 }
+
+}  // namespace ui::win

@@ -9,6 +9,8 @@
 #include "ui/components.h"
 #include "ui/win/win_handles.h"
 
+namespace ui::win {
+
 // The strip for Glyph at Size x Size per picture: 2*Size x Size pixels, 0x00RRGGBB, rows from
 // the top. Empty for TGlyph::None.
 std::vector<DWORD> GlyphStrip(TGlyph Glyph, int Size);
@@ -16,3 +18,5 @@ std::vector<DWORD> GlyphStrip(TGlyph Glyph, int Size);
 // disabled, defaulted, stylus hot): the grey picture for the disabled state, the normal one
 // for the others, with the transparent colour masked out. Null for TGlyph::None.
 TOwnedImageList GlyphImages(TGlyph Glyph, int Size);
+
+}  // namespace ui::win

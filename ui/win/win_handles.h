@@ -5,6 +5,8 @@
 #include <commctrl.h>
 #include <utility>
 
+namespace ui::win {
+
 template <class T, class Free>
 class TWinOwned {
 public:
@@ -48,3 +50,5 @@ using TOwnedBitmap = TWinOwned<HBITMAP, TFreeGdiObject>;
 using TOwnedImageList = TWinOwned<HIMAGELIST, TFreeImageList>;
 using TOwnedWindow = TWinOwned<HWND, TFreeWindow>;
 using TOwnedDC = TWinOwned<HDC, TFreeDC>;
+
+}  // namespace ui::win

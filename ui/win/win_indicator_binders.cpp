@@ -11,6 +11,8 @@
 #include "ui/win/win_binder.h"
 #include "ui/win/win_style.h"
 
+namespace ui::win {
+
 namespace {
 class TProgressBarView final : public TWinView<TProgressBar> {
 public:
@@ -145,3 +147,5 @@ void AddIndicatorBinders(TWinBinders& Binders) {
     Binders.Add<TProgressBar, TProgressBarView>(TComponentKind::ProgressBar);
     Binders.Add<TAnimate, TAnimateView>(TComponentKind::Animate);
 }
+
+}  // namespace ui::win

@@ -10,6 +10,10 @@
 #include "ui/win/win_binder.h"
 #include "ui/win/win_style.h"
 
+using namespace platform;
+
+namespace ui::win {
+
 namespace {
 // The newest RichEdit the system has (Msftedit's RICHEDIT50W), else RichEdit 2.0.
 const wchar_t* RichEditClass() {
@@ -100,3 +104,5 @@ private:
 }  // namespace
 
 void AddMemoBinder(TWinBinders& Binders) { Binders.Add<TRichMemo, TMemoView>(TComponentKind::RichMemo); }
+
+}  // namespace ui::win

@@ -8,6 +8,10 @@
 #include "ui/application.h"
 #include "ui/win/win_runtime.h"
 
+using namespace platform;
+
+namespace ui::win {
+
 namespace {
 int Box(const std::string& Caption, const std::string& Text, UINT Type) {
     return MessageBoxW(nullptr, Widen(Text).c_str(), Widen(Caption).c_str(), Type | MB_TASKMODAL | MB_SETFOREGROUND);
@@ -30,3 +34,5 @@ bool TWinRuntime::Confirm(const std::string& Text) {
     // Without an owner the system centres the box on the screen; Yes is the default button.
     return Box("Confirm", Text, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON1) == IDYES;
 }
+
+}  // namespace ui::win

@@ -12,6 +12,8 @@
 #include "ui/win/win_style.h"
 #include "ui/win/win_timers.h"
 
+namespace ui::win {
+
 namespace {
 constexpr int kModalCancel = 2;  // what a modal form ended otherwise than by a button returns
 }
@@ -239,3 +241,5 @@ void TWinRuntime::ScrollToCaret(TRichMemo& Memo) {
 
 void TWinRuntime::TimerChanged(TTimer& Timer) { d->Timers.Changed(Timer); }
 void TWinRuntime::TimerFreed(TTimer& Timer) { d->Timers.Freed(Timer); }
+
+}  // namespace ui::win

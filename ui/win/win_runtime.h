@@ -14,10 +14,14 @@
 
 // The window handle type as windows.h declares it, so this header needs no OS header.
 struct HWND__;
-using TWinHandle = HWND__*;
 
+namespace ui {
 class TControl;
-class TForm;
+}  // namespace ui
+
+namespace ui::win {
+
+using TWinHandle = HWND__*;
 
 class TWinRuntime : public TWindowRuntime {
 public:
@@ -61,3 +65,5 @@ private:
     void ReportUnhandled(const std::string& Message);
     std::unique_ptr<Impl> d;
 };
+
+}  // namespace ui::win

@@ -10,6 +10,10 @@
 #include "ui/win/win_binder.h"
 #include "ui/win/win_style.h"
 
+using namespace platform;
+
+namespace ui::win {
+
 namespace {
 class TPanelView final : public TWinView<TPanel> {
 public:
@@ -132,3 +136,5 @@ void AddPanelAndLabelBinders(TWinBinders& Binders) {
     Binders.Add<TPanel, TPanelView>(TComponentKind::Panel);
     Binders.Add<TLabel, TLabelView>(TComponentKind::Label);
 }
+
+}  // namespace ui::win

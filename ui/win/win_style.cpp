@@ -6,6 +6,10 @@
 #include "platform/wide_text_win.h"
 #include "ui/win/win_handles.h"
 
+using namespace platform;
+
+namespace ui::win {
+
 COLORREF ResolveColor(TColor Color) {
     if (Color & clSystem) return GetSysColor(int(Color & 0xFF));
     return RGB((Color >> 16) & 0xFF, (Color >> 8) & 0xFF, Color & 0xFF);
@@ -76,3 +80,5 @@ void BecomeDpiAware() {
     static auto systemAware = User32<BOOL(WINAPI*)()>("SetProcessDPIAware");
     if (systemAware) systemAware();
 }
+
+}  // namespace ui::win

@@ -5,6 +5,8 @@
 
 #include "ui/components.h"
 
+namespace ui::win {
+
 // System colours are the system's own (the state's system colours carry the GetSysColor
 // index); others are plain RGB.
 COLORREF ResolveColor(TColor Color);
@@ -22,3 +24,5 @@ int DpiOfWindow(HWND Window);
 RECT OuterRect(RECT Client, DWORD Style, DWORD ExStyle, int Dpi);
 // Declares the process aware of each monitor's scale, when no manifest did already.
 void BecomeDpiAware();
+
+}  // namespace ui::win

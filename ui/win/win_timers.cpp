@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace ui::win {
+
 namespace {
 const wchar_t* const kTimerClass = L"ZelTimers";
 }
@@ -75,3 +77,5 @@ void TWinTimers::DropOwnedBy(const TComponent* Owner) {
         it = timers_.erase(it);
     }
 }
+
+}  // namespace ui::win

@@ -9,6 +9,8 @@
 #include "ui/win/win_binder.h"
 #include "ui/win/win_handles.h"
 
+namespace ui::win {
+
 class TWinTimers {
 public:
     explicit TWinTimers(TWinEventSink& Sink);
@@ -37,3 +39,5 @@ private:
     std::map<TTimer*, Binding> timers_;
     UINT_PTR nextId_ = 1;
 };
+
+}  // namespace ui::win

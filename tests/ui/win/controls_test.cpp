@@ -9,6 +9,9 @@
 #include "ui/product_dialog.h"
 #include "ui/win/win_glyphs.h"
 
+using namespace ui;
+using namespace ui::win;
+
 namespace {
 class Controls : public WinTest {
 public:

@@ -7,6 +7,9 @@
 #include "ui/engine_dialog.h"
 #include "ui/product_dialog.h"
 
+using namespace ui::win;
+using namespace ui;
+
 namespace {
 class Events : public WinTest {
 public:

@@ -4,6 +4,9 @@
 #include "ui/engine_dialog.h"
 #include "ui/product_dialog.h"
 
+using namespace ui::win;
+using namespace ui;
+
 namespace {
 struct Placed {
     const char* name;

@@ -6,6 +6,10 @@
 
 #include "platform/wide_text_win.h"
 
+using namespace platform;
+using namespace ui::win;
+using namespace ui;
+
 namespace {
 WinTest* g_current = nullptr;
 }

@@ -19,19 +19,19 @@ public:
     void SetUp() override;
     void TearDown() override;
 
-    HWND Window(const TControl& c) const {
+    HWND Window(const ui::TControl& c) const {
         HWND w = runtime->WindowOf(c);
         EXPECT_NE(w, nullptr) << c.Name;
         return w;
     }
     // Where a control's window is inside its parent's client area, in layout pixels.
-    RECT Place(const TControl& c) const;
+    RECT Place(const ui::TControl& c) const;
     // The window's client size in layout pixels.
-    SIZE ClientSize(const TForm& f) const;
+    SIZE ClientSize(const ui::TForm& f) const;
     // A click as the user makes it, handled before this returns.
-    void Click(TButton& b) { SendMessageW(Window(b), BM_CLICK, 0, 0); }
+    void Click(ui::TButton& b) { SendMessageW(Window(b), BM_CLICK, 0, 0); }
     // A click that waits in the queue until messages are next processed.
-    void QueueClick(TButton& b) { PostMessageW(Window(b), BM_CLICK, 0, 0); }
+    void QueueClick(ui::TButton& b) { PostMessageW(Window(b), BM_CLICK, 0, 0); }
     // Pumps messages until Done says so or a second has passed; false on time-out.
     bool PumpUntil(const std::function<bool()>& Done);
 
@@ -45,7 +45,7 @@ public:
     void Soon(std::function<void()> Action);
     std::vector<Box> boxes;
 
-    std::unique_ptr<TWinRuntime> runtime;
+    std::unique_ptr<ui::win::TWinRuntime> runtime;
 
 private:
     static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD);
