@@ -14,10 +14,10 @@ TOSServices& OSServices() {
 
 void SetOSServices(TOSServices* Services) { g_installed = Services; }
 
+}  // namespace platform
+
 int RunAndWait(const std::string& FileName, const std::string& Params, int TimeOut, const std::string& ProgramFolder) {
-    return OSServices().RunAndWait(FileName, Params, TimeOut, ProgramFolder);
+    return platform::OSServices().RunAndWait(FileName, Params, TimeOut, ProgramFolder);
 }
 
-bool IsUacEnabled() { return OSServices().IsUacEnabled(); }
-
-}  // namespace platform
+bool IsUacEnabled() { return platform::OSServices().IsUacEnabled(); }

@@ -54,8 +54,8 @@ TOSServices& OSServices();
 // Installs Services (not owned) until it is called again; nullptr restores the system's.
 void SetOSServices(TOSServices* Services);
 
-// The free operations of the process runner and the elevation probe.
+}  // namespace platform
+
+// The free operations of the process runner and the elevation probe, through OSServices().
 int RunAndWait(const std::string& FileName, const std::string& Params, int TimeOut, const std::string& ProgramFolder);
 bool IsUacEnabled();
-
-}  // namespace platform
