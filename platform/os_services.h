@@ -54,6 +54,9 @@ TOSServices& OSServices();
 // Installs Services (not owned) until it is called again; nullptr restores the system's.
 void SetOSServices(TOSServices* Services);
 
+// A shell target with a scheme ("http:", "mailto:"): opened as it is, not as a file path.
+bool IsUrl(const std::string& s);
+
 }  // namespace platform
 
 // The free operations of the process runner and the elevation probe, through OSServices().

@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -42,16 +41,6 @@ int ShellErrorValue(int err) {
 int Fail(int err) {
     t_lastErrorText = SystemErrorText(err);
     return ShellErrorValue(err);
-}
-
-bool IsUrl(const std::string& s) {
-    const size_t colon = s.find(':');
-    if (colon == std::string::npos || colon < 2) return false;  // "C:" is a drive, not a scheme
-    for (size_t i = 0; i < colon; ++i) {
-        const char c = s[i];
-        if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '-' || c == '.')) return false;
-    }
-    return true;
 }
 
 // A program the system can start itself: a native binary or a script with an interpreter line.

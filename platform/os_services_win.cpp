@@ -6,7 +6,6 @@
 #include <winnetwk.h>
 // clang-format on
 
-#include <cctype>
 #include <vector>
 
 #include "platform/codepage.h"
@@ -34,16 +33,6 @@ OSVERSIONINFOW ReadVersion() {
     return v;
 }
 const OSVERSIONINFOW g_version = ReadVersion();
-
-bool IsUrl(const std::string& s) {
-    const size_t colon = s.find(':');
-    if (colon == std::string::npos || colon < 2) return false;  // "C:" is a drive, not a scheme
-    for (size_t i = 0; i < colon; ++i) {
-        const char c = s[i];
-        if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '-' || c == '.')) return false;
-    }
-    return true;
-}
 
 constexpr const wchar_t* kPolicyKey = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\System";
 }  // namespace

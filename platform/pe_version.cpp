@@ -234,6 +234,19 @@ bool ReadPeVersion(TPeByteSource& Source, TPeFileVersion& Version) {
     }
 }
 
+bool TPeFileSource::ReadAt(uint64_t Offset, void* Buffer, size_t Count) {
+    if (Offset > size_ || Count > size_ - Offset) return false;
+    if (stats_) ++stats_->Reads;
+    auto* p = static_cast<char*>(Buffer);
+    while (Count > 0) {
+        const size_t n = ReadSome(Offset, p, Count);
+        if (n == 0) return false;
+        if (stats_) stats_->BytesRead += n;
+        p += n, Offset += n, Count -= n;
+    }
+    return true;
+}
+
 bool ReadPeVersionFromBytes(const void* Data, size_t Size, TPeFileVersion& Version) {
     MemorySource source(Data, Size);
     return ReadPeVersion(source, Version);

@@ -41,6 +41,24 @@ bool ReadPeVersion(TPeByteSource& Source, TPeFileVersion& Version);
 // The same for the bytes of a buffer.
 bool ReadPeVersionFromBytes(const void* Data, size_t Size, TPeFileVersion& Version);
 
+// A file's bytes for the reader. The bounds check and the counting live here; each platform
+// supplies one positioned read (pe_version_file_posix.cpp, pe_version_file_win.cpp).
+class TPeFileSource : public TPeByteSource {
+public:
+    TPeFileSource(uint64_t Size, TPeReadStats* Stats) : size_(Size), stats_(Stats) {}
+    uint64_t Size() const final { return size_; }
+    bool ReadAt(uint64_t Offset, void* Buffer, size_t Count) final;
+
+protected:
+    // Reads at most Count bytes at Offset; the number read, 0 when the file ended early (it
+    // shrank under us) or the read failed.
+    virtual size_t ReadSome(uint64_t Offset, char* Buffer, size_t Count) = 0;
+
+private:
+    uint64_t size_;
+    TPeReadStats* stats_;
+};
+
 // The same for a file; false too when it cannot be opened. Stats, when given, receives the
 // number of reads made and the bytes they returned.
 bool ReadPeFileVersion(const std::string& FileName, TPeFileVersion& Version, TPeReadStats* Stats = nullptr);

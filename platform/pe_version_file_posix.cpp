@@ -10,28 +10,20 @@
 namespace platform {
 
 namespace {
-class FileSource final : public TPeByteSource {
+class FileSource final : public TPeFileSource {
 public:
-    FileSource(int fd, uint64_t size, TPeReadStats* stats) : fd_(fd), size_(size), stats_(stats) {}
-    uint64_t Size() const override { return size_; }
-    bool ReadAt(uint64_t offset, void* buffer, size_t count) override {
-        if (offset > size_ || count > size_ - offset) return false;
-        if (stats_) ++stats_->Reads;
-        auto* p = static_cast<char*>(buffer);
-        while (count > 0) {
-            const ssize_t n = ::pread(fd_, p, count, off_t(offset));
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) return false;  // the file shrank under us, or a read error
-            if (stats_) stats_->BytesRead += uint64_t(n);
-            p += n, offset += uint64_t(n), count -= size_t(n);
-        }
-        return true;
-    }
+    FileSource(int fd, uint64_t size, TPeReadStats* stats) : TPeFileSource(size, stats), fd_(fd) {}
 
 private:
+    size_t ReadSome(uint64_t offset, char* buffer, size_t count) override {
+        for (;;) {
+            const ssize_t n = ::pread(fd_, buffer, count, off_t(offset));
+            if (n < 0 && errno == EINTR) continue;
+            return n > 0 ? size_t(n) : 0;
+        }
+    }
+
     int fd_;
-    uint64_t size_;
-    TPeReadStats* stats_;
 };
 }  // namespace
 

@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <algorithm>
+
 #include "platform/pe_version.h"
 #include "platform/unique_handle_win.h"
 #include "platform/wide_text_win.h"
@@ -7,30 +9,21 @@
 namespace platform {
 
 namespace {
-class FileSource final : public TPeByteSource {
+class FileSource final : public TPeFileSource {
 public:
-    FileSource(HANDLE h, uint64_t size, TPeReadStats* stats) : h_(h), size_(size), stats_(stats) {}
-    uint64_t Size() const override { return size_; }
-    bool ReadAt(uint64_t offset, void* buffer, size_t count) override {
-        if (offset > size_ || count > size_ - offset) return false;
-        if (stats_) ++stats_->Reads;
-        auto* p = static_cast<char*>(buffer);
-        while (count > 0) {
-            OVERLAPPED at{};
-            at.Offset = DWORD(offset);
-            at.OffsetHigh = DWORD(offset >> 32);
-            DWORD n = 0;
-            if (!ReadFile(h_, p, DWORD(count), &n, &at) || n == 0) return false;
-            if (stats_) stats_->BytesRead += n;
-            p += n, offset += n, count -= n;
-        }
-        return true;
-    }
+    FileSource(HANDLE h, uint64_t size, TPeReadStats* stats) : TPeFileSource(size, stats), h_(h) {}
 
 private:
+    size_t ReadSome(uint64_t offset, char* buffer, size_t count) override {
+        OVERLAPPED at{};
+        at.Offset = DWORD(offset);
+        at.OffsetHigh = DWORD(offset >> 32);
+        DWORD n = 0;
+        // At most 1 GiB a call, so the count fits a DWORD; the caller asks again for the rest.
+        return ReadFile(h_, buffer, DWORD(std::min<size_t>(count, 1u << 30)), &n, &at) ? size_t(n) : 0;
+    }
+
     HANDLE h_;
-    uint64_t size_;
-    TPeReadStats* stats_;
 };
 }  // namespace
 

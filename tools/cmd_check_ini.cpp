@@ -91,15 +91,7 @@ void CheckPromises(Report& r, const TStringList& ini, int n, const std::string& 
 
 int CheckIni(const std::vector<std::string>& args) {
     std::string site, keyFile;
-    for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--key" && i + 1 < args.size() && keyFile.empty())
-            keyFile = args[++i];
-        else if (site.empty() && args[i].rfind("--", 0) != 0)
-            site = args[i];
-        else
-            site.clear(), i = args.size();
-    }
-    if (site.empty()) {
+    if (!ReadSiteAndKey(args, site, keyFile)) {
         std::fprintf(stderr, "usage: zelupdtool check-ini FILE|SITEDIR [--key PUB]\n");
         return kExitUsage;
     }

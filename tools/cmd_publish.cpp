@@ -39,15 +39,7 @@ bool SameVersion(const std::string& Text, const std::string& Version) {
 
 int Publish(const std::vector<std::string>& args) {
     std::string site, keyFile;
-    for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--key" && i + 1 < args.size())
-            keyFile = args[++i];
-        else if (site.empty() && args[i].rfind("--", 0) != 0)
-            site = args[i];
-        else
-            site.clear(), i = args.size();
-    }
-    if (site.empty()) {
+    if (!ReadSiteAndKey(args, site, keyFile)) {
         std::fprintf(stderr, "usage: zelupdtool publish SITEDIR [--key KEY.pem]\n");
         return kExitUsage;
     }

@@ -12,6 +12,20 @@ namespace tools {
 
 namespace fs = std::filesystem;
 
+bool ReadSiteAndKey(const std::vector<std::string>& Args, std::string& Site, std::string& KeyFile) {
+    Site.clear();
+    KeyFile.clear();
+    for (size_t i = 0; i < Args.size(); ++i) {
+        if (Args[i] == "--key" && i + 1 < Args.size() && KeyFile.empty())
+            KeyFile = Args[++i];
+        else if (Site.empty() && Args[i].rfind("--", 0) != 0)
+            Site = Args[i];
+        else
+            return false;
+    }
+    return !Site.empty();
+}
+
 std::string FindServerIni(const std::string& Site) {
     std::error_code ec;
     if (!fs::is_directory(Site, ec)) {

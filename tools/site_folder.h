@@ -6,6 +6,10 @@
 
 namespace tools {
 
+// The arguments of a command on a site: one SITE (or file) and at most one "--key FILE", in
+// any order. False for anything else: a missing site, an unknown option, a second key.
+bool ReadSiteAndKey(const std::vector<std::string>& Args, std::string& Site, std::string& KeyFile);
+
 // The server INI of Site: Site itself when it is a file, else the one .ini file in the folder
 // that carries the marker. Raises EUpdaterError naming what was found otherwise.
 std::string FindServerIni(const std::string& Site);

@@ -116,6 +116,26 @@ TEST(ShellOpen, DocumentsAndAddressesGoToTheDesktopOpener) {
     }
 }
 
+// What the shell opens as an address rather than as a file in the program folder.
+TEST(ShellOpen, AddressesAreToldFromFileNames) {
+    const struct {
+        const char* target;
+        bool url;
+    } cases[] = {
+        {"http://example.com/info", true},
+        {"mailto:support@example.com", true},
+        {"svn+ssh://host/x", true},
+        {"C:\\Program Files\\x.exe", false},  // a drive letter is not a scheme
+        {"setup.exe", false},
+        {"a:b", false},
+        {"ht tp://x", false},
+        {"dir/file:1", false},
+        {":rest", false},
+        {"", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(IsUrl(c.target), c.url) << c.target;
+}
+
 TEST(ProxySettings, FromTheEnvironmentVariables) {
     const char* names[] = {"http_proxy", "https_proxy", "all_proxy", "no_proxy",
                            "HTTP_PROXY", "HTTPS_PROXY", "ALL_PROXY", "NO_PROXY"};

@@ -112,4 +112,25 @@ TEST_F(Publish, AnEntryWithoutAHashIsAnErrorUnderAKey) {
     EXPECT_EQ(keyed.code, 1) << keyed.output;
     EXPECT_NE(keyed.output.find("error: FILE3SHA256 is missing"), std::string::npos) << keyed.output;
 }
+
+// A command line that names no site, two sites, an unknown option or two keys is a usage
+// error (exit 2) and leaves the site as it was.
+TEST_F(Publish, ArgumentsOtherThanOneSiteAndOneKeyAreUsageErrors) {
+    const std::string k = " --key " + key.PrivatePem;
+    const std::string cases[] = {"publish",
+                                 "publish" + k,
+                                 "publish " + site.Path() + " " + site.Path(),
+                                 "publish " + site.Path() + " --force",
+                                 "publish " + site.Path() + k + k,
+                                 "publish " + site.Path() + " --key",
+                                 "check-ini",
+                                 "check-ini " + site.Path() + k + k};
+    for (const auto& c : cases) {
+        const CommandResult r = RunCommand(Tool(c));
+        EXPECT_EQ(r.code, 2) << c << "\n" << r.output;
+        EXPECT_NE(r.output.find("usage: zelupdtool"), std::string::npos) << c << "\n" << r.output;
+    }
+    EXPECT_EQ(site.Read(kIni), original);
+    EXPECT_FALSE(std::filesystem::exists(site.File(std::string(kIni) + ".sig")));
+}
 }  // namespace
