@@ -51,6 +51,17 @@ constexpr DWORD kRequest = ISC_REQ_SEQUENCE_DETECT | ISC_REQ_REPLAY_DETECT | ISC
                            ISC_REQ_MANUAL_CRED_VALIDATION;
 
 std::string StatusText(SECURITY_STATUS s) { return SystemErrorText(int(s)) + " (" + std::to_string(long(s)) + ")"; }
+
+// A client credential of the Schannel package. The chain and the name are checked by us, after
+// the handshake, when asked for.
+SECURITY_STATUS AcquireClientCredentials(CredHandle& Handle) {
+    SCHANNEL_CRED cred{};
+    cred.dwVersion = SCHANNEL_CRED_VERSION;
+    cred.dwFlags = SCH_CRED_NO_DEFAULT_CREDS | SCH_CRED_MANUAL_CRED_VALIDATION;
+    TimeStamp expiry;
+    return AcquireCredentialsHandleW(nullptr, const_cast<wchar_t*>(UNISP_NAME_W), SECPKG_CRED_OUTBOUND, nullptr, &cred,
+                                     nullptr, nullptr, &Handle, &expiry);
+}
 }  // namespace
 
 struct TTLSSchannel::State {
@@ -72,13 +83,7 @@ TTLSSchannel::~TTLSSchannel() = default;
 bool SystemTLSAvailable() {
     // The package is there when a client credential can be had.
     CredHandle h;
-    TimeStamp expiry;
-    SCHANNEL_CRED cred{};
-    cred.dwVersion = SCHANNEL_CRED_VERSION;
-    cred.dwFlags = SCH_CRED_NO_DEFAULT_CREDS | SCH_CRED_MANUAL_CRED_VALIDATION;
-    if (AcquireCredentialsHandleW(nullptr, const_cast<wchar_t*>(UNISP_NAME_W), SECPKG_CRED_OUTBOUND, nullptr, &cred,
-                                  nullptr, nullptr, &h, &expiry) != SEC_E_OK)
-        return false;
+    if (AcquireClientCredentials(h) != SEC_E_OK) return false;
     FreeCredentialsHandle(&h);
     return true;
 }
@@ -141,6 +146,63 @@ int SendTokens(int Fd, SecBufferDesc& Out, int64_t Deadline, int TimeoutMs, cons
     }
     return rc;
 }
+
+// How a handshake ended: Code 0 when the context is complete; otherwise the failure, with Wait
+// set when a wait for the peer ended it (Code is then 10060, 10053 or the wait's error).
+struct THandshakeEnd {
+    int Code = 0;
+    std::string Text;
+    bool Wait = false;
+};
+
+THandshakeEnd SocketEnd(int Code, bool Wait) {
+    if (Wait) return {Code, "", true};
+    return {Code, "TLS handshake: " + WinsockErrorText(Code), false};
+}
+
+// Drives InitializeSecurityContextW to its end over Fd. Extra receives what the peer sent
+// after its last handshake record: the first encrypted data.
+THandshakeEnd RunHandshake(CredHandle& Credentials, TContext& Context, wchar_t* Target, int Fd, int TimeoutMs,
+                           const std::atomic<bool>* Stop, std::string& Extra) {
+    const int limit = TimeoutMs > 0 ? TimeoutMs : -1;
+    const int64_t deadline = MonotonicMs() + (limit > 0 ? limit : 0);
+    std::string in;
+    bool first = true;
+    for (;;) {
+        SecBuffer outBuf[1] = {{0, SECBUFFER_TOKEN, nullptr}};
+        SecBufferDesc out{SECBUFFER_VERSION, 1, outBuf};
+        SecBuffer inBuf[2] = {{static_cast<unsigned long>(in.size()), SECBUFFER_TOKEN, in.data()},
+                              {0, SECBUFFER_EMPTY, nullptr}};
+        SecBufferDesc inDesc{SECBUFFER_VERSION, 2, inBuf};
+        ULONG attrs = 0;
+        const SECURITY_STATUS s =
+            InitializeSecurityContextW(&Credentials, first ? nullptr : &Context.Handle, Target, kRequest, 0, 0,
+                                       first ? nullptr : &inDesc, 0, &Context.Handle, &out, &attrs, nullptr);
+        if (first && (s == SEC_E_OK || s == SEC_I_CONTINUE_NEEDED || s == SEC_E_INCOMPLETE_MESSAGE))
+            Context.Valid = true;
+        first = false;
+        bool waitFailed = false;
+        if (s == SEC_E_INCOMPLETE_MESSAGE) {
+            if (const int rc = ReceiveMore(Fd, in, deadline, limit, Stop, waitFailed)) return SocketEnd(rc, waitFailed);
+            continue;
+        }
+        // Tokens go out also with some errors: they carry the alert that tells the peer why.
+        const int sent = SendTokens(Fd, out, deadline, limit, Stop);
+        if (s != SEC_E_OK && s != SEC_I_CONTINUE_NEEDED) return {int(s), StatusText(s), false};
+        if (sent != 0) return SocketEnd(sent, sent == wsTimedOut || sent == wsConnectionAborted);
+        // What the last call did not consume belongs to the next step (or, at the end, is data).
+        std::string extra =
+            inBuf[1].BufferType == SECBUFFER_EXTRA ? in.substr(in.size() - inBuf[1].cbBuffer) : std::string();
+        if (s == SEC_E_OK) {
+            Extra = std::move(extra);
+            return {};
+        }
+        in = std::move(extra);
+        if (in.empty()) {
+            if (const int rc = ReceiveMore(Fd, in, deadline, limit, Stop, waitFailed)) return SocketEnd(rc, waitFailed);
+        }
+    }
+}
 }  // namespace
 
 bool TTLSSchannel::Connect(int Fd, int TimeoutMs, const std::atomic<bool>* Stop) {
@@ -157,67 +219,23 @@ bool TTLSSchannel::Connect(int Fd, int TimeoutMs, const std::atomic<bool>* Stop)
         state_ = std::make_unique<State>();
         return false;
     };
-    auto failWait = [this, &fail](int error) {
-        WaitError = error;
-        return fail(error, error == wsTimedOut            ? "TLS handshake timed out"
-                           : error == wsConnectionAborted ? "TLS handshake stopped"
-                                                          : "TLS handshake wait failed");
-    };
 
-    SCHANNEL_CRED cred{};
-    cred.dwVersion = SCHANNEL_CRED_VERSION;
-    // The chain and the name are checked here, after the handshake, when asked for.
-    cred.dwFlags = SCH_CRED_NO_DEFAULT_CREDS | SCH_CRED_MANUAL_CRED_VALIDATION;
-    TimeStamp expiry;
-    SECURITY_STATUS s = AcquireCredentialsHandleW(nullptr, const_cast<wchar_t*>(UNISP_NAME_W), SECPKG_CRED_OUTBOUND,
-                                                  nullptr, &cred, nullptr, nullptr, &st.credentials.Handle, &expiry);
+    SECURITY_STATUS s = AcquireClientCredentials(st.credentials.Handle);
     if (s != SEC_E_OK) return fail(int(s), StatusText(s));
     st.credentials.Valid = true;
     // Server name indication carries names only; an address literal is not allowed in it.
     if (!SNIHost.empty() && !IsIPLiteral(SNIHost)) st.target = Widen(SNIHost);
     wchar_t* target = st.target.empty() ? nullptr : st.target.data();
 
-    const int limit = TimeoutMs > 0 ? TimeoutMs : -1;
-    const int64_t deadline = MonotonicMs() + (limit > 0 ? limit : 0);
-    std::string in;
-    bool first = true;
-    for (;;) {
-        SecBuffer outBuf[1] = {{0, SECBUFFER_TOKEN, nullptr}};
-        SecBufferDesc out{SECBUFFER_VERSION, 1, outBuf};
-        SecBuffer inBuf[2] = {{static_cast<unsigned long>(in.size()), SECBUFFER_TOKEN, in.data()},
-                              {0, SECBUFFER_EMPTY, nullptr}};
-        SecBufferDesc inDesc{SECBUFFER_VERSION, 2, inBuf};
-        ULONG attrs = 0;
-        s = InitializeSecurityContextW(&st.credentials.Handle, first ? nullptr : &st.context.Handle, target, kRequest,
-                                       0, 0, first ? nullptr : &inDesc, 0, &st.context.Handle, &out, &attrs, nullptr);
-        if (first && (s == SEC_E_OK || s == SEC_I_CONTINUE_NEEDED || s == SEC_E_INCOMPLETE_MESSAGE))
-            st.context.Valid = true;
-        first = false;
-        if (s == SEC_E_INCOMPLETE_MESSAGE) {
-            bool waitFailed = false;
-            const int rc = ReceiveMore(Fd, in, deadline, limit, Stop, waitFailed);
-            if (rc != 0) return waitFailed ? failWait(rc) : fail(rc, "TLS handshake: " + WinsockErrorText(rc));
-            continue;
-        }
-        // Tokens go out also with some errors: they carry the alert that tells the peer why.
-        const int sent = SendTokens(Fd, out, deadline, limit, Stop);
-        if (s != SEC_E_OK && s != SEC_I_CONTINUE_NEEDED) return fail(int(s), StatusText(s));
-        if (sent == wsTimedOut || sent == wsConnectionAborted) return failWait(sent);
-        if (sent != 0) return fail(sent, "TLS handshake: " + WinsockErrorText(sent));
-        // What the last call did not consume belongs to the next step (or, at the end, is data).
-        std::string extra =
-            inBuf[1].BufferType == SECBUFFER_EXTRA ? in.substr(in.size() - inBuf[1].cbBuffer) : std::string();
-        if (s == SEC_E_OK) {
-            st.encrypted = std::move(extra);
-            break;
-        }
-        in = std::move(extra);
-        if (in.empty()) {
-            bool waitFailed = false;
-            const int rc = ReceiveMore(Fd, in, deadline, limit, Stop, waitFailed);
-            if (rc != 0) return waitFailed ? failWait(rc) : fail(rc, "TLS handshake: " + WinsockErrorText(rc));
-        }
+    const THandshakeEnd end =
+        RunHandshake(st.credentials.Handle, st.context, target, Fd, TimeoutMs, Stop, st.encrypted);
+    if (end.Wait) {
+        WaitError = end.Code;
+        return fail(end.Code, end.Code == wsTimedOut            ? "TLS handshake timed out"
+                              : end.Code == wsConnectionAborted ? "TLS handshake stopped"
+                                                                : "TLS handshake wait failed");
     }
+    if (end.Code != 0) return fail(end.Code, end.Text);
     s = QueryContextAttributesW(&st.context.Handle, SECPKG_ATTR_STREAM_SIZES, &st.sizes);
     if (s != SEC_E_OK) return fail(int(s), StatusText(s));
     if (VerifyCert) {
