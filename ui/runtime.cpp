@@ -38,4 +38,28 @@ void HandleApplicationException(const std::exception& E) {
     events->OnException(E);
 }
 
+void RunContained(const std::function<void()>& Handler, const std::function<void(const std::string&)>& Unhandled) {
+    try {
+        Handler();
+    } catch (const std::exception& e) {
+        try {
+            HandleApplicationException(e);
+        } catch (const std::exception& unhandled) {
+            Unhandled(unhandled.what());
+        } catch (...) {
+            Unhandled("Unknown error");
+        }
+    } catch (...) {
+        Unhandled("Unknown error");
+    }
+}
+
+void PressButton(TButton& Button) {
+    if (!Button.Visible || !Button.Enabled) return;
+    TControl* form = &Button;
+    while (form && form->Kind() != TComponentKind::Form) form = form->Parent;
+    if (form) static_cast<TForm*>(form)->ModalResult = Button.ModalResult;
+    Button.Click();
+}
+
 }  // namespace ui

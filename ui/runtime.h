@@ -3,10 +3,12 @@
 // mode and tests: no window, message boxes on standard error, a scriptable message pump)
 // and the Qt window (visual mode).
 #include <exception>
+#include <functional>
 #include <string>
 
 namespace ui {
 
+class TButton;
 class TForm;
 class TRichMemo;
 class TTimer;
@@ -53,5 +55,14 @@ std::string NoWindowText(const std::string& Reason);
 // event (Application().Events); rethrows when nobody handles it, so call it only from
 // inside a catch block.
 void HandleApplicationException(const std::exception& E);
+
+// Runs Handler for a window system that lets no exception through its loop: an exception goes
+// to the application's exception event, and one that event does not handle (or raises itself)
+// ends in Unhandled with its text ("Unknown error" when it has none).
+void RunContained(const std::function<void()>& Handler, const std::function<void(const std::string&)>& Unhandled);
+
+// A click as the window system delivers it: only a visible, enabled button reacts, and a
+// modal form takes the button's result first.
+void PressButton(TButton& Button);
 
 }  // namespace ui

@@ -4,20 +4,6 @@
 
 namespace ui::qt {
 
-namespace {
-TForm* FormOf(TControl& Control) {
-    TControl* p = &Control;
-    while (p && p->Kind() != TComponentKind::Form) p = p->Parent;
-    return static_cast<TForm*>(p);
-}
-}  // namespace
-
-void PressButton(TButton& Button) {
-    if (!Button.Visible || !Button.Enabled) return;
-    if (TForm* f = FormOf(Button)) f->ModalResult = Button.ModalResult;
-    Button.Click();
-}
-
 void CallHandler(TQtEventSink& Sink, const std::function<void()>& Handler) {
     if (!Handler) return;
     auto copy = Handler;  // the handler may replace itself

@@ -4,6 +4,7 @@
 #include "ui/qt/glyphs.h"
 #include "ui/qt/qt_binder.h"
 #include "ui/qt/qt_standard_binders.h"
+#include "ui/runtime.h"
 
 namespace ui::qt {
 

@@ -9,6 +9,7 @@
 #include "platform/scoped_value.h"
 #include "ui/control_align.h"
 #include "ui/qt/qt_style.h"
+#include "ui/runtime.h"
 
 using namespace platform;
 

@@ -100,21 +100,9 @@ TQtRuntime::~TQtRuntime() {
 }
 
 void TQtRuntime::Dispatch(const std::function<void()>& Action) {
-    try {
-        Action();
-    } catch (const std::exception& e) {
-        // Qt lets no exception through its event loop: it ends here, as the window
-        // system's application object would end it.
-        try {
-            HandleApplicationException(e);
-        } catch (const std::exception& unhandled) {
-            ReportUnhandled(unhandled.what());
-        } catch (...) {
-            ReportUnhandled("Unknown error");
-        }
-    } catch (...) {
-        ReportUnhandled("Unknown error");
-    }
+    // Qt lets no exception through its event loop: it ends here, as the window system's
+    // application object would end it.
+    RunContained(Action, [this](const std::string& Message) { ReportUnhandled(Message); });
     state_->SyncAll();
 }
 

@@ -22,9 +22,6 @@ public:
     virtual void Dispatch(const std::function<void()>& Action) = 0;
 };
 
-// A click as the window system delivers it: only a visible, enabled button reacts, and a
-// modal form takes the button's result first.
-void PressButton(TButton& Button);
 // Calls Handler through Sink when there is one; the handler may replace itself meanwhile.
 void CallHandler(TWinEventSink& Sink, const std::function<void()>& Handler);
 

@@ -7,6 +7,7 @@
 #include "ui/win/win_binder.h"
 #include "ui/win/win_glyphs.h"
 #include "ui/win/win_style.h"
+#include "ui/runtime.h"
 
 using namespace platform;
 

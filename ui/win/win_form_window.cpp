@@ -8,6 +8,7 @@
 #include "platform/wide_text_win.h"
 #include "ui/control_align.h"
 #include "ui/win/win_style.h"
+#include "ui/runtime.h"
 
 using namespace platform;
 

@@ -120,21 +120,9 @@ TWinRuntime::~TWinRuntime() {
 
 void TWinRuntime::Dispatch(const std::function<void()>& Action) {
     ++d->Depth;
-    try {
-        Action();
-    } catch (const std::exception& e) {
-        // Nothing may pass through the window system: it ends here, as the application
-        // object of the window system would end it.
-        try {
-            HandleApplicationException(e);
-        } catch (const std::exception& unhandled) {
-            ReportUnhandled(unhandled.what());
-        } catch (...) {
-            ReportUnhandled("Unknown error");
-        }
-    } catch (...) {
-        ReportUnhandled("Unknown error");
-    }
+    // Nothing may pass through the window system: it ends here, as the application object
+    // of the window system would end it.
+    RunContained(Action, [this](const std::string& Message) { ReportUnhandled(Message); });
     --d->Depth;
     d->SyncAll();
 }
