@@ -3,6 +3,7 @@
 #include <atomic>
 #include <mutex>
 
+#include "http/socket_errors.h"
 #include "http/tls_plugins.h"
 #include "http/tls_verification.h"
 
@@ -13,6 +14,12 @@ std::once_flag g_chosen;
 bool g_haveSystemTLS = false;
 std::atomic<bool> g_forceNone{false};
 }  // namespace
+
+std::string HandshakeWaitText(int WaitError) {
+    return WaitError == wsTimedOut            ? "TLS handshake timed out"
+           : WaitError == wsConnectionAborted ? "TLS handshake stopped"
+                                              : "TLS handshake wait failed";
+}
 
 std::unique_ptr<TTLSPlugin> CreateTLSPlugin() {
     std::call_once(g_chosen, [] { g_haveSystemTLS = SystemTLSAvailable(); });

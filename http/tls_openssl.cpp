@@ -166,9 +166,7 @@ bool TTLSOpenSSL3::Connect(int Fd, int TimeoutMs, const std::atomic<bool>* Stop)
         }
         ERR_clear_error();
         LastError = code;
-        LastErrorDesc = WaitError == wsTimedOut            ? "TLS handshake timed out"
-                        : WaitError == wsConnectionAborted ? "TLS handshake stopped"
-                                                           : "TLS handshake wait failed";
+        LastErrorDesc = HandshakeWaitText(WaitError);
         state_ = std::make_unique<State>();
         return false;
     }

@@ -21,6 +21,10 @@ namespace http {
 bool SystemTLSAvailable();
 std::unique_ptr<TTLSPlugin> CreateSystemTLSPlugin();
 
+// The text of a handshake that its wait ended: 10060 (time-out), 10053 (the stop flag) or the
+// wait's own error.
+std::string HandshakeWaitText(int WaitError);
+
 }  // namespace http
 
 // OpenSSL 3, linked at build time. The context and the connection live in RAII owners.

@@ -231,9 +231,7 @@ bool TTLSSchannel::Connect(int Fd, int TimeoutMs, const std::atomic<bool>* Stop)
         RunHandshake(st.credentials.Handle, st.context, target, Fd, TimeoutMs, Stop, st.encrypted);
     if (end.Wait) {
         WaitError = end.Code;
-        return fail(end.Code, end.Code == wsTimedOut            ? "TLS handshake timed out"
-                              : end.Code == wsConnectionAborted ? "TLS handshake stopped"
-                                                                : "TLS handshake wait failed");
+        return fail(end.Code, HandshakeWaitText(end.Code));
     }
     if (end.Code != 0) return fail(end.Code, end.Text);
     s = QueryContextAttributesW(&st.context.Handle, SECPKG_ATTR_STREAM_SIZES, &st.sizes);

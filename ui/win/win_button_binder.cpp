@@ -4,10 +4,10 @@
 #include <commctrl.h>
 
 #include "platform/wide_text_win.h"
+#include "ui/runtime.h"
 #include "ui/win/win_binder.h"
 #include "ui/win/win_glyphs.h"
 #include "ui/win/win_style.h"
-#include "ui/runtime.h"
 
 using namespace platform;
 

@@ -7,8 +7,8 @@
 
 #include "platform/wide_text_win.h"
 #include "ui/control_align.h"
-#include "ui/win/win_style.h"
 #include "ui/runtime.h"
+#include "ui/win/win_style.h"
 
 using namespace platform;
 
