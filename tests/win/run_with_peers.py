@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Runs one Windows test program under Wine, with the Linux peers it talks to.
 
-    run_with_peers.py [--peers] [--display=NAME] WINE PROGRAM.exe [ARGS...]
+    run_with_peers.py [--peers] [--display=NAME [--dpi=N]] WINE PROGRAM.exe [ARGS...]
 
 With --peers: a test certificate authority and server certificates (made now with the
 openssl command), nginx serving HTTPS with each of them on its own loopback port, tinyproxy
@@ -11,6 +11,7 @@ peers are stopped by their pid when the program ends; the program's exit code is
 With --display the program runs on a virtual X display of its own (xvfb-run), for windows, in
 a Wine prefix of its own (WINEPREFIX-NAME) whose server starts on that display and is stopped
 at the end: Wine's desktop started without a display hides one process's windows from another.
+--dpi sets that prefix's screen to N dots per inch (144 is Windows' 150 % scale).
 """
 import os
 import shutil
@@ -139,11 +140,18 @@ def main():
         os.makedirs(env["WINEPREFIX"], exist_ok=True)
         wineserver = shutil.which("wineserver") or "/usr/lib/wine/wineserver"
         wine = env.get("ZEL_WINE") or shutil.which("wine64") or "/usr/lib/wine/wine64"
+        dpi = 96
+        if len(args) > 1 and args[1].startswith("--dpi="):
+            dpi = int(args[1].split("=", 1)[1])
+            args = args[:1] + args[2:]
+        env["ZEL_WIN_DPI"] = str(dpi)  # what the program's windows must find
         # No window manager runs on the virtual display: windows Wine leaves unmanaged are
         # shown at once, where a managed one waits two seconds for a manager that never answers.
-        unmanaged = f'{wine} reg add "HKCU\\Software\\Wine\\X11 Driver" /v Managed /d N /f >/dev/null 2>&1; '
+        setup = (f'{wine} reg add "HKCU\\Software\\Wine\\X11 Driver" /v Managed /d N /f >/dev/null 2>&1; '
+                 f'{wine} reg add "HKCU\\Control Panel\\Desktop" /v LogPixels /t REG_DWORD /d {dpi} /f '
+                 '>/dev/null 2>&1; ')
         args = ["xvfb-run", "-a", "-s", "-screen 0 1280x1024x24", "sh", "-c",
-                unmanaged + '"$@"; code=$?; ' + wineserver + ' -k; exit $code', "sh"] + args[1:]
+                setup + '"$@"; code=$?; ' + wineserver + ' -k; exit $code', "sh"] + args[1:]
     procs = []
     d = tempfile.mkdtemp(prefix="zelwin")
     try:

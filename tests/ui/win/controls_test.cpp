@@ -94,7 +94,7 @@ TEST_F(Controls, ButtonsShowCaptionGlyphAndState) {
         ASSERT_TRUE(SendMessageW(w, BCM_GETIMAGELIST, 0, LPARAM(&bil)));
         int cx = 0, cy = 0;
         ASSERT_TRUE(ImageList_GetIconSize(bil.himl, &cx, &cy));
-        EXPECT_EQ(cx, c.glyph);
+        EXPECT_EQ(cx, ScreenPixels(*c.button, c.glyph));
         EXPECT_EQ(ImageList_GetImageCount(bil.himl), 6) << "one picture per button state";
         EXPECT_EQ(IsWindowEnabled(w) != 0, c.button->Enabled);
         EXPECT_EQ(IsWindowVisible(w) != 0, c.button->Visible);

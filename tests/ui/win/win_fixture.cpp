@@ -42,6 +42,10 @@ RECT WinTest::Place(const TControl& c) const {
     return RECT{MulDiv(r.left, 96, dpi), MulDiv(r.top, 96, dpi), MulDiv(r.right, 96, dpi), MulDiv(r.bottom, 96, dpi)};
 }
 
+int WinTest::ScreenPixels(const TControl& c, int LayoutPixels) const {
+    return MulDiv(LayoutPixels, int(GetDpiForWindow(GetAncestor(Window(c), GA_ROOT))), 96);
+}
+
 SIZE WinTest::ClientSize(const TForm& f) const {
     HWND w = runtime->WindowOf(f);
     RECT r{};

@@ -28,6 +28,8 @@ public:
     RECT Place(const ui::TControl& c) const;
     // The window's client size in layout pixels.
     SIZE ClientSize(const ui::TForm& f) const;
+    // Layout pixels as screen pixels at the dots per inch of c's window (the suite also runs at 150 %).
+    int ScreenPixels(const ui::TControl& c, int LayoutPixels) const;
     // A click as the user makes it, handled before this returns.
     void Click(ui::TButton& b) { SendMessageW(Window(b), BM_CLICK, 0, 0); }
     // A click that waits in the queue until messages are next processed.
