@@ -2,6 +2,8 @@
 // the waits are measured on, and the resolver's rules for a host name.
 #include "http/socket_io.h"
 
+#include "http/socket_errors.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cctype>
@@ -23,6 +25,29 @@ long RawSend(int Fd, const void* Buffer, size_t Len, int& Error) {
 long RawRecv(int Fd, void* Buffer, size_t Len, int& Error) {
     TSocketRawIO* io = g_rawIO.load();
     return (io ? *io : SystemSocketIO()).Recv(Fd, Buffer, Len, Error);
+}
+
+TWaitResult WaitSocket(int Fd, bool Write, int TimeoutMs, const std::atomic<bool>* Stop, int& Error) {
+    // Slices keep a stop flag set by another thread from waiting out the whole time.
+    constexpr int kSliceMs = 50;
+    const int64_t deadline = MonotonicMs() + std::max(TimeoutMs, 0);
+    for (;;) {
+        if (Stop && Stop->load()) return TWaitResult::Stopped;
+        const int left = RemainingMs(deadline, TimeoutMs);
+        const TWaitResult r = WaitSlice(Fd, Write, left < 0 ? kSliceMs : std::min(left, kSliceMs), Error);
+        if (r != TWaitResult::TimedOut) return r;
+        if (left >= 0 && RemainingMs(deadline, TimeoutMs) == 0) return TWaitResult::TimedOut;
+    }
+}
+
+int WaitErrorCode(TWaitResult Result, int Error) {
+    switch (Result) {
+    case TWaitResult::Ready: return 0;
+    case TWaitResult::TimedOut: return wsTimedOut;
+    case TWaitResult::Stopped: return wsConnectionAborted;
+    case TWaitResult::Failed: return Error;
+    }
+    return Error;
 }
 
 int64_t MonotonicMs() {

@@ -34,6 +34,12 @@ enum class TWaitResult { Ready, TimedOut, Stopped, Failed };
 // Waits until Fd is readable (Write false) or writable. TimeoutMs < 0 waits without limit.
 // A set Stop flag ends the wait within a few tens of milliseconds. Failed sets Error.
 TWaitResult WaitSocket(int Fd, bool Write, int TimeoutMs, const std::atomic<bool>* Stop, int& Error);
+// One slice of that wait, the platform's part (socket_io_posix.cpp, socket_io_win.cpp): Ready,
+// Failed with Error set, or TimedOut when SliceMs passed (or the wait was interrupted).
+TWaitResult WaitSlice(int Fd, bool Write, int SliceMs, int& Error);
+// The Winsock code of a wait that did not end Ready: 10060 for the time-out, 10053 for the stop
+// flag, Error for a failure; 0 for Ready.
+int WaitErrorCode(TWaitResult Result, int Error);
 
 // Milliseconds on a monotonic clock, for deadlines.
 int64_t MonotonicMs();

@@ -51,30 +51,22 @@ TSocketRawIO& SystemSocketIO() {
     return io;
 }
 
-TWaitResult WaitSocket(int Fd, bool Write, int TimeoutMs, const std::atomic<bool>* Stop, int& Error) {
-    // Slices keep a stop flag set by another thread from waiting out the whole time.
-    constexpr int kSliceMs = 50;
-    const int64_t deadline = MonotonicMs() + std::max(TimeoutMs, 0);
-    for (;;) {
-        if (Stop && Stop->load()) return TWaitResult::Stopped;
-        const int left = RemainingMs(deadline, TimeoutMs);
-        const int slice = left < 0 ? kSliceMs : std::min(left, kSliceMs);
-        pollfd p{Fd, short(Write ? POLLOUT : POLLIN), 0};
-        const int r = ::poll(&p, 1, slice);
-        if (r > 0) {
-            if (p.revents & POLLNVAL) {
-                Error = wsNotSocket;
-                return TWaitResult::Failed;
-            }
-            // Errors and hang-ups count as ready: the next send or receive reports them.
-            return TWaitResult::Ready;
-        }
-        if (r < 0 && errno != EINTR) {
-            Error = WinsockFromErrno(errno);
+TWaitResult WaitSlice(int Fd, bool Write, int SliceMs, int& Error) {
+    pollfd p{Fd, short(Write ? POLLOUT : POLLIN), 0};
+    const int r = ::poll(&p, 1, SliceMs);
+    if (r > 0) {
+        if (p.revents & POLLNVAL) {
+            Error = wsNotSocket;
             return TWaitResult::Failed;
         }
-        if (left >= 0 && RemainingMs(deadline, TimeoutMs) == 0) return TWaitResult::TimedOut;
+        // Errors and hang-ups count as ready: the next send or receive reports them.
+        return TWaitResult::Ready;
     }
+    if (r < 0 && errno != EINTR) {
+        Error = WinsockFromErrno(errno);
+        return TWaitResult::Failed;
+    }
+    return TWaitResult::TimedOut;
 }
 
 bool IsIPLiteral(const std::string& Host) {
@@ -153,12 +145,8 @@ int ConnectHandle(int Fd, const TSockAddr& Addr, int TimeoutMs, const std::atomi
     // An interrupted connect goes on in the background, like one in progress.
     if (errno != EINPROGRESS && errno != EINTR) return WinsockFromErrno(errno);
     int error = 0;
-    switch (WaitSocket(Fd, true, TimeoutMs > 0 ? TimeoutMs : -1, Stop, error)) {
-    case TWaitResult::Ready: break;
-    case TWaitResult::TimedOut: return wsTimedOut;
-    case TWaitResult::Stopped: return wsConnectionAborted;
-    case TWaitResult::Failed: return error;
-    }
+    const TWaitResult waited = WaitSocket(Fd, true, TimeoutMs > 0 ? TimeoutMs : -1, Stop, error);
+    if (waited != TWaitResult::Ready) return WaitErrorCode(waited, error);
     int soError = 0;
     socklen_t len = sizeof soError;
     if (::getsockopt(Fd, SOL_SOCKET, SO_ERROR, &soError, &len) != 0) return WinsockFromErrno(errno);

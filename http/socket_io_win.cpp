@@ -56,29 +56,21 @@ TSocketRawIO& SystemSocketIO() {
     return io;
 }
 
-TWaitResult WaitSocket(int Fd, bool Write, int TimeoutMs, const std::atomic<bool>* Stop, int& Error) {
-    // Slices keep a stop flag set by another thread from waiting out the whole time.
-    constexpr int kSliceMs = 50;
-    const int64_t deadline = MonotonicMs() + std::max(TimeoutMs, 0);
-    for (;;) {
-        if (Stop && Stop->load()) return TWaitResult::Stopped;
-        const int left = RemainingMs(deadline, TimeoutMs);
-        const int slice = left < 0 ? kSliceMs : std::min(left, kSliceMs);
-        fd_set ready, failed;
-        FD_ZERO(&ready);
-        FD_ZERO(&failed);
-        FD_SET(S(Fd), &ready);
-        // A connect that fails is reported among the exceptions, not as writable.
-        FD_SET(S(Fd), &failed);
-        timeval tv{slice / 1000, (slice % 1000) * 1000};
-        const int r = ::select(0, Write ? nullptr : &ready, Write ? &ready : nullptr, &failed, &tv);
-        if (r > 0) return TWaitResult::Ready;  // the next send, receive or SO_ERROR says what happened
-        if (r == SOCKET_ERROR) {
-            Error = WSAGetLastError();
-            return TWaitResult::Failed;
-        }
-        if (left >= 0 && RemainingMs(deadline, TimeoutMs) == 0) return TWaitResult::TimedOut;
+TWaitResult WaitSlice(int Fd, bool Write, int SliceMs, int& Error) {
+    fd_set ready, failed;
+    FD_ZERO(&ready);
+    FD_ZERO(&failed);
+    FD_SET(S(Fd), &ready);
+    // A connect that fails is reported among the exceptions, not as writable.
+    FD_SET(S(Fd), &failed);
+    timeval tv{SliceMs / 1000, (SliceMs % 1000) * 1000};
+    const int r = ::select(0, Write ? nullptr : &ready, Write ? &ready : nullptr, &failed, &tv);
+    if (r > 0) return TWaitResult::Ready;  // the next send, receive or SO_ERROR says what happened
+    if (r == SOCKET_ERROR) {
+        Error = WSAGetLastError();
+        return TWaitResult::Failed;
     }
+    return TWaitResult::TimedOut;
 }
 
 bool IsIPLiteral(const std::string& Host) {
@@ -158,12 +150,8 @@ int ConnectHandle(int Fd, const TSockAddr& Addr, int TimeoutMs, const std::atomi
     const int started = WSAGetLastError();
     if (started != WSAEWOULDBLOCK && started != WSAEINPROGRESS) return started;
     int error = 0;
-    switch (WaitSocket(Fd, true, TimeoutMs > 0 ? TimeoutMs : -1, Stop, error)) {
-    case TWaitResult::Ready: break;
-    case TWaitResult::TimedOut: return wsTimedOut;
-    case TWaitResult::Stopped: return wsConnectionAborted;
-    case TWaitResult::Failed: return error;
-    }
+    const TWaitResult waited = WaitSocket(Fd, true, TimeoutMs > 0 ? TimeoutMs : -1, Stop, error);
+    if (waited != TWaitResult::Ready) return WaitErrorCode(waited, error);
     int soError = 0;
     int len = sizeof soError;
     if (::getsockopt(S(Fd), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&soError), &len) != 0)

@@ -104,11 +104,11 @@ int RunHandshake(SSL* ssl, int Fd, int TimeoutMs, const std::atomic<bool>* Stop,
         SavedErrno = errno;
         if (code != SSL_ERROR_WANT_READ && code != SSL_ERROR_WANT_WRITE) return code;
         int error = 0;
-        switch (WaitSocket(Fd, code == SSL_ERROR_WANT_WRITE, RemainingMs(deadline, limit), Stop, error)) {
-        case TWaitResult::Ready: break;
-        case TWaitResult::TimedOut: WaitError = wsTimedOut; return SSL_ERROR_SYSCALL;
-        case TWaitResult::Stopped: WaitError = wsConnectionAborted; return SSL_ERROR_SYSCALL;
-        case TWaitResult::Failed: WaitError = error; return SSL_ERROR_SYSCALL;
+        const TWaitResult waited =
+            WaitSocket(Fd, code == SSL_ERROR_WANT_WRITE, RemainingMs(deadline, limit), Stop, error);
+        if (waited != TWaitResult::Ready) {
+            WaitError = WaitErrorCode(waited, error);
+            return SSL_ERROR_SYSCALL;
         }
     }
 }

@@ -101,12 +101,8 @@ int SendAll(int Fd, const char* Data, size_t Len, int64_t Deadline, int TimeoutM
             continue;
         }
         if (n < 0 && error != wsWouldBlock) return error;
-        switch (WaitSocket(Fd, true, RemainingMs(Deadline, TimeoutMs), Stop, error)) {
-        case TWaitResult::Ready: break;
-        case TWaitResult::TimedOut: return wsTimedOut;
-        case TWaitResult::Stopped: return wsConnectionAborted;
-        case TWaitResult::Failed: return error;
-        }
+        const TWaitResult waited = WaitSocket(Fd, true, RemainingMs(Deadline, TimeoutMs), Stop, error);
+        if (waited != TWaitResult::Ready) return WaitErrorCode(waited, error);
     }
     return 0;
 }
@@ -125,11 +121,10 @@ int ReceiveMore(int Fd, std::string& Into, int64_t Deadline, int TimeoutMs, cons
         }
         if (n == 0) return wsConnectionReset;
         if (error != wsWouldBlock) return error;
-        switch (WaitSocket(Fd, false, RemainingMs(Deadline, TimeoutMs), Stop, error)) {
-        case TWaitResult::Ready: break;
-        case TWaitResult::TimedOut: WaitFailed = true; return wsTimedOut;
-        case TWaitResult::Stopped: WaitFailed = true; return wsConnectionAborted;
-        case TWaitResult::Failed: WaitFailed = true; return error;
+        const TWaitResult waited = WaitSocket(Fd, false, RemainingMs(Deadline, TimeoutMs), Stop, error);
+        if (waited != TWaitResult::Ready) {
+            WaitFailed = true;
+            return WaitErrorCode(waited, error);
         }
     }
 }

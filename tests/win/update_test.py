@@ -67,15 +67,19 @@ def run(wine, program, url):
     return done.returncode, read(local), text
 
 
-def main():
-    wine, updater, demo, server_ini = sys.argv[1:5]
-    www = os.environ["ZEL_WIN_WWW"]
-    port = os.environ["ZEL_WIN_HTTP_PORT"]
-    site = os.path.join(www, "site")
+def publish_site(server_ini, demo):
+    """Puts the server INI and the demo's files on the peers' nginx; returns its port."""
+    site = os.path.join(os.environ["ZEL_WIN_WWW"], "site")
     os.makedirs(site)
     shutil.copy(server_ini, site)
     for name in SITE_FILES:
         shutil.copy(os.path.join(demo, name), site)
+    return os.environ["ZEL_WIN_HTTP_PORT"]
+
+
+def main():
+    wine, updater, demo, server_ini = sys.argv[1:5]
+    port = publish_site(server_ini, demo)
     root = tempfile.mkdtemp(prefix="zelwinupd")
     try:
         program = make_product(root, demo)

@@ -16,7 +16,7 @@ import subprocess
 import sys
 import tempfile
 
-from update_test import SITE_FILES, check, failures, make_product, read
+from update_test import check, failures, make_product, publish_site, read
 
 # Lines one kind of run writes and the other cannot: the window's own status lines (shown
 # when it appears and when a download starts), and the note that nobody could press Proceed.
@@ -52,13 +52,7 @@ def update(wine, updater, demo, root, url, local_ini, driver=None):
 
 def main():
     wine, updater, demo, server_ini, driver = sys.argv[1:6]
-    www = os.environ["ZEL_WIN_WWW"]
-    port = os.environ["ZEL_WIN_HTTP_PORT"]
-    site = os.path.join(www, "site")
-    os.makedirs(site)
-    shutil.copy(server_ini, site)
-    for name in SITE_FILES:
-        shutil.copy(os.path.join(demo, name), site)
+    port = publish_site(server_ini, demo)
     url = f"http://127.0.0.1:{port}/site/"
     support = f"SUPPORTURL=http://127.0.0.1:{port}/scripts/zelisapi.dll/runningupload\r\n"
     scratch = tempfile.mkdtemp(prefix="zelwinvis")
