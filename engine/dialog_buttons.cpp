@@ -5,7 +5,6 @@
 #include "ui/runtime.h"
 
 using namespace engine;
-using namespace http;
 using namespace platform;
 using namespace ui;
 

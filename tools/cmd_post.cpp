@@ -7,7 +7,6 @@
 #include "tools/commands.h"
 
 using namespace http;
-using namespace platform;
 
 namespace tools {
 

@@ -19,7 +19,6 @@
 
 using namespace engine;
 using namespace platform;
-using namespace trust;
 using namespace ui;
 
 namespace {

@@ -10,11 +10,8 @@
 #include "tests/support/real_peers.h"
 #include "tests/support/test_keys.h"
 
-using namespace engine;
 using namespace http;
 using namespace platform;
-using namespace trust;
-using namespace ui;
 
 namespace {
 struct RecordingOS : TOSServices {

@@ -6,9 +6,6 @@
 #include "engine/zel_cust_update_dialog.h"
 
 using namespace engine;
-using namespace platform;
-using namespace trust;
-using namespace ui;
 
 namespace {
 const std::vector<std::string> kOwn = {"Updater_Local.ini", "Updater.log", "Temp", "UpdaterParams.ini"};

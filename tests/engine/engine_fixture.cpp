@@ -2,11 +2,6 @@
 
 #include <regex>
 
-using namespace engine;
-using namespace platform;
-using namespace trust;
-using namespace ui;
-
 std::vector<std::string> EngineTest::LogTexts(const std::string& name) const {
     std::vector<std::string> out;
     const std::string log = dir.Read(name);

@@ -4,9 +4,6 @@
 #include "tests/engine/engine_fixture.h"
 
 using namespace engine;
-using namespace platform;
-using namespace trust;
-using namespace ui;
 
 namespace {
 using IniLists = EngineTest;

@@ -15,7 +15,6 @@
 
 using namespace engine;
 using namespace platform;
-using namespace trust;
 using namespace ui;
 
 namespace {

@@ -5,7 +5,6 @@
 
 using namespace engine;
 using namespace platform;
-using namespace trust;
 using namespace ui;
 
 namespace {

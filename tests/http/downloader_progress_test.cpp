@@ -13,7 +13,6 @@
 #include "tests/support/temp_dir.h"
 
 using namespace http;
-using namespace platform;
 
 namespace {
 

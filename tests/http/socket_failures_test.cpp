@@ -18,7 +18,6 @@
 #include "tests/support/socket_faults.h"
 
 using namespace http;
-using namespace platform;
 
 namespace {
 std::string LastErrorEvent(const TStatusLog& log) {

@@ -8,7 +8,6 @@
 #include "tests/support/scripted_server.h"
 
 using namespace http;
-using namespace platform;
 
 TEST(SocketHooks, ConnectSendReceiveClose) {
     ScriptedServer server;

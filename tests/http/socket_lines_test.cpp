@@ -8,7 +8,6 @@
 #include "tests/support/scripted_server.h"
 
 using namespace http;
-using namespace platform;
 
 namespace {
 // The client sends one byte between two packets, so the server cannot send the second packet

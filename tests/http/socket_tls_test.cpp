@@ -8,7 +8,6 @@
 #include "tests/support/temp_dir.h"
 
 using namespace http;
-using namespace platform;
 
 namespace {
 class SocketTls : public ::testing::Test {

@@ -10,7 +10,6 @@
 #include "tests/support/scripted_server.h"
 
 using namespace http;
-using namespace platform;
 
 namespace {
 // Reads the CONNECT request up to its empty line, one byte at a time.

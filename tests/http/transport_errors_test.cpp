@@ -11,7 +11,6 @@
 #include "tests/support/socket_faults.h"
 
 using namespace http;
-using namespace platform;
 
 namespace {
 struct ErrorCase {

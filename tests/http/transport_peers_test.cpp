@@ -11,7 +11,6 @@
 #include "tests/support/temp_dir.h"
 
 using namespace http;
-using namespace platform;
 
 namespace {
 std::string Pattern(size_t n) {

@@ -8,7 +8,6 @@
 #include "tests/http/transport_helpers.h"
 
 using namespace http;
-using namespace platform;
 
 namespace {
 struct ReplyCase {

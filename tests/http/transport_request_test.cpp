@@ -8,7 +8,6 @@
 #include "tests/http/transport_helpers.h"
 
 using namespace http;
-using namespace platform;
 
 namespace {
 const std::string kUA = "User-Agent: Mozilla/5.0 (compatible; zelHTTP)\r\n";

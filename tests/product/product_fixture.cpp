@@ -12,8 +12,6 @@
 
 using namespace engine;
 using namespace platform;
-using namespace product;
-using namespace trust;
 using namespace ui;
 
 const std::string kBrinquet = "Brinquet\xC2\xAE Express";

@@ -7,10 +7,8 @@
 #include "tests/product/product_fixture.h"
 #include "tests/support/scripted_server.h"
 
-using namespace engine;
 using namespace platform;
 using namespace product;
-using namespace trust;
 using namespace ui;
 
 namespace {

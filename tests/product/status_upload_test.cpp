@@ -9,10 +9,8 @@
 #include "tests/support/scripted_server.h"
 #include "ui/contact_dialog.h"
 
-using namespace engine;
 using namespace platform;
 using namespace product;
-using namespace trust;
 using namespace ui;
 
 namespace {

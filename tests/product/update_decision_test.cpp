@@ -9,7 +9,6 @@
 using namespace engine;
 using namespace platform;
 using namespace product;
-using namespace trust;
 using namespace ui;
 
 namespace {

@@ -9,11 +9,8 @@
 #include "tests/support/scripted_server.h"
 #include "tests/ui/qt_fixture.h"
 
-using namespace engine;
 using namespace http;
 using namespace platform;
-using namespace trust;
-using namespace ui::qt;
 using namespace ui;
 
 namespace {

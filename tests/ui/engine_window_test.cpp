@@ -13,9 +13,6 @@
 #include "tests/ui/qt_fixture.h"
 #include "ui/qt/qt_style.h"
 
-using namespace engine;
-using namespace platform;
-using namespace trust;
 using namespace ui::qt;
 using namespace ui;
 

@@ -7,10 +7,7 @@
 #include "platform/errors.h"
 #include "tests/ui/qt_fixture.h"
 
-using namespace engine;
 using namespace platform;
-using namespace trust;
-using namespace ui::qt;
 using namespace ui;
 
 namespace {

@@ -14,9 +14,6 @@
 #include "ui/qt/qt_style.h"
 #include "ui/qt/qt_widgets.h"
 
-using namespace engine;
-using namespace platform;
-using namespace trust;
 using namespace ui::qt;
 using namespace ui;
 

@@ -15,8 +15,6 @@
 #include "ui/runtime.h"
 
 using namespace engine;
-using namespace platform;
-using namespace trust;
 using namespace ui::qt;
 using namespace ui;
 

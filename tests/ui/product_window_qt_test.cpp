@@ -14,9 +14,7 @@
 #include "ui/qt/qt_widgets.h"
 
 using namespace engine;
-using namespace platform;
 using namespace product;
-using namespace trust;
 using namespace ui::qt;
 using namespace ui;
 

@@ -6,10 +6,6 @@
 
 #include "ui/components.h"
 
-using namespace engine;
-using namespace platform;
-using namespace trust;
-using namespace ui::qt;
 using namespace ui;
 
 namespace {

@@ -7,7 +7,6 @@
 #include "ui/engine_dialog.h"
 #include "ui/product_dialog.h"
 
-using namespace ui::win;
 using namespace ui;
 
 namespace {
