@@ -13,6 +13,8 @@ a Wine prefix of its own (WINEPREFIX-NAME) whose server starts on that display a
 at the end: Wine's desktop started without a display hides one process's windows from another.
 --dpi sets that prefix's screen to N dots per inch (144 is Windows' 150 % scale).
 """
+import base64
+import http.client
 import os
 import shutil
 import signal
@@ -29,14 +31,35 @@ def free_port():
         return s.getsockname()[1]
 
 
-def wait_port(port, seconds=10):
+def wait_port(port, proc, seconds=10):
+    """Whether PROC listens on PORT. A connection to a port of the ephemeral range that nobody
+    listens on yet can meet itself (TCP simultaneous open): that one does not count."""
     end = time.time() + seconds
-    while time.time() < end:
+    while time.time() < end and proc.poll() is None:
         try:
-            socket.create_connection(("127.0.0.1", port), 0.2).close()
-            return True
+            with socket.create_connection(("127.0.0.1", port), 0.2) as s:
+                if s.getsockname() != s.getpeername():
+                    return True
         except OSError:
-            time.sleep(0.05)
+            pass
+        time.sleep(0.05)
+    return False
+
+
+def wait_page(port, path, body, proc, seconds=10):
+    """Whether PROC serves BODY at PATH on PORT. nginx answers nothing until it holds every
+    port it was given (it retries a port in use for seconds): an answer means all are ready."""
+    end = time.time() + seconds
+    while time.time() < end and proc.poll() is None:
+        try:
+            c = http.client.HTTPConnection("127.0.0.1", port, timeout=1)
+            c.request("GET", path)
+            reply = c.getresponse()
+            if reply.status == 200 and reply.read() == body:
+                return True
+        except OSError:
+            pass
+        time.sleep(0.05)
     return False
 
 
@@ -48,10 +71,44 @@ def run(*argv):
     subprocess.run(argv, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
+def der_element(b, i):
+    """(contents, index after) of the DER element at b[i]."""
+    n = b[i + 1]
+    i += 2
+    if n & 0x80:
+        k = n & 0x7F
+        n = int.from_bytes(b[i:i + k], "big")
+        i += k
+    return b[i:i + n], i + n
+
+
+def full_width_signature(pem):
+    """Whether the certificate's ECDSA r and s both take 32 bytes or more. Wine's crypt32 lays a
+    shorter one (1 signature in 128) into r || s unpadded and reports the signature invalid."""
+    der = subprocess.run(["openssl", "x509", "-in", pem, "-outform", "DER"], check=True,
+                         capture_output=True).stdout
+    cert, _ = der_element(der, 0)
+    _, i = der_element(cert, 0)  # to be signed
+    _, i = der_element(cert, i)  # algorithm
+    bits, _ = der_element(cert, i)
+    seq, _ = der_element(bits, 1)  # past the unused-bits byte
+    r, i = der_element(seq, 0)
+    s, _ = der_element(seq, i)
+    return len(r) >= 32 and len(s) >= 32
+
+
+def make_until_full_width(pem, *argv):
+    for _ in range(20):
+        run(*argv)
+        if full_width_signature(pem):
+            return
+    sys.exit(f"run_with_peers: no full-width signature for {pem}")
+
+
 def make_certificates(d):
     ec = ["-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes"]
-    run("openssl", "req", "-x509", *ec, "-days", "2", "-subj", "/CN=zel test CA",
-        "-keyout", f"{d}/ca.key", "-out", f"{d}/ca.pem")
+    make_until_full_width(f"{d}/ca.pem", "openssl", "req", "-x509", *ec, "-days", "2", "-subj", "/CN=zel test CA",
+                          "-keyout", f"{d}/ca.key", "-out", f"{d}/ca.pem")
     certs = {}
     for name, san, days in (("good", "IP:127.0.0.1,DNS:localhost", "2"),
                             ("otherhost", "DNS:other.example", "2"),
@@ -60,13 +117,13 @@ def make_certificates(d):
             f.write(f"subjectAltName={san}\n")
         run("openssl", "req", "-new", *ec, "-subj", "/CN=server", "-keyout", f"{d}/{name}.key",
             "-out", f"{d}/{name}.csr")
-        run("openssl", "x509", "-req", "-in", f"{d}/{name}.csr", "-CA", f"{d}/ca.pem",
-            "-CAkey", f"{d}/ca.key", "-CAcreateserial", "-days", days, "-extfile", f"{d}/{name}.ext",
-            "-out", f"{d}/{name}.pem")
+        make_until_full_width(f"{d}/{name}.pem", "openssl", "x509", "-req", "-in", f"{d}/{name}.csr",
+                              "-CA", f"{d}/ca.pem", "-CAkey", f"{d}/ca.key", "-CAcreateserial", "-days", days,
+                              "-extfile", f"{d}/{name}.ext", "-out", f"{d}/{name}.pem")
         certs[name] = (f"{d}/{name}.pem", f"{d}/{name}.key")
-    run("openssl", "req", "-x509", *ec, "-days", "2", "-subj", "/CN=127.0.0.1",
-        "-addext", "subjectAltName=IP:127.0.0.1,DNS:localhost",
-        "-keyout", f"{d}/selfsigned.key", "-out", f"{d}/selfsigned.pem")
+    make_until_full_width(f"{d}/selfsigned.pem", "openssl", "req", "-x509", *ec, "-days", "2", "-subj", "/CN=127.0.0.1",
+                          "-addext", "subjectAltName=IP:127.0.0.1,DNS:localhost",
+                          "-keyout", f"{d}/selfsigned.key", "-out", f"{d}/selfsigned.pem")
     certs["selfsigned"] = (f"{d}/selfsigned.pem", f"{d}/selfsigned.key")
     return certs
 
@@ -77,7 +134,6 @@ def make_publisher(d, env):
     run("openssl", "pkey", "-in", f"{d}/publisher.pem", "-pubout", "-out", f"{d}/publisher.pub.pem")
     der = subprocess.run(["openssl", "pkey", "-in", f"{d}/publisher.pem", "-pubout", "-outform", "DER"],
                          check=True, capture_output=True).stdout
-    import base64
     env["ZEL_WIN_PUBLIC_KEY"] = base64.b64encode(der).decode()
     with open(f"{d}/signed.ini", "wb") as f:
         f.write(b"FOUNDIT=1\r\nFILECOUNT=0\r\n")
@@ -87,43 +143,67 @@ def make_publisher(d, env):
         env["ZEL_WIN_" + name.upper().replace(".", "_")] = win_path(f"{d}/{name}")
 
 
+def start_until_ready(start, ready, procs):
+    """Starts a peer on freshly chosen ports until it is ready on them: a port can be taken
+    between choosing and binding. Returns start's ports."""
+    for _ in range(5):
+        proc, ports = start()
+        if ready(proc, ports):
+            procs.append(proc)
+            return ports
+        proc.kill()
+        proc.wait()
+    sys.exit("run_with_peers: a peer did not start")
+
+
+def start_nginx(d, certs, root, procs):
+    """nginx serving ROOT over HTTP and over HTTPS with each certificate; returns the ports."""
+    def start():
+        ports = {name: free_port() for name in ["http", *certs]}
+        conf = [f"daemon off;\nmaster_process off;\nworker_processes 1;\npid {d}/nginx.pid;\n",
+                f"error_log {d}/nginx-error.log;\nevents {{ worker_connections 64; }}\nhttp {{\n",
+                f"  access_log off;\n  client_body_temp_path {d};\n  proxy_temp_path {d};\n",
+                f"  fastcgi_temp_path {d};\n  uwsgi_temp_path {d};\n  scgi_temp_path {d};\n",
+                f"  server {{ listen 127.0.0.1:{ports['http']}; root {root}; }}\n"]
+        for name, (cert, key) in certs.items():
+            conf.append(f"  server {{ listen 127.0.0.1:{ports[name]} ssl; server_name localhost; root {root};\n"
+                        f"    ssl_certificate {cert}; ssl_certificate_key {key}; }}\n")
+        conf.append("}\n")
+        with open(f"{d}/nginx.conf", "w") as f:
+            f.write("".join(conf))
+        return subprocess.Popen(["/usr/sbin/nginx", "-p", d, "-e", f"{d}/nginx-error.log", "-c", f"{d}/nginx.conf"],
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL), ports
+    return start_until_ready(start, lambda proc, ports: wait_page(ports["http"], "/hello.txt", HELLO, proc), procs)
+
+
+def start_tinyproxy(d, connect_port, procs):
+    """tinyproxy tunnelling to CONNECT_PORT only; returns its port."""
+    def start():
+        port = free_port()
+        with open(f"{d}/tinyproxy.conf", "w") as f:
+            f.write(f"Port {port}\nListen 127.0.0.1\nTimeout 30\nMaxClients 20\n"
+                    f"LogFile \"{d}/tinyproxy.log\"\nLogLevel Info\nConnectPort {connect_port}\n"
+                    + ("User root\nGroup root\n" if os.geteuid() == 0 else ""))
+        return subprocess.Popen(["/usr/bin/tinyproxy", "-d", "-c", f"{d}/tinyproxy.conf"],
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL), port
+    return start_until_ready(start, lambda proc, port: wait_port(port, proc), procs)
+
+
+HELLO = b"hello over TLS\n"
+
+
 def start_peers(d, env, procs):
     certs = make_certificates(d)
     make_publisher(d, env)
     root = f"{d}/www"
     os.makedirs(root)
-    with open(f"{root}/hello.txt", "w") as f:
-        f.write("hello over TLS\n")
+    with open(f"{root}/hello.txt", "wb") as f:
+        f.write(HELLO)
     with open(f"{root}/big.bin", "wb") as f:
         f.write(bytes(range(256)) * 1200)  # many TLS records
-    ports = {name: free_port() for name in certs}
-    http_port = free_port()
-    conf = [f"daemon off;\nmaster_process off;\nworker_processes 1;\npid {d}/nginx.pid;\n",
-            f"error_log {d}/nginx-error.log;\nevents {{ worker_connections 64; }}\nhttp {{\n",
-            f"  access_log off;\n  client_body_temp_path {d};\n  proxy_temp_path {d};\n",
-            f"  fastcgi_temp_path {d};\n  uwsgi_temp_path {d};\n  scgi_temp_path {d};\n",
-            f"  server {{ listen 127.0.0.1:{http_port}; root {root}; }}\n"]
-    for name, (cert, key) in certs.items():
-        conf.append(f"  server {{ listen 127.0.0.1:{ports[name]} ssl; server_name localhost; root {root};\n"
-                    f"    ssl_certificate {cert}; ssl_certificate_key {key}; }}\n")
-    conf.append("}\n")
-    with open(f"{d}/nginx.conf", "w") as f:
-        f.write("".join(conf))
-    procs.append(subprocess.Popen(["/usr/sbin/nginx", "-p", d, "-e", f"{d}/nginx-error.log", "-c", f"{d}/nginx.conf"],
-                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
-    proxy_port = free_port()
-    with open(f"{d}/tinyproxy.conf", "w") as f:
-        f.write(f"Port {proxy_port}\nListen 127.0.0.1\nTimeout 30\nMaxClients 20\n"
-                f"LogFile \"{d}/tinyproxy.log\"\nLogLevel Info\nConnectPort {ports['good']}\n"
-                + ("User root\nGroup root\n" if os.geteuid() == 0 else ""))
-    procs.append(subprocess.Popen(["/usr/bin/tinyproxy", "-d", "-c", f"{d}/tinyproxy.conf"],
-                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
-    for port in [http_port, proxy_port, *ports.values()]:
-        if not wait_port(port):
-            sys.exit(f"run_with_peers: a peer did not start on port {port}")
-    env["ZEL_WIN_HTTP_PORT"] = str(http_port)
+    ports = start_nginx(d, certs, root, procs)
+    env["ZEL_WIN_PROXY_PORT"] = str(start_tinyproxy(d, ports["good"], procs))
     env["ZEL_WIN_WWW"] = root  # a Linux path: for Linux-side tests that put up a site
-    env["ZEL_WIN_PROXY_PORT"] = str(proxy_port)
     for name, port in ports.items():
         env[f"ZEL_WIN_{name.upper()}_PORT"] = str(port)
     env["ZEL_WIN_CA_FILE"] = win_path(f"{d}/ca.pem")
