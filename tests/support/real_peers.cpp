@@ -46,6 +46,16 @@ bool RunToEnd(const std::vector<std::string>& argv, const std::string& logFile) 
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
+// A connection to a port of the ephemeral range that nobody listens on yet can meet itself
+// (TCP simultaneous open): that is not a peer.
+bool ConnectedToItself(int Fd) {
+    sockaddr_in self{}, peer{};
+    socklen_t selfLen = sizeof self, peerLen = sizeof peer;
+    return ::getsockname(Fd, reinterpret_cast<sockaddr*>(&self), &selfLen) == 0 &&
+           ::getpeername(Fd, reinterpret_cast<sockaddr*>(&peer), &peerLen) == 0 && self.sin_port == peer.sin_port &&
+           self.sin_addr.s_addr == peer.sin_addr.s_addr;
+}
+
 // Waits for every port, giving up early when the process has died (a port collision).
 bool WaitReady(PeerProcess& process, const std::vector<int>& ports) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kReadyMs);
@@ -72,7 +82,7 @@ bool WaitForPort(int Port, int TimeoutMs) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(TimeoutMs);
     for (;;) {
         const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        const bool ok = ConnectToLoopback(fd, Port);
+        const bool ok = ConnectToLoopback(fd, Port) && !ConnectedToItself(fd);
         ::close(fd);
         if (ok) return true;
         if (std::chrono::steady_clock::now() >= deadline) return false;
