@@ -1,7 +1,7 @@
 #include "http/tcp_socket.h"
 
 #include "http/socket_errors.h"
-#include "http/tcp_socket_impl.h"
+#include "http/tcp_socket_state.h"
 #include "platform/strconv.h"
 
 using namespace http;
@@ -12,7 +12,7 @@ ESocketError::ESocketError(int Code, std::string Text)
       ErrorCode(Code),
       ErrorMessage(std::move(Text)) {}
 
-void TTCPClientSocket::Impl::Monitor(bool writing, const void* data, int len) {
+void TTCPClientSocket::State::Monitor(bool writing, const void* data, int len) {
     if (!s.OnMonitor) return;
     ++monitorDepth;
     try {
@@ -24,13 +24,13 @@ void TTCPClientSocket::Impl::Monitor(bool writing, const void* data, int len) {
     --monitorDepth;
 }
 
-bool TTCPClientSocket::Impl::TakeStop() {
+bool TTCPClientSocket::State::TakeStop() {
     if (!s.StopFlag.exchange(false)) return false;
     s.LastError = wsConnectionAborted;
     return true;
 }
 
-void TTCPClientSocket::Impl::SetWaitError(TWaitResult r, int error) {
+void TTCPClientSocket::State::SetWaitError(TWaitResult r, int error) {
     switch (r) {
     case TWaitResult::Ready: break;
     case TWaitResult::TimedOut: s.LastError = wsTimedOut; break;
@@ -42,7 +42,7 @@ void TTCPClientSocket::Impl::SetWaitError(TWaitResult r, int error) {
     }
 }
 
-TTCPClientSocket::TTCPClientSocket() : impl_(std::make_unique<Impl>(*this)), tls_(CreateTLSPlugin()) {}
+TTCPClientSocket::TTCPClientSocket() : state_(std::make_unique<State>(*this)), tls_(CreateTLSPlugin()) {}
 
 TTCPClientSocket::~TTCPClientSocket() {
     // The owner is already partly destroyed when its socket goes: no hook may run now, and
@@ -54,18 +54,18 @@ TTCPClientSocket::~TTCPClientSocket() {
 }
 
 void TTCPClientSocket::CloseSocket() {
-    if (impl_->TlsActive()) tls_->Shutdown();
+    if (state_->TlsActive()) tls_->Shutdown();
     // A hook that closes the socket abandons the connection: draining it there would read
     // into the very buffer the interrupted receive is still handing out.
-    if (impl_->handle.Valid() && LastError == 0 && impl_->monitorDepth == 0) {
-        ShutdownSend(impl_->handle.Get());
+    if (state_->handle.Valid() && LastError == 0 && state_->monitorDepth == 0) {
+        ShutdownSend(state_->handle.Get());
         Purge();
     }
-    impl_->handle.Reset();
-    impl_->connected = false;
+    state_->handle.Reset();
+    state_->connected = false;
     LineBuffer.clear();
-    impl_->lines.ResetCarry();
-    impl_->Status(SR_SocketClose, "");
+    state_->lines.ResetCarry();
+    state_->Status(SR_SocketClose, "");
 }
 
 void TTCPClientSocket::ResetLastError() {
@@ -77,7 +77,7 @@ void TTCPClientSocket::CheckError() {
     LastErrorDesc =
         LastError == wsSystemNotReady && tls_->LastError != 0 ? tls_->LastErrorDesc : GetErrorDesc(LastError);
     if (LastError == 0 || LastError == wsWouldBlock || LastError == wsInProgress) return;
-    impl_->Status(SR_Error, std::to_string(LastError) + "," + LastErrorDesc);
+    state_->Status(SR_Error, std::to_string(LastError) + "," + LastErrorDesc);
     if (RaiseExcept) throw ESocketError(LastError, LastErrorDesc);
 }
 
@@ -85,32 +85,32 @@ std::string TTCPClientSocket::GetErrorDesc(int ErrorCode) {
     return ErrorCode == 0 ? std::string() : WinsockErrorText(ErrorCode);
 }
 
-bool TTCPClientSocket::IsOpen() const { return impl_->handle.Valid(); }
+bool TTCPClientSocket::IsOpen() const { return state_->handle.Valid(); }
 
 std::string TTCPClientSocket::GetLocalSinIP() const {
     std::string ip;
     int port = 0;
-    HandleAddress(impl_->handle.Get(), false, ip, port);
+    HandleAddress(state_->handle.Get(), false, ip, port);
     return ip;
 }
 
 std::string TTCPClientSocket::GetRemoteSinIP() const {
     std::string ip;
     int port = 0;
-    HandleAddress(impl_->handle.Get(), true, ip, port);
+    HandleAddress(state_->handle.Get(), true, ip, port);
     return ip;
 }
 
 int TTCPClientSocket::GetLocalSinPort() const {
     std::string ip;
     int port = 0;
-    HandleAddress(impl_->handle.Get(), false, ip, port);
+    HandleAddress(state_->handle.Get(), false, ip, port);
     return port;
 }
 
 int TTCPClientSocket::GetRemoteSinPort() const {
     std::string ip;
     int port = 0;
-    HandleAddress(impl_->handle.Get(), true, ip, port);
+    HandleAddress(state_->handle.Get(), true, ip, port);
     return port;
 }

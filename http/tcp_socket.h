@@ -109,7 +109,7 @@ public:
     TTLSPlugin& SSL() { return *tls_; }
 
 private:
-    struct Impl;
-    std::unique_ptr<Impl> impl_;
+    struct State;
+    std::unique_ptr<State> state_;
     std::unique_ptr<TTLSPlugin> tls_;
 };

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "http/socket_errors.h"
-#include "http/tcp_socket_impl.h"
+#include "http/tcp_socket_state.h"
 #include "platform/base64.h"
 #include "platform/codepage.h"
 
@@ -15,7 +15,7 @@ namespace {
 constexpr size_t kTunnelAnswerLimit = 1 << 20;
 }  // namespace
 
-void TTCPClientSocket::Impl::DirectConnect(const std::string& ip, const std::string& port) {
+void TTCPClientSocket::State::DirectConnect(const std::string& ip, const std::string& port) {
     Status(SR_ResolvingBegin, ip + ":" + port);
     TSockAddr addr;
     s.LastError = ResolveAddress(ip, port, s.PreferIP4, addr);
@@ -47,7 +47,7 @@ void TTCPClientSocket::Impl::DirectConnect(const std::string& ip, const std::str
     Status(SR_Connect, ip + ":" + port);
 }
 
-void TTCPClientSocket::Impl::OpenHandle(bool ipv6) {
+void TTCPClientSocket::State::OpenHandle(bool ipv6) {
     int error = 0;
     const int fd = OpenTcpHandle(ipv6, s.SizeRecvBuffer, s.SizeSendBuffer, error);
     if (fd < 0) {
@@ -58,7 +58,7 @@ void TTCPClientSocket::Impl::OpenHandle(bool ipv6) {
     Status(SR_SocketCreate, ipv6 ? "IPv6" : "IPv4");
 }
 
-void TTCPClientSocket::Impl::TunnelConnect(const std::string& ip, const std::string& port) {
+void TTCPClientSocket::State::TunnelConnect(const std::string& ip, const std::string& port) {
     DirectConnect(s.HTTPTunnelIP, s.HTTPTunnelPort);
     if (s.LastError != 0) return;  // already reported
     const int portNumber = PortNumber(port);
@@ -89,9 +89,9 @@ void TTCPClientSocket::Connect(const std::string& IP, const std::string& Port) {
     ResetLastError();
     HTTPTunnel = false;
     if (HTTPTunnelIP.empty())
-        impl_->DirectConnect(IP, Port);
+        state_->DirectConnect(IP, Port);
     else
-        impl_->TunnelConnect(IP, Port);
+        state_->TunnelConnect(IP, Port);
 }
 
 void TTCPClientSocket::Bind(const std::string& IP, const std::string& Port) {
@@ -101,9 +101,9 @@ void TTCPClientSocket::Bind(const std::string& IP, const std::string& Port) {
     if (anyIP && anyPort) return;  // binding to the wildcard changes nothing
     TSockAddr addr;
     LastError = ResolveAddress(IP, Port, PreferIP4, addr);
-    if (LastError == 0 && !impl_->handle.Valid()) impl_->OpenHandle(addr.IPv6);
-    if (LastError == 0) LastError = BindHandle(impl_->handle.Get(), addr);
-    if (LastError == 0) impl_->Status(SR_Bind, GetLocalSinIP() + ":" + std::to_string(GetLocalSinPort()));
+    if (LastError == 0 && !state_->handle.Valid()) state_->OpenHandle(addr.IPv6);
+    if (LastError == 0) LastError = BindHandle(state_->handle.Get(), addr);
+    if (LastError == 0) state_->Status(SR_Bind, GetLocalSinIP() + ":" + std::to_string(GetLocalSinPort()));
     CheckError();
 }
 
@@ -111,9 +111,9 @@ bool TTCPClientSocket::StartTLS() {
     ResetLastError();
     tls_->LastError = 0;
     tls_->LastErrorDesc.clear();
-    if (!impl_->handle.Valid()) {
+    if (!state_->handle.Valid()) {
         LastError = wsNotConnected;
-    } else if (!tls_->Connect(impl_->handle.Get(), ConnectionTimeout, &StopFlag)) {
+    } else if (!tls_->Connect(state_->handle.Get(), ConnectionTimeout, &StopFlag)) {
         // A handshake cut short by its wait fails like any other wait of the socket.
         LastError = tls_->WaitError != 0 ? tls_->WaitError : wsSystemNotReady;
         if (LastError == wsConnectionAborted) StopFlag = false;

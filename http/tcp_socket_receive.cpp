@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "http/socket_errors.h"
-#include "http/tcp_socket_impl.h"
+#include "http/tcp_socket_state.h"
 
 using namespace http;
 
@@ -12,12 +12,12 @@ namespace {
 constexpr size_t kPurgeLimit = 1 << 20;
 }  // namespace
 
-int TTCPClientSocket::Impl::SpeedWindow(int timeoutMs) const {
+int TTCPClientSocket::State::SpeedWindow(int timeoutMs) const {
     if (s.LowSpeedLimit <= 0) return 0;
     return s.LowSpeedWindow > 0 ? s.LowSpeedWindow : std::max(timeoutMs, 0);
 }
 
-size_t TTCPClientSocket::Impl::ReceiveBlock(char* buf, size_t len, int timeoutMs) {
+size_t TTCPClientSocket::State::ReceiveBlock(char* buf, size_t len, int timeoutMs) {
     if (TakeStop()) return 0;
     if (!handle.Valid()) return NoBlock(wsNotConnected);
     const int window = SpeedWindow(timeoutMs);
@@ -66,26 +66,26 @@ size_t TTCPClientSocket::Impl::ReceiveBlock(char* buf, size_t len, int timeoutMs
     }
 }
 
-std::string TTCPClientSocket::Impl::ReceivePacket(int timeoutMs) {
+std::string TTCPClientSocket::State::ReceivePacket(int timeoutMs) {
     const size_t n = ReceiveBlock(scratch.data(), scratch.size(), timeoutMs);
     std::string packet(scratch.data(), n);
     lines.ApplyCarry(packet, s.ConvertLineEnd);
     return packet;
 }
 
-int TTCPClientSocket::Impl::NextBlock(int timeoutMs, std::string& packet) {
+int TTCPClientSocket::State::NextBlock(int timeoutMs, std::string& packet) {
     const size_t n = ReceiveBlock(scratch.data(), scratch.size(), timeoutMs);
     packet.assign(scratch.data(), n);
     return s.LastError;
 }
 
-bool TTCPClientSocket::Impl::ReadLine(int timeoutMs, std::string_view terminator, std::string& line) {
+bool TTCPClientSocket::State::ReadLine(int timeoutMs, std::string_view terminator, std::string& line) {
     const int error =
         lines.ReadLine([this](int t, std::string& p) { return NextBlock(t, p); }, Rules(), timeoutMs, terminator, line);
     return error == 0 || Fail(error);
 }
 
-bool TTCPClientSocket::Impl::ReadExact(size_t length, int timeoutMs, std::string& out) {
+bool TTCPClientSocket::State::ReadExact(size_t length, int timeoutMs, std::string& out) {
     const int error =
         lines.ReadExact([this](int t, std::string& p) { return NextBlock(t, p); }, Rules(), timeoutMs, length, out);
     return error == 0 || Fail(error);
@@ -94,12 +94,12 @@ bool TTCPClientSocket::Impl::ReadExact(size_t length, int timeoutMs, std::string
 std::string TTCPClientSocket::RecvPacket(int Timeout) {
     ResetLastError();
     std::string result;
-    if (impl_->TakeStop())
+    if (state_->TakeStop())
         ;  // the line buffer must not answer a stopped receive either
     else if (!LineBuffer.empty())
         result.swap(LineBuffer);
     else
-        result = impl_->ReceivePacket(Timeout);
+        result = state_->ReceivePacket(Timeout);
     CheckError();
     return result;
 }
@@ -107,7 +107,7 @@ std::string TTCPClientSocket::RecvPacket(int Timeout) {
 std::string TTCPClientSocket::RecvUntil(int Timeout, std::string_view Terminator) {
     ResetLastError();
     std::string line;
-    if (!impl_->TakeStop()) impl_->ReadLine(Timeout, Terminator, line);
+    if (!state_->TakeStop()) state_->ReadLine(Timeout, Terminator, line);
     CheckError();
     if (LastError != 0) line.clear();
     return line;
@@ -118,7 +118,7 @@ std::string TTCPClientSocket::RecvString(int Timeout) { return RecvUntil(Timeout
 std::string TTCPClientSocket::RecvExact(int Length, int Timeout) {
     ResetLastError();
     std::string out;
-    if (!impl_->TakeStop() && Length > 0) impl_->ReadExact(size_t(Length), Timeout, out);
+    if (!state_->TakeStop() && Length > 0) state_->ReadExact(size_t(Length), Timeout, out);
     CheckError();
     if (LastError != 0) out.clear();
     return out;
@@ -126,22 +126,22 @@ std::string TTCPClientSocket::RecvExact(int Length, int Timeout) {
 
 bool TTCPClientSocket::CanRead(int Timeout) {
     ResetLastError();
-    bool ready = !LineBuffer.empty() || (impl_->TlsActive() && tls_->WaitingData() > 0);
-    if (!ready && impl_->handle.Valid()) {
+    bool ready = !LineBuffer.empty() || (state_->TlsActive() && tls_->WaitingData() > 0);
+    if (!ready && state_->handle.Valid()) {
         int error = 0;
         // A stop flag ends the wait; the next send or receive reports it.
-        const TWaitResult r = WaitSocket(impl_->handle.Get(), false, Timeout, &StopFlag, error);
+        const TWaitResult r = WaitSocket(state_->handle.Get(), false, Timeout, &StopFlag, error);
         ready = r == TWaitResult::Ready;
         if (r == TWaitResult::Failed) LastError = error;
     }
-    if (ready) impl_->Status(SR_CanRead, "");
+    if (ready) state_->Status(SR_CanRead, "");
     CheckError();
     return ready;
 }
 
 int TTCPClientSocket::WaitingData() {
-    int n = BytesWaiting(impl_->handle.Get());
-    if (impl_->TlsActive()) n += tls_->WaitingData();
+    int n = BytesWaiting(state_->handle.Get());
+    if (state_->TlsActive()) n += tls_->WaitingData();
     return n;
 }
 

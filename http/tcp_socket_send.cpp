@@ -4,11 +4,11 @@
 #include <vector>
 
 #include "http/socket_errors.h"
-#include "http/tcp_socket_impl.h"
+#include "http/tcp_socket_state.h"
 
 using namespace http;
 
-bool TTCPClientSocket::Impl::SendPiece(const char* data, size_t len) {
+bool TTCPClientSocket::State::SendPiece(const char* data, size_t len) {
     if (!handle.Valid()) return Fail(wsNotConnected);
     size_t done = 0;
     while (done < len) {
@@ -41,7 +41,7 @@ bool TTCPClientSocket::Impl::SendPiece(const char* data, size_t len) {
     return true;
 }
 
-void TTCPClientSocket::Impl::Send(const char* data, size_t len) {
+void TTCPClientSocket::State::Send(const char* data, size_t len) {
     if (TakeStop()) return;
     if (len == 0) return;
     Monitor(true, data, int(std::min<size_t>(len, size_t(INT32_MAX))));
@@ -55,13 +55,13 @@ void TTCPClientSocket::Impl::Send(const char* data, size_t len) {
 
 void TTCPClientSocket::SendString(std::string_view Data) {
     ResetLastError();
-    impl_->Send(Data.data(), Data.size());
+    state_->Send(Data.data(), Data.size());
     CheckError();
 }
 
 void TTCPClientSocket::SendBuffer(const void* Buffer, int Length) {
     ResetLastError();
-    impl_->Send(static_cast<const char*>(Buffer), size_t(std::max(Length, 0)));
+    state_->Send(static_cast<const char*>(Buffer), size_t(std::max(Length, 0)));
     CheckError();
 }
 
@@ -79,13 +79,13 @@ void TTCPClientSocket::SendStream(TStream& Stream) {
 bool TTCPClientSocket::CanWrite(int Timeout) {
     ResetLastError();
     bool ready = false;
-    if (impl_->handle.Valid()) {
+    if (state_->handle.Valid()) {
         int error = 0;
-        const TWaitResult r = WaitSocket(impl_->handle.Get(), true, Timeout, &StopFlag, error);
+        const TWaitResult r = WaitSocket(state_->handle.Get(), true, Timeout, &StopFlag, error);
         ready = r == TWaitResult::Ready;
         if (r == TWaitResult::Failed) LastError = error;
     }
-    if (ready) impl_->Status(SR_CanWrite, "");
+    if (ready) state_->Status(SR_CanWrite, "");
     CheckError();
     return ready;
 }

@@ -10,7 +10,7 @@
 #include <cstring>
 
 #include "http/socket_errors.h"
-#include "http/tcp_socket_impl.h"
+#include "http/tcp_socket_state.h"
 
 using namespace http;
 
@@ -19,7 +19,7 @@ namespace {
 constexpr size_t kMaxBodyBlock = size_t(1) << 20;
 }  // namespace
 
-void TTCPClientSocket::Impl::ReceiveToStream(TStream& stream, int timeoutMs, int64_t size) {
+void TTCPClientSocket::State::ReceiveToStream(TStream& stream, int timeoutMs, int64_t size) {
     const size_t chunk = size_t(std::max(s.SendMaxChunk, 1));
     const TLineRules rules = Rules();
     // Bytes on hand: what the line buffer held, then what arrives. After each write less than
@@ -62,6 +62,6 @@ void TTCPClientSocket::Impl::ReceiveToStream(TStream& stream, int timeoutMs, int
 
 void TTCPClientSocket::RecvToStream(TStream& Stream, int Timeout, int64_t Size) {
     ResetLastError();
-    if (Size > 0 && !impl_->TakeStop()) impl_->ReceiveToStream(Stream, Timeout, Size);
+    if (Size > 0 && !state_->TakeStop()) state_->ReceiveToStream(Stream, Timeout, Size);
     CheckError();
 }

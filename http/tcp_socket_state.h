@@ -18,8 +18,8 @@ constexpr size_t kPacketSize = 65536;
 
 }  // namespace http
 
-struct TTCPClientSocket::Impl {
-    explicit Impl(TTCPClientSocket& owner) : s(owner), lines(owner.LineBuffer), scratch(http::kPacketSize) {}
+struct TTCPClientSocket::State {
+    explicit State(TTCPClientSocket& owner) : s(owner), lines(owner.LineBuffer), scratch(http::kPacketSize) {}
 
     TTCPClientSocket& s;
     http::TSocketHandle handle;
