@@ -1,4 +1,5 @@
 // One-line edits: typed text goes into the state at once; text the code sets is shown.
+#include "platform/scoped_value.h"
 #include "platform/wide_text_win.h"
 #include "ui/win/win_binder.h"
 
@@ -23,9 +24,10 @@ public:
 
     void Sync(RECT&, int) override {
         if (shown_ == state_.Text) return;
-        setting_ = true;
-        SetWindowTextW(window_, Widen(state_.Text).c_str());
-        setting_ = false;
+        {
+            const ScopedValue<bool> ours(setting_, true);
+            SetWindowTextW(window_, Widen(state_.Text).c_str());
+        }
         shown_ = state_.Text;
     }
 

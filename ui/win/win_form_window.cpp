@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/scoped_value.h"
 #include "platform/wide_text_win.h"
 #include "ui/control_align.h"
 #include "ui/runtime.h"
@@ -220,10 +221,9 @@ void TWinFormBinding::Sync() {
     const int cw = Scale(f.ClientWidth, dpi_), ch = Scale(f.ClientHeight, dpi_);
     if (client.right != cw || client.bottom != ch) {
         const RECT outer = OuterRect(RECT{0, 0, cw, ch}, style_, exStyle_, dpi_);
-        resizingFromState_ = true;
+        const ScopedValue<bool> ours(resizingFromState_, true);
         SetWindowPos(w, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-        resizingFromState_ = false;
     }
     const std::wstring title = Widen(f.Caption);
     wchar_t current[512] = {};
@@ -352,10 +352,11 @@ bool TWinFormBinding::CloseRequested() {
 // The window moved to a monitor of another scale: everything is placed and lettered anew.
 void TWinFormBinding::DpiChanged(int Dpi, const RECT& Suggested) {
     dpi_ = Dpi;
-    resizingFromState_ = true;
-    SetWindowPos(window_.get(), nullptr, Suggested.left, Suggested.top, Suggested.right - Suggested.left,
-                 Suggested.bottom - Suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
-    resizingFromState_ = false;
+    {
+        const ScopedValue<bool> ours(resizingFromState_, true);
+        SetWindowPos(window_.get(), nullptr, Suggested.left, Suggested.top, Suggested.right - Suggested.left,
+                     Suggested.bottom - Suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     for (auto& [control, shown] : shown_) shown = Shown{};
     if (hooks_.SyncAll) hooks_.SyncAll();
 }

@@ -7,10 +7,13 @@
 #include <map>
 #include <vector>
 
+#include "platform/scoped_value.h"
 #include "ui/components.h"
 #include "ui/win/win_form_window.h"
 #include "ui/win/win_style.h"
 #include "ui/win/win_timers.h"
+
+using namespace platform;
 
 namespace ui::win {
 
@@ -18,25 +21,25 @@ namespace {
 constexpr int kModalCancel = 2;  // what a modal form ended otherwise than by a button returns
 }
 
-struct TWinRuntime::Impl : TWinEventSink {
-    explicit Impl(TWinRuntime& self) : Self(self), Timers(*this) {}
-    void Dispatch(const std::function<void()>& Action) override { Self.Dispatch(Action); }
+struct TWinRuntime::State : TWinEventSink {
+    explicit State(TWinRuntime& owner) : self(owner), timers(*this) {}
+    void Dispatch(const std::function<void()>& Action) override { self.Dispatch(Action); }
 
-    TWinRuntime& Self;
-    std::map<const TForm*, std::unique_ptr<TWinFormBinding>> Forms;
+    TWinRuntime& self;
+    std::map<const TForm*, std::unique_ptr<TWinFormBinding>> forms;
     // Windows of forms that left the screen while one of their own messages may still be
     // running; destroyed once no handler runs.
-    std::vector<std::unique_ptr<TWinFormBinding>> Graveyard;
-    TWinTimers Timers;
-    int Depth = 0;  // handlers running, nested
-    bool Syncing = false;
+    std::vector<std::unique_ptr<TWinFormBinding>> graveyard;
+    TWinTimers timers;
+    int depth = 0;  // handlers running, nested
+    bool syncing = false;
 
     TWinFormBinding* Find(const TForm& f) const {
-        auto it = Forms.find(&f);
-        return it == Forms.end() ? nullptr : it->second.get();
+        auto it = forms.find(&f);
+        return it == forms.end() ? nullptr : it->second.get();
     }
     TWinControlView* ViewOf(const TControl& c) const {
-        for (auto& [form, b] : Forms)
+        for (auto& [form, b] : forms)
             if (TWinControlView* v = b->ViewOf(c)) return v;
         return nullptr;
     }
@@ -48,34 +51,33 @@ struct TWinRuntime::Impl : TWinEventSink {
 
     TWinFormBinding& Bind(TForm& f, bool modal) {
         if (TWinFormBinding* b = Find(f)) return *b;
-        TWinFormBinding::Hooks hooks{[this](TForm& form) { Self.CloseForm(form); }, [this] { SyncAll(); }};
-        auto& b = Forms[&f] = std::make_unique<TWinFormBinding>(f, modal, OwnerWindowOf(f), *this, std::move(hooks));
+        TWinFormBinding::Hooks hooks{[this](TForm& form) { self.CloseForm(form); }, [this] { SyncAll(); }};
+        auto& b = forms[&f] = std::make_unique<TWinFormBinding>(f, modal, OwnerWindowOf(f), *this, std::move(hooks));
         for (TComponent* c : f.Components)
-            if (c->Kind() == TComponentKind::Timer) Timers.Changed(static_cast<TTimer&>(*c));
+            if (c->Kind() == TComponentKind::Timer) timers.Changed(static_cast<TTimer&>(*c));
         return *b;
     }
 
     void Unbind(const TForm& f) {
-        auto it = Forms.find(&f);
-        if (it == Forms.end()) return;
+        auto it = forms.find(&f);
+        if (it == forms.end()) return;
         std::unique_ptr<TWinFormBinding> b = std::move(it->second);
-        Forms.erase(it);
+        forms.erase(it);
         b->Detach();  // no click or edit reaches the state any more
-        Graveyard.push_back(std::move(b));
-        Timers.DropOwnedBy(&f);
+        graveyard.push_back(std::move(b));
+        timers.DropOwnedBy(&f);
         Bury();
     }
 
     void Bury() {
-        if (Depth == 0) Graveyard.clear();
+        if (depth == 0) graveyard.clear();
     }
 
     void SyncAll() {
-        if (Syncing) return;
-        Syncing = true;
-        for (auto& [form, b] : Forms) b->Sync();
-        Timers.Sync();
-        Syncing = false;
+        if (syncing) return;
+        const ScopedValue<bool> busy(syncing, true);
+        for (auto& [form, b] : forms) b->Sync();
+        timers.Sync();
     }
 
     // One message, as the form it is for wants it: its keys first, then the dialog manager's
@@ -104,100 +106,101 @@ struct TWinRuntime::Impl : TWinEventSink {
     }
 };
 
-TWinRuntime::TWinRuntime() : d(nullptr) {
+TWinRuntime::TWinRuntime() {
     BecomeDpiAware();
     INITCOMMONCONTROLSEX icc{sizeof icc,
                              ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_ANIMATE_CLASS | ICC_WIN95_CLASSES};
     InitCommonControlsEx(&icc);
     RegisterContainerClasses();
-    d = std::make_unique<Impl>(*this);
+    state_ = std::make_unique<State>(*this);
 }
 
 TWinRuntime::~TWinRuntime() {
-    while (!d->Forms.empty()) d->Unbind(*d->Forms.begin()->first);
-    d->Graveyard.clear();
+    while (!state_->forms.empty()) state_->Unbind(*state_->forms.begin()->first);
+    state_->graveyard.clear();
 }
 
 void TWinRuntime::Dispatch(const std::function<void()>& Action) {
-    ++d->Depth;
-    // Nothing may pass through the window system: it ends here, as the application object
-    // of the window system would end it.
-    RunContained(Action, [this](const std::string& Message) { ReportUnhandled(Message); });
-    --d->Depth;
-    d->SyncAll();
+    {
+        const ScopedValue<int> nested(state_->depth, state_->depth + 1);
+        // Nothing may pass through the window system: it ends here, as the application object
+        // of the window system would end it.
+        RunContained(Action, [this](const std::string& Message) { ReportUnhandled(Message); });
+    }
+    state_->SyncAll();
 }
 
-void TWinRuntime::Sync() { d->SyncAll(); }
+void TWinRuntime::Sync() { state_->SyncAll(); }
 
-void TWinRuntime::Forget(TForm& Form) { d->Unbind(Form); }
+void TWinRuntime::Forget(TForm& Form) { state_->Unbind(Form); }
 
 TWinHandle TWinRuntime::WindowOf(const TForm& Form) const {
-    TWinFormBinding* b = d->Find(Form);
+    TWinFormBinding* b = state_->Find(Form);
     return b ? b->Window() : nullptr;
 }
 
 TWinHandle TWinRuntime::WindowOf(const TControl& Control) const {
     if (Control.Kind() == TComponentKind::Form) return WindowOf(static_cast<const TForm&>(Control));
-    TWinControlView* v = d->ViewOf(Control);
+    TWinControlView* v = state_->ViewOf(Control);
     return v ? v->Window() : nullptr;
 }
 
 int TWinRuntime::DpiOf(const TForm& Form) const {
-    TWinFormBinding* b = d->Find(Form);
+    TWinFormBinding* b = state_->Find(Form);
     return b ? b->Dpi() : 96;
 }
 
 void TWinRuntime::ProcessMessages() {
-    d->SyncAll();
+    state_->SyncAll();
     MSG m;
     while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
         if (m.message == WM_QUIT) {
             PostQuitMessage(int(m.wParam));  // for the message loop to see
             break;
         }
-        d->Pump(m);
+        state_->Pump(m);
     }
-    d->Bury();
+    state_->Bury();
 }
 
 void TWinRuntime::ShowForm(TForm& Form) {
-    TWinFormBinding& b = d->Bind(Form, false);
+    TWinFormBinding& b = state_->Bind(Form, false);
     Form.Showing = true;
-    d->SyncAll();
-    b.Position(Form.Position == TFormPosition::OwnerFormCenter ? d->OwnerWindowOf(Form) : nullptr);
+    state_->SyncAll();
+    b.Position(Form.Position == TFormPosition::OwnerFormCenter ? state_->OwnerWindowOf(Form) : nullptr);
     ShowWindow(b.Window(), SW_SHOW);
     UpdateWindow(b.Window());
 }
 
 void TWinRuntime::CloseForm(TForm& Form) {
     Form.Showing = false;
-    TWinFormBinding* b = d->Find(Form);
+    TWinFormBinding* b = state_->Find(Form);
     if (!b) return;
     if (b->Modal()) {
         if (Form.ModalResult == 0) Form.ModalResult = kModalCancel;
         return;  // its modal loop ends and lets the window go
     }
-    d->Unbind(Form);
+    state_->Unbind(Form);
 }
 
 void TWinRuntime::RunMessageLoop(TForm& MainForm) {
     if (!MainForm.Showing) return;
-    d->SyncAll();
-    while (MainForm.Showing && d->Find(MainForm))
-        if (!d->WaitAndPump()) break;
+    state_->SyncAll();
+    while (MainForm.Showing && state_->Find(MainForm))
+        if (!state_->WaitAndPump()) break;
 }
 
 int TWinRuntime::ShowModal(TForm& Form) {
-    d->Unbind(Form);  // a form shown modelessly before is made anew as a dialog
-    TWinFormBinding& b = d->Bind(Form, true);
+    state_->Unbind(Form);  // a form shown modelessly before is made anew as a dialog
+    TWinFormBinding& b = state_->Bind(Form, true);
     HWND window = b.Window();
     Form.ModalResult = 0;
     Form.Showing = true;
-    d->SyncAll();
-    b.Position(Form.Position == TFormPosition::OwnerFormCenter ? d->OwnerWindowOf(Form) : nullptr);
+    state_->SyncAll();
+    b.Position(Form.Position == TFormPosition::OwnerFormCenter ? state_->OwnerWindowOf(Form) : nullptr);
     // Every other window of the program waits for the answer.
     std::vector<HWND> disabled;
-    for (auto& [form, other] : d->Forms)
+    for (auto& [form, other] : state_->forms)
         if (other.get() != &b && IsWindowEnabled(other->Window())) {
             EnableWindow(other->Window(), FALSE);
             disabled.push_back(other->Window());
@@ -205,29 +208,29 @@ int TWinRuntime::ShowModal(TForm& Form) {
     ShowWindow(window, SW_SHOW);
     SetForegroundWindow(window);
     if (HWND first = GetNextDlgTabItem(window, nullptr, FALSE)) SetFocus(first);
-    while (Form.ModalResult == 0 && d->Find(Form))
-        if (!d->WaitAndPump()) break;
+    while (Form.ModalResult == 0 && state_->Find(Form))
+        if (!state_->WaitAndPump()) break;
     // The owner is enabled before the dialog goes, so the activation returns to it.
     for (HWND w : disabled) EnableWindow(w, TRUE);
     if (Form.ModalResult == 0) Form.ModalResult = kModalCancel;
     Form.Showing = false;
     const int result = Form.ModalResult;
-    d->Unbind(Form);
+    state_->Unbind(Form);
     return result;
 }
 
 void TWinRuntime::Repaint(TForm& Form) {
-    TWinFormBinding* b = d->Find(Form);
+    TWinFormBinding* b = state_->Find(Form);
     if (!b) return;
-    d->SyncAll();
+    state_->SyncAll();
     b->Repaint();
 }
 
 void TWinRuntime::ScrollToCaret(TRichMemo& Memo) {
-    if (TWinControlView* v = d->ViewOf(Memo)) v->ScrollIntoView();
+    if (TWinControlView* v = state_->ViewOf(Memo)) v->ScrollIntoView();
 }
 
-void TWinRuntime::TimerChanged(TTimer& Timer) { d->Timers.Changed(Timer); }
-void TWinRuntime::TimerFreed(TTimer& Timer) { d->Timers.Freed(Timer); }
+void TWinRuntime::TimerChanged(TTimer& Timer) { state_->timers.Changed(Timer); }
+void TWinRuntime::TimerFreed(TTimer& Timer) { state_->timers.Freed(Timer); }
 
 }  // namespace ui::win

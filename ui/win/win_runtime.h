@@ -59,11 +59,11 @@ public:
     // The scale of Form's window: its monitor's dots per inch (96 is 100 %).
     int DpiOf(const TForm& Form) const;
 
-    struct Impl;
+    struct State;
 
 private:
     void ReportUnhandled(const std::string& Message);
-    std::unique_ptr<Impl> d;
+    std::unique_ptr<State> state_;
 };
 
 }  // namespace ui::win
