@@ -2,6 +2,7 @@
 
 #include "http/socket_errors.h"
 #include "http/tcp_socket_state.h"
+#include "platform/scoped_value.h"
 #include "platform/strconv.h"
 
 using namespace http;
@@ -14,14 +15,8 @@ ESocketError::ESocketError(int Code, std::string Text)
 
 void TTCPClientSocket::State::Monitor(bool writing, const void* data, int len) {
     if (!s.OnMonitor) return;
-    ++monitorDepth;
-    try {
-        s.OnMonitor(s, writing, data, len);
-    } catch (...) {
-        --monitorDepth;
-        throw;
-    }
-    --monitorDepth;
+    const ScopedValue<int> inside(monitorDepth, monitorDepth + 1);
+    s.OnMonitor(s, writing, data, len);
 }
 
 bool TTCPClientSocket::State::TakeStop() {
