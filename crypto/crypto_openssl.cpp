@@ -21,6 +21,9 @@ struct TPKeyFree {
 struct TBioFree {
     void operator()(BIO* b) const { BIO_free(b); }
 };
+struct TEcdsaSigFree {
+    void operator()(ECDSA_SIG* s) const { ECDSA_SIG_free(s); }
+};
 using TPKey = std::unique_ptr<EVP_PKEY, TPKeyFree>;
 using TMdCtx = std::unique_ptr<EVP_MD_CTX, TMdCtxFree>;
 
@@ -47,13 +50,17 @@ std::unique_ptr<BIO, TBioFree> MemBio(std::string_view Bytes) {
     return std::unique_ptr<BIO, TBioFree>(BIO_new_mem_buf(Bytes.data(), int(Bytes.size())));
 }
 
-// A DER ECDSA-Sig-Value: SEQUENCE of two INTEGERs, nothing after it.
+// A DER ECDSA-Sig-Value: SEQUENCE of two INTEGERs, nothing after it, in DER's one encoding.
+// The library also reads BER's long length forms, so what it read is written back and compared.
 bool IsDerEcdsaSignature(std::string_view Sig) {
     const unsigned char* p = reinterpret_cast<const unsigned char*>(Sig.data());
-    ECDSA_SIG* s = d2i_ECDSA_SIG(nullptr, &p, long(Sig.size()));
-    if (!s) return false;
-    ECDSA_SIG_free(s);
-    return p == reinterpret_cast<const unsigned char*>(Sig.data()) + Sig.size();
+    const std::unique_ptr<ECDSA_SIG, TEcdsaSigFree> s(d2i_ECDSA_SIG(nullptr, &p, long(Sig.size())));
+    if (!s || p != reinterpret_cast<const unsigned char*>(Sig.data()) + Sig.size()) return false;
+    unsigned char* der = nullptr;
+    const int n = i2d_ECDSA_SIG(s.get(), &der);
+    const bool same = n > 0 && std::string_view(reinterpret_cast<const char*>(der), size_t(n)) == Sig;
+    OPENSSL_free(der);
+    return same;
 }
 }  // namespace
 

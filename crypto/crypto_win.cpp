@@ -40,7 +40,8 @@ constexpr unsigned char kSpkiPrefix[] = {0x30, 0x59, 0x30, 0x13, 0x06, 0x07, 0x2
 constexpr unsigned char kP256Oid[] = {0x2A, 0x86, 0x48, 0xCE, 0x3D, 0x03, 0x01, 0x07};
 constexpr unsigned char kEcPublicKeyOid[] = {0x2A, 0x86, 0x48, 0xCE, 0x3D, 0x02, 0x01};
 
-// One DER element: tag, contents. Definite lengths only, all within the input.
+// One DER element: tag, contents. Definite lengths in their shortest form only, all within
+// the input.
 struct TDer {
     std::string_view Rest;
     bool Next(unsigned char& Tag, std::string_view& Content) {
@@ -52,6 +53,7 @@ struct TDer {
             if (n == 0 || n > 2 || Rest.size() < 2 + n) return false;
             len = 0;
             for (size_t k = 0; k < n; ++k) len = len << 8 | uint8_t(Rest[2 + k]);
+            if (len < 0x80 || (n == 2 && len < 0x100)) return false;  // a shorter form exists
             head += n;
         }
         if (Rest.size() - head < len) return false;
@@ -65,25 +67,37 @@ bool Equals(std::string_view a, const unsigned char* b, size_t n) {
     return a.size() == n && std::memcmp(a.data(), b, n) == 0;
 }
 
-// An INTEGER's value as exactly 32 big-endian bytes; false when it does not fit.
+// A DER INTEGER's contents: at least one byte, and no leading byte that only repeats the sign.
+bool IsMinimalInteger(std::string_view Int) {
+    if (Int.empty()) return false;
+    if (Int.size() == 1) return true;
+    const uint8_t first = uint8_t(Int[0]), next = uint8_t(Int[1]);
+    return !(first == 0x00 && next < 0x80) && !(first == 0xFF && next >= 0x80);
+}
+
+// A minimal INTEGER's value as exactly 32 big-endian bytes; false when it does not fit.
 bool Fixed32(std::string_view Int, unsigned char* Out) {
-    if (Int.empty() || (uint8_t(Int[0]) & 0x80)) return false;  // negative
-    while (Int.size() > 1 && Int[0] == 0) Int.remove_prefix(1);
+    if (Int.size() == 33 && Int[0] == 0) Int.remove_prefix(1);
     if (Int.size() > 32) return false;
     std::memset(Out, 0, 32);
     std::memcpy(Out + 32 - Int.size(), Int.data(), Int.size());
     return true;
 }
 
-// r || s from a DER ECDSA signature (SEQUENCE of two INTEGERs, nothing after it).
-bool SignatureFromDer(std::string_view Der, unsigned char* Out64) {
+// r || s from a DER ECDSA signature (SEQUENCE of two INTEGERs, nothing after it). Malformed
+// when it is not one or r or s is negative, as OpenSSL has it; Mismatch when r or s is wider
+// than the curve (no signature of it).
+TVerifyResult SignatureFromDer(std::string_view Der, unsigned char* Out64) {
     TDer outer{Der};
     unsigned char tag;
     std::string_view seq, r, s;
-    if (!outer.Next(tag, seq) || tag != 0x30 || !outer.Rest.empty()) return false;
+    if (!outer.Next(tag, seq) || tag != 0x30 || !outer.Rest.empty()) return TVerifyResult::Malformed;
     TDer inner{seq};
-    if (!inner.Next(tag, r) || tag != 0x02 || !inner.Next(tag, s) || tag != 0x02 || !inner.Rest.empty()) return false;
-    return Fixed32(r, Out64) && Fixed32(s, Out64 + 32);
+    if (!inner.Next(tag, r) || tag != 0x02 || !inner.Next(tag, s) || tag != 0x02 || !inner.Rest.empty())
+        return TVerifyResult::Malformed;
+    for (std::string_view i : {r, s})
+        if (!IsMinimalInteger(i) || (uint8_t(i[0]) & 0x80)) return TVerifyResult::Malformed;
+    return Fixed32(r, Out64) && Fixed32(s, Out64 + 32) ? TVerifyResult::Valid : TVerifyResult::Mismatch;
 }
 
 std::string DerInteger(const unsigned char* Big32) {
@@ -223,7 +237,7 @@ TVerifyResult VerifyP256(std::string_view PublicKeyBase64, std::string_view Data
     const TKey key = ImportPublic(point);
     if (!key) return TVerifyResult::BadKey;  // not a point on the curve
     unsigned char sig[64];
-    if (!SignatureFromDer(DerSignature, sig)) return TVerifyResult::Malformed;
+    if (const TVerifyResult form = SignatureFromDer(DerSignature, sig); form != TVerifyResult::Valid) return form;
     TSha256Digest digest = Sha256(Data);
     const NTSTATUS s = BCryptVerifySignature(key.get(), nullptr, digest.data(), ULONG(digest.size()), sig, 64, 0);
     return Ok(s) ? TVerifyResult::Valid : TVerifyResult::Mismatch;

@@ -6,6 +6,7 @@
 
 #include "crypto/crypto.h"
 #include "platform/errors.h"
+#include "tests/crypto/known_answers.h"
 #include "tests/support/run_command.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_keys.h"
@@ -15,25 +16,31 @@ using namespace platform;
 using namespace trust;
 
 namespace {
+// The digest must not depend on how the bytes arrive: whole, and in uneven pieces.
 TEST(Sha256, KnownDigestsWholeIncrementalAndFromAFile) {
-    EXPECT_EQ(crypto::ToHex(crypto::Sha256("")), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
-    EXPECT_EQ(crypto::ToHex(crypto::Sha256("abc")), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
-    // A million 'a' in uneven pieces: the digest must not depend on how the bytes arrive.
-    crypto::TSha256 h;
-    const std::string piece(9973, 'a');
-    size_t left = 1000000;
-    while (left > 0) {
-        const size_t n = std::min(left, piece.size());
-        h.Update(piece.data(), n);
-        left -= n;
+    for (const auto& c : known_answers::DigestCases()) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(crypto::ToHex(crypto::Sha256(c.data)), c.sha256);
+        crypto::TSha256 h;
+        for (size_t at = 0; at < c.data.size(); at += 9973)
+            h.Update(c.data.data() + at, std::min<size_t>(9973, c.data.size() - at));
+        EXPECT_EQ(crypto::ToHex(h.Final()), c.sha256);
     }
-    EXPECT_EQ(crypto::ToHex(h.Final()), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
 
     TempDir dir;
     const std::string bytes(200000, 'a');
     dir.Write("f", bytes);
     EXPECT_EQ(crypto::Sha256OfFile(dir.File("f")), crypto::Sha256(bytes));
     EXPECT_THROW(crypto::Sha256OfFile(dir.File("missing")), EUpdaterError);
+}
+
+TEST(SignatureKnownAnswers, EveryWidthOfRAndSAndWhatOnlyLooksLikeOne) {
+    for (const auto& c : known_answers::SignatureCases()) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(
+            crypto::VerifyP256(known_answers::kPublicKey, known_answers::kSignedData, known_answers::FromHex(c.derHex)),
+            c.want);
+    }
 }
 
 class Signatures : public ::testing::Test {

@@ -8,6 +8,7 @@
 #include "platform/errors.h"
 #include "platform/file_utils.h"
 #include "platform/wide_text_win.h"
+#include "tests/crypto/known_answers.h"
 #include "tests/win/win_test_util.h"
 #include "trust/file_expectation.h"
 
@@ -16,16 +17,23 @@ using namespace trust;
 
 namespace {
 TEST(WinSha256, KnownDigestsWholeAndInPieces) {
-    EXPECT_EQ(crypto::ToHex(crypto::Sha256("")), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
-    EXPECT_EQ(crypto::ToHex(crypto::Sha256("abc")), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
-    crypto::TSha256 h;
-    const std::string piece(9973, 'a');
-    for (size_t left = 1000000; left > 0;) {
-        const size_t n = std::min(left, piece.size());
-        h.Update(piece.data(), n);
-        left -= n;
+    for (const auto& c : known_answers::DigestCases()) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(crypto::ToHex(crypto::Sha256(c.data)), c.sha256);
+        crypto::TSha256 h;
+        for (size_t at = 0; at < c.data.size(); at += 9973)
+            h.Update(c.data.data() + at, std::min<size_t>(9973, c.data.size() - at));
+        EXPECT_EQ(crypto::ToHex(h.Final()), c.sha256);
     }
-    EXPECT_EQ(crypto::ToHex(h.Final()), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
+}
+
+TEST(WinSignatureKnownAnswers, EveryWidthOfRAndSAndWhatOnlyLooksLikeOne) {
+    for (const auto& c : known_answers::SignatureCases()) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(
+            crypto::VerifyP256(known_answers::kPublicKey, known_answers::kSignedData, known_answers::FromHex(c.derHex)),
+            c.want);
+    }
 }
 
 // The product installs under "Brinquet® Express": names beyond ASCII reach the system whole.
