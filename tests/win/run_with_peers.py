@@ -51,14 +51,16 @@ def wait_page(port, path, body, proc, seconds=10):
     port it was given (it retries a port in use for seconds): an answer means all are ready."""
     end = time.time() + seconds
     while time.time() < end and proc.poll() is None:
+        c = http.client.HTTPConnection("127.0.0.1", port, timeout=1)
         try:
-            c = http.client.HTTPConnection("127.0.0.1", port, timeout=1)
             c.request("GET", path)
             reply = c.getresponse()
             if reply.status == 200 and reply.read() == body:
                 return True
-        except OSError:
+        except (OSError, http.client.HTTPException):
             pass
+        finally:
+            c.close()
         time.sleep(0.05)
     return False
 
