@@ -6,7 +6,6 @@
 
 #include "crypto/crypto.h"
 #include "platform/errors.h"
-#include "tests/crypto/known_answers.h"
 #include "tests/support/run_command.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_keys.h"
@@ -16,31 +15,12 @@ using namespace platform;
 using namespace trust;
 
 namespace {
-// The digest must not depend on how the bytes arrive: whole, and in uneven pieces.
-TEST(Sha256, KnownDigestsWholeIncrementalAndFromAFile) {
-    for (const auto& c : known_answers::DigestCases()) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(crypto::ToHex(crypto::Sha256(c.data)), c.sha256);
-        crypto::TSha256 h;
-        for (size_t at = 0; at < c.data.size(); at += 9973)
-            h.Update(c.data.data() + at, std::min<size_t>(9973, c.data.size() - at));
-        EXPECT_EQ(crypto::ToHex(h.Final()), c.sha256);
-    }
-
+TEST(Sha256, FromAFile) {
     TempDir dir;
     const std::string bytes(200000, 'a');
     dir.Write("f", bytes);
     EXPECT_EQ(crypto::Sha256OfFile(dir.File("f")), crypto::Sha256(bytes));
     EXPECT_THROW(crypto::Sha256OfFile(dir.File("missing")), EUpdaterError);
-}
-
-TEST(SignatureKnownAnswers, EveryWidthOfRAndSAndWhatOnlyLooksLikeOne) {
-    for (const auto& c : known_answers::SignatureCases()) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(
-            crypto::VerifyP256(known_answers::kPublicKey, known_answers::kSignedData, known_answers::FromHex(c.derHex)),
-            c.want);
-    }
 }
 
 class Signatures : public ::testing::Test {

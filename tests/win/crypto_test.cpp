@@ -8,7 +8,6 @@
 #include "platform/errors.h"
 #include "platform/file_utils.h"
 #include "platform/wide_text_win.h"
-#include "tests/crypto/known_answers.h"
 #include "tests/win/win_test_util.h"
 #include "trust/file_expectation.h"
 
@@ -16,26 +15,6 @@ using namespace platform;
 using namespace trust;
 
 namespace {
-TEST(WinSha256, KnownDigestsWholeAndInPieces) {
-    for (const auto& c : known_answers::DigestCases()) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(crypto::ToHex(crypto::Sha256(c.data)), c.sha256);
-        crypto::TSha256 h;
-        for (size_t at = 0; at < c.data.size(); at += 9973)
-            h.Update(c.data.data() + at, std::min<size_t>(9973, c.data.size() - at));
-        EXPECT_EQ(crypto::ToHex(h.Final()), c.sha256);
-    }
-}
-
-TEST(WinSignatureKnownAnswers, EveryWidthOfRAndSAndWhatOnlyLooksLikeOne) {
-    for (const auto& c : known_answers::SignatureCases()) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(
-            crypto::VerifyP256(known_answers::kPublicKey, known_answers::kSignedData, known_answers::FromHex(c.derHex)),
-            c.want);
-    }
-}
-
 // The product installs under "Brinquet® Express": names beyond ASCII reach the system whole.
 TEST(WinSha256, HashesAndSizesAFileUnderAWideName) {
     TWinTempDir dir;

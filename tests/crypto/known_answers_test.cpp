@@ -1,13 +1,15 @@
-#pragma once
 // Known answers every crypto backend must give alike (OpenSSL on Linux, CNG on Windows): the
-// same server INI signature may not pass on one workstation and fail on another. How the
-// signatures were made: README.md beside this file.
+// same server INI signature may not pass on one workstation and fail on another. This file is
+// part of both builds' crypto tests; README.md beside it says how the signatures were made.
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "crypto/crypto.h"
 
-namespace known_answers {
+namespace {
 
 struct TDigestCase {
     const char* name;
@@ -15,7 +17,7 @@ struct TDigestCase {
     const char* sha256;
 };
 
-inline std::vector<TDigestCase> DigestCases() {
+std::vector<TDigestCase> DigestCases() {
     return {
         {"empty", "", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
         {"abc", "abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
@@ -26,10 +28,10 @@ inline std::vector<TDigestCase> DigestCases() {
 }
 
 // The publisher's key (PUBLICKEY as the local INI holds it) and the bytes it signed.
-inline const char* const kPublicKey =
+const char* const kPublicKey =
     "MFkwEwYHKoZIzj0CAQYIKoZIzj0DAQcDQgAEuHOwQBEPxZoVYdZaDy9wd6nTuEDTdUsaK+VDPWL6DzFzylA3SWmyYDONqZOsCLic5doUDa7OLdf6"
     "OUUy6Y84tA==";
-inline const char* const kSignedData = "FOUNDIT=1\r\nFILECOUNT=0\r\n";
+const char* const kSignedData = "FOUNDIT=1\r\nFILECOUNT=0\r\n";
 
 struct TSignatureCase {
     const char* name;
@@ -40,7 +42,7 @@ struct TSignatureCase {
 // DER gives r and s 31 to 33 bytes: one signature in 128 has a short one, one in two a zero in
 // front of a high bit. Encodings that are not DER, and a negative r or s, are refused as
 // malformed; values no signature can have (zero, wider than the curve) as a mismatch.
-inline std::vector<TSignatureCase> SignatureCases() {
+std::vector<TSignatureCase> SignatureCases() {
     using R = crypto::TVerifyResult;
     const std::string r = "7ed492db06284ff18b6458af84e619f4e471fae09c37e61b80e5e81984b7ebd5";
     const std::string s = "02202cf2e1332a04992e516d0ae1031d8360b80a408f8879cd88ab496bda31b4c938";  // with its head
@@ -71,10 +73,28 @@ inline std::vector<TSignatureCase> SignatureCases() {
     };
 }
 
-inline std::string FromHex(const std::string& Hex) {
+std::string FromHex(const std::string& Hex) {
     std::string out;
     for (size_t i = 0; i + 1 < Hex.size(); i += 2) out += char(std::stoi(Hex.substr(i, 2), nullptr, 16));
     return out;
 }
 
-}  // namespace known_answers
+// The digest must not depend on how the bytes arrive: whole, and in uneven pieces.
+TEST(Sha256KnownAnswers, WholeAndInPieces) {
+    for (const auto& c : DigestCases()) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(crypto::ToHex(crypto::Sha256(c.data)), c.sha256);
+        crypto::TSha256 h;
+        for (size_t at = 0; at < c.data.size(); at += 9973)
+            h.Update(c.data.data() + at, std::min<size_t>(9973, c.data.size() - at));
+        EXPECT_EQ(crypto::ToHex(h.Final()), c.sha256);
+    }
+}
+
+TEST(SignatureKnownAnswers, EveryWidthOfRAndSAndWhatOnlyLooksLikeOne) {
+    for (const auto& c : SignatureCases()) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(crypto::VerifyP256(kPublicKey, kSignedData, FromHex(c.derHex)), c.want);
+    }
+}
+}  // namespace
