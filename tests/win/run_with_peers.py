@@ -8,7 +8,7 @@ openssl command), nginx serving HTTPS with each of them on its own loopback port
 for CONNECT tunnels, and a publisher's key with a signature. Their ports and files reach the
 program through ZEL_WIN_* environment variables (files as Windows paths on drive Z:). The
 peers are stopped by their pid when the program ends; the program's exit code is returned.
-With --display the program runs on a virtual X display of its own (xvfb-run), for windows, in
+With --display the program runs on a virtual X display of its own (Xvfb), for windows, in
 a Wine prefix of its own (WINEPREFIX-NAME) whose server starts on that display and is stopped
 at the end: Wine's desktop started without a display hides one process's windows from another.
 --dpi sets that prefix's screen to N dots per inch (144 is Windows' 150 % scale).
@@ -16,6 +16,7 @@ at the end: Wine's desktop started without a display hides one process's windows
 import base64
 import http.client
 import os
+import select
 import shutil
 import signal
 import socket
@@ -211,13 +212,36 @@ def start_peers(d, env, procs):
     env["ZEL_WIN_CA_FILE"] = win_path(f"{d}/ca.pem")
 
 
+def start_display(procs):
+    """A virtual X display of the run's own. Xvfb picks the free number itself (-displayfd) and
+    tells it once it accepts clients: runs started side by side cannot pick the same one, as
+    they can by looking for a free number first (xvfb-run -a)."""
+    r, w = os.pipe()
+    proc = subprocess.Popen(["Xvfb", "-displayfd", str(w), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+                            pass_fds=(w,), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                            stderr=subprocess.DEVNULL)
+    os.close(w)
+    procs.append(proc)
+    number = b""
+    with os.fdopen(r, "rb", buffering=0) as f:
+        while not number.endswith(b"\n") and select.select([f], [], [], 10)[0]:
+            chunk = f.read(16)
+            if not chunk:
+                break
+            number += chunk
+    if not number.strip().isdigit():
+        sys.exit("run_with_peers: Xvfb did not start")
+    return ":" + number.strip().decode()
+
+
 def main():
     args = sys.argv[1:]
     env = dict(os.environ)
     peers = args and args[0] == "--peers"
     if peers:
         args = args[1:]
-    if args and args[0].startswith("--display="):
+    display = bool(args) and args[0].startswith("--display=")
+    if display:
         env["WINEPREFIX"] = env["WINEPREFIX"] + "-" + args[0].split("=", 1)[1]
         os.makedirs(env["WINEPREFIX"], exist_ok=True)
         wineserver = shutil.which("wineserver") or "/usr/lib/wine/wineserver"
@@ -232,11 +256,12 @@ def main():
         setup = (f'{wine} reg add "HKCU\\Software\\Wine\\X11 Driver" /v Managed /d N /f >/dev/null 2>&1; '
                  f'{wine} reg add "HKCU\\Control Panel\\Desktop" /v LogPixels /t REG_DWORD /d {dpi} /f '
                  '>/dev/null 2>&1; ')
-        args = ["xvfb-run", "-a", "-s", "-screen 0 1280x1024x24", "sh", "-c",
-                setup + '"$@"; code=$?; ' + wineserver + ' -k; exit $code', "sh"] + args[1:]
+        args = ["sh", "-c", setup + '"$@"; code=$?; ' + wineserver + ' -k; exit $code', "sh"] + args[1:]
     procs = []
     d = tempfile.mkdtemp(prefix="zelwin")
     try:
+        if display:
+            env["DISPLAY"] = start_display(procs)
         if peers:
             start_peers(d, env, procs)
         # Wine may start services that outlive the program; they inherit a file, not the
