@@ -4,10 +4,10 @@
 #include <QEventLoop>
 #include <QStyle>
 #include <QStyleFactory>
-#include <map>
 
 #include "platform/scoped_value.h"
 #include "ui/components.h"
+#include "ui/form_registry.h"
 #include "ui/qt/qt_form_binding.h"
 #include "ui/qt/qt_timers.h"
 
@@ -19,32 +19,16 @@ namespace {
 constexpr int kModalCancel = 2;  // what closing a modal form by its close box returns
 }
 
-struct TQtRuntime::State {
+struct TQtRuntime::State : TFormRegistry<TQtFormBinding> {
     explicit State(TQtRuntime& owner) : self(owner), timers(owner) {}
 
     TQtRuntime& self;
     int argc = 0;
     std::unique_ptr<QApplication> ownedApp;
-    std::map<const TForm*, std::unique_ptr<TQtFormBinding>> forms;
     TQtTimers timers;
     QEventLoop* mainLoop = nullptr;
     TForm* mainLoopForm = nullptr;
     bool syncing = false;
-
-    TQtFormBinding* Find(const TForm& f) const {
-        auto it = forms.find(&f);
-        return it == forms.end() ? nullptr : it->second.get();
-    }
-    TQtControlView* ViewOf(const TControl& c) const {
-        for (auto& [form, b] : forms)
-            if (TQtControlView* v = b->ViewOf(c)) return v;
-        return nullptr;
-    }
-    QWidget* OwnerWindowOf(const TForm& f) const {
-        if (!f.Owner || f.Owner->Kind() != TComponentKind::Form) return nullptr;
-        TQtFormBinding* ob = Find(static_cast<const TForm&>(*f.Owner));
-        return ob ? ob->Window() : nullptr;
-    }
 
     TQtFormBinding& Bind(TForm& f, bool modal) {
         if (TQtFormBinding* b = Find(f)) return *b;

@@ -4,11 +4,11 @@
 
 #include <commctrl.h>
 
-#include <map>
 #include <vector>
 
 #include "platform/scoped_value.h"
 #include "ui/components.h"
+#include "ui/form_registry.h"
 #include "ui/win/win_form_window.h"
 #include "ui/win/win_style.h"
 #include "ui/win/win_timers.h"
@@ -21,33 +21,17 @@ namespace {
 constexpr int kModalCancel = 2;  // what a modal form ended otherwise than by a button returns
 }
 
-struct TWinRuntime::State : TWinEventSink {
+struct TWinRuntime::State : TFormRegistry<TWinFormBinding>, TWinEventSink {
     explicit State(TWinRuntime& owner) : self(owner), timers(*this) {}
     void Dispatch(const std::function<void()>& Action) override { self.Dispatch(Action); }
 
     TWinRuntime& self;
-    std::map<const TForm*, std::unique_ptr<TWinFormBinding>> forms;
     // Windows of forms that left the screen while one of their own messages may still be
     // running; destroyed once no handler runs.
     std::vector<std::unique_ptr<TWinFormBinding>> graveyard;
     TWinTimers timers;
     int depth = 0;  // handlers running, nested
     bool syncing = false;
-
-    TWinFormBinding* Find(const TForm& f) const {
-        auto it = forms.find(&f);
-        return it == forms.end() ? nullptr : it->second.get();
-    }
-    TWinControlView* ViewOf(const TControl& c) const {
-        for (auto& [form, b] : forms)
-            if (TWinControlView* v = b->ViewOf(c)) return v;
-        return nullptr;
-    }
-    HWND OwnerWindowOf(const TForm& f) const {
-        if (!f.Owner || f.Owner->Kind() != TComponentKind::Form) return nullptr;
-        TWinFormBinding* ob = Find(static_cast<const TForm&>(*f.Owner));
-        return ob ? ob->Window() : nullptr;
-    }
 
     TWinFormBinding& Bind(TForm& f, bool modal) {
         if (TWinFormBinding* b = Find(f)) return *b;
