@@ -18,6 +18,14 @@ struct TFormRegistry {
         auto it = forms.find(&Form);
         return it == forms.end() ? nullptr : it->second.get();
     }
+    // Form's binding, no longer in the registry; nullptr when Form was not on screen.
+    std::unique_ptr<Binding> Take(const TForm& Form) {
+        auto it = forms.find(&Form);
+        if (it == forms.end()) return nullptr;
+        std::unique_ptr<Binding> b = std::move(it->second);
+        forms.erase(it);
+        return b;
+    }
     // The view of Control on whichever form shows it; nullptr when none does.
     auto ViewOf(const TControl& Control) const -> decltype(std::declval<Binding&>().ViewOf(Control)) {
         for (auto& [form, b] : forms)

@@ -1,7 +1,7 @@
 #pragma once
-// What the forms need of a window system. Two runtimes exist: the headless one (non-visual
-// mode and tests: no window, message boxes on standard error, a scriptable message pump)
-// and the Qt window (visual mode).
+// What the forms need of a window system. The headless runtime (non-visual mode and tests: no
+// window, message boxes on standard error, a scriptable message pump) and, for visual mode,
+// the Qt window on Linux and Windows' own window.
 #include <exception>
 #include <functional>
 #include <string>

@@ -25,6 +25,8 @@ import sys
 import tempfile
 import time
 
+HELLO = b"hello over TLS\n"  # the page that shows nginx is up, and what the TLS tests fetch
+
 
 def free_port():
     with socket.socket() as s:
@@ -190,9 +192,6 @@ def start_tinyproxy(d, connect_port, procs):
         return subprocess.Popen(["/usr/bin/tinyproxy", "-d", "-c", f"{d}/tinyproxy.conf"],
                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL), port
     return start_until_ready(start, lambda proc, port: wait_port(port, proc), procs)
-
-
-HELLO = b"hello over TLS\n"
 
 
 def start_peers(d, env, procs):

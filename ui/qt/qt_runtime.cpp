@@ -40,11 +40,7 @@ struct TQtRuntime::State : TFormRegistry<TQtFormBinding> {
     }
 
     void Unbind(const TForm& f) {
-        auto it = forms.find(&f);
-        if (it == forms.end()) return;
-        std::unique_ptr<TQtFormBinding> b = std::move(it->second);
-        forms.erase(it);
-        b.reset();  // no click or edit reaches the state any more
+        if (!Take(f)) return;  // gone with it: no click or edit reaches the state any more
         timers.DropOwnedBy(&f);
         if (mainLoopForm == &f && mainLoop) mainLoop->exit(0);
     }

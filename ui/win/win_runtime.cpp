@@ -43,10 +43,8 @@ struct TWinRuntime::State : TFormRegistry<TWinFormBinding>, TWinEventSink {
     }
 
     void Unbind(const TForm& f) {
-        auto it = forms.find(&f);
-        if (it == forms.end()) return;
-        std::unique_ptr<TWinFormBinding> b = std::move(it->second);
-        forms.erase(it);
+        std::unique_ptr<TWinFormBinding> b = Take(f);
+        if (!b) return;
         b->Detach();  // no click or edit reaches the state any more
         graveyard.push_back(std::move(b));
         timers.DropOwnedBy(&f);
