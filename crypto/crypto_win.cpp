@@ -1,12 +1,14 @@
-// The cryptography interface on the Windows cryptography API (CNG). The key and signature
-// containers (DER SubjectPublicKeyInfo, PKCS#8 / SEC 1 private keys, DER ECDSA signatures)
-// are read and written here; the arithmetic is all CNG's.
+// The cryptography interface on the Windows cryptography API: crypt32 reads and writes the
+// containers (PEM, DER SubjectPublicKeyInfo, PKCS#8 and SEC 1 private keys, DER ECDSA
+// signatures), CNG does the arithmetic.
 // Windows headers depend on their order.
 // clang-format off
 #include <windows.h>
 #include <bcrypt.h>
+#include <wincrypt.h>
 // clang-format on
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -18,14 +20,21 @@ namespace crypto {
 namespace {
 bool Ok(NTSTATUS s) { return s >= 0; }
 
+constexpr DWORD kEncoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
+
 struct TAlgClose {
     void operator()(BCRYPT_ALG_HANDLE h) const { BCryptCloseAlgorithmProvider(h, 0); }
 };
 struct TKeyDestroy {
     void operator()(BCRYPT_KEY_HANDLE h) const { BCryptDestroyKey(h); }
 };
+struct TLocalFree {
+    void operator()(void* p) const { LocalFree(p); }
+};
 using TAlg = std::unique_ptr<void, TAlgClose>;
 using TKey = std::unique_ptr<void, TKeyDestroy>;
+template <class T>
+using TDecoded = std::unique_ptr<T, TLocalFree>;
 
 TAlg OpenAlgorithm(const wchar_t* Name) {
     BCRYPT_ALG_HANDLE h = nullptr;
@@ -33,105 +42,124 @@ TAlg OpenAlgorithm(const wchar_t* Name) {
     return TAlg(h);
 }
 
-// The DER SubjectPublicKeyInfo of a P-256 key up to its uncompressed point (0x04 X Y).
-constexpr unsigned char kSpkiPrefix[] = {0x30, 0x59, 0x30, 0x13, 0x06, 0x07, 0x2A, 0x86, 0x48,
-                                         0xCE, 0x3D, 0x02, 0x01, 0x06, 0x08, 0x2A, 0x86, 0x48,
-                                         0xCE, 0x3D, 0x03, 0x01, 0x07, 0x03, 0x42, 0x00, 0x04};
-constexpr unsigned char kP256Oid[] = {0x2A, 0x86, 0x48, 0xCE, 0x3D, 0x03, 0x01, 0x07};
-constexpr unsigned char kEcPublicKeyOid[] = {0x2A, 0x86, 0x48, 0xCE, 0x3D, 0x02, 0x01};
+const BYTE* Bytes(std::string_view s) { return reinterpret_cast<const BYTE*>(s.data()); }
+std::string_view View(const CRYPT_DATA_BLOB& b) { return {reinterpret_cast<const char*>(b.pbData), b.cbData}; }
 
-// One DER element: tag, contents. Definite lengths in their shortest form only, all within
-// the input.
-struct TDer {
-    std::string_view Rest;
-    bool Next(unsigned char& Tag, std::string_view& Content) {
-        if (Rest.size() < 2) return false;
-        Tag = uint8_t(Rest[0]);
-        size_t len = uint8_t(Rest[1]), head = 2;
-        if (len & 0x80) {
-            const size_t n = len & 0x7F;
-            if (n == 0 || n > 2 || Rest.size() < 2 + n) return false;
-            len = 0;
-            for (size_t k = 0; k < n; ++k) len = len << 8 | uint8_t(Rest[2 + k]);
-            if (len < 0x80 || (n == 2 && len < 0x100)) return false;  // a shorter form exists
-            head += n;
-        }
-        if (Rest.size() - head < len) return false;
-        Content = Rest.substr(head, len);
-        Rest.remove_prefix(head + len);
-        return true;
-    }
-};
-
-bool Equals(std::string_view a, const unsigned char* b, size_t n) {
-    return a.size() == n && std::memcmp(a.data(), b, n) == 0;
+template <class T>
+TDecoded<T> Decode(LPCSTR Type, std::string_view Der) {
+    void* out = nullptr;
+    DWORD size = 0;
+    if (Der.empty() || Der.size() > MAXDWORD ||
+        !CryptDecodeObjectEx(kEncoding, Type, Bytes(Der), DWORD(Der.size()), CRYPT_DECODE_ALLOC_FLAG, nullptr, &out,
+                             &size))
+        return TDecoded<T>();
+    return TDecoded<T>(static_cast<T*>(out));
 }
 
-// A DER INTEGER's contents: at least one byte, and no leading byte that only repeats the sign.
-bool IsMinimalInteger(std::string_view Int) {
-    if (Int.empty()) return false;
-    if (Int.size() == 1) return true;
-    const uint8_t first = uint8_t(Int[0]), next = uint8_t(Int[1]);
-    return !(first == 0x00 && next < 0x80) && !(first == 0xFF && next >= 0x80);
+// Empty when crypt32 cannot encode Value.
+std::string Encode(LPCSTR Type, const void* Value) {
+    BYTE* out = nullptr;
+    DWORD size = 0;
+    if (!CryptEncodeObjectEx(kEncoding, Type, Value, CRYPT_ENCODE_ALLOC_FLAG, nullptr, &out, &size)) return "";
+    const TDecoded<BYTE> owned(out);
+    return std::string(reinterpret_cast<const char*>(out), size);
 }
 
-// A minimal INTEGER's value as exactly 32 big-endian bytes; false when it does not fit.
-bool Fixed32(std::string_view Int, unsigned char* Out) {
-    if (Int.size() == 33 && Int[0] == 0) Int.remove_prefix(1);
-    if (Int.size() > 32) return false;
-    std::memset(Out, 0, 32);
-    std::memcpy(Out + 32 - Int.size(), Int.data(), Int.size());
+// The decoder takes BER and ignores bytes after the value; DER is the one encoding that the
+// encoder gives back byte for byte.
+template <class T>
+TDecoded<T> DecodeDer(LPCSTR Type, std::string_view Der) {
+    TDecoded<T> value = Decode<T>(Type, Der);
+    if (value && Encode(Type, value.get()) != Der) value.reset();
+    return value;
+}
+
+bool IsOid(const char* Oid, const char* Want) { return Oid && std::strcmp(Oid, Want) == 0; }
+
+// True when crypt32 has no decoder for the type at all (Wine's has none for private keys);
+// the generic decoders then read the same structure.
+bool NoDecoderForType() { return GetLastError() == ERROR_FILE_NOT_FOUND; }
+
+// The elements of a DER SEQUENCE, each with its tag and length. A context tag that wraps one
+// element ([0], [1] of a private key) is built like a sequence and read as one.
+bool Elements(std::string Der, std::vector<std::string>& Out) {
+    if (!Der.empty() && (uint8_t(Der[0]) & 0xE0) == 0xA0) Der[0] = 0x30;
+    const auto seq = Decode<CRYPT_SEQUENCE_OF_ANY>(X509_SEQUENCE_OF_ANY, Der);
+    if (!seq) return false;
+    Out.clear();
+    for (DWORD i = 0; i < seq->cValue; ++i) Out.emplace_back(View(seq->rgValue[i]));
     return true;
 }
 
-// r || s from a DER ECDSA signature (SEQUENCE of two INTEGERs, nothing after it). Malformed
-// when it is not one or r or s is negative, as OpenSSL has it; Mismatch when r or s is wider
-// than the curve (no signature of it).
-TVerifyResult SignatureFromDer(std::string_view Der, unsigned char* Out64) {
-    TDer outer{Der};
-    unsigned char tag;
-    std::string_view seq, r, s;
-    if (!outer.Next(tag, seq) || tag != 0x30 || !outer.Rest.empty()) return TVerifyResult::Malformed;
-    TDer inner{seq};
-    if (!inner.Next(tag, r) || tag != 0x02 || !inner.Next(tag, s) || tag != 0x02 || !inner.Rest.empty())
-        return TVerifyResult::Malformed;
-    for (std::string_view i : {r, s})
-        if (!IsMinimalInteger(i) || (uint8_t(i[0]) & 0x80)) return TVerifyResult::Malformed;
-    return Fixed32(r, Out64) && Fixed32(s, Out64 + 32) ? TVerifyResult::Valid : TVerifyResult::Mismatch;
+// A DER OBJECT IDENTIFIER (an algorithm's parameters) naming Want.
+bool NamesOid(std::string_view Der, const char* Want) {
+    const auto oid = Decode<LPSTR>(X509_OBJECT_IDENTIFIER, Der);
+    return oid && IsOid(*oid, Want);
 }
 
-std::string DerInteger(const unsigned char* Big32) {
-    size_t i = 0;
-    while (i < 31 && Big32[i] == 0) ++i;
-    std::string v(reinterpret_cast<const char*>(Big32 + i), 32 - i);
-    if (uint8_t(v[0]) & 0x80) v.insert(v.begin(), '\0');
-    return std::string("\x02", 1) + char(v.size()) + v;
+// The algorithm of a P-256 key: id-ecPublicKey with the curve named as its parameter.
+bool IsP256(const CRYPT_ALGORITHM_IDENTIFIER& Algorithm) {
+    return IsOid(Algorithm.pszObjId, szOID_ECC_PUBLIC_KEY) && NamesOid(View(Algorithm.Parameters), szOID_ECC_CURVE_P256);
 }
 
-TKey ImportPublic(const std::string& Point64) {
-    static const TAlg alg = OpenAlgorithm(BCRYPT_ECDSA_P256_ALGORITHM);
-    if (!alg) return TKey();
-    std::vector<unsigned char> blob(sizeof(BCRYPT_ECCKEY_BLOB) + 64);
-    auto* head = reinterpret_cast<BCRYPT_ECCKEY_BLOB*>(blob.data());
-    head->dwMagic = BCRYPT_ECDSA_PUBLIC_P256_MAGIC;
-    head->cbKey = 32;
-    std::memcpy(blob.data() + sizeof *head, Point64.data(), 64);
+// A verifying key from a DER SubjectPublicKeyInfo of a P-256 key; empty for anything else.
+TKey ImportSpki(std::string_view Der) {
+    const auto info = DecodeDer<CERT_PUBLIC_KEY_INFO>(X509_PUBLIC_KEY_INFO, Der);
+    if (!info || !IsP256(info->Algorithm)) return TKey();
     BCRYPT_KEY_HANDLE key = nullptr;
-    if (!Ok(BCryptImportKeyPair(alg.get(), nullptr, BCRYPT_ECCPUBLIC_BLOB, &key, blob.data(), ULONG(blob.size()), 0)))
-        return TKey();
+    if (!CryptImportPublicKeyInfoEx2(X509_ASN_ENCODING, info.get(), CRYPT_OID_INFO_PUBKEY_SIGN_KEY_FLAG, nullptr,
+                                     &key))
+        return TKey();  // not a point on the curve
     return TKey(key);
 }
 
-// X || Y of a base64 DER SubjectPublicKeyInfo of a P-256 key; false for anything else.
-bool PointFromSpki(std::string_view Der, std::string& Point64) {
-    if (Der.size() != sizeof kSpkiPrefix + 64 || std::memcmp(Der.data(), kSpkiPrefix, sizeof kSpkiPrefix) != 0)
-        return false;
-    Point64.assign(Der.substr(sizeof kSpkiPrefix));
+// The DER SubjectPublicKeyInfo of a point (0x04 X Y) on the curve Curve names (a DER OID).
+std::string Spki(const std::string& Point65, std::string Curve) {
+    CERT_PUBLIC_KEY_INFO info{};
+    info.Algorithm.pszObjId = const_cast<LPSTR>(szOID_ECC_PUBLIC_KEY);
+    info.Algorithm.Parameters = {DWORD(Curve.size()), reinterpret_cast<BYTE*>(Curve.data())};
+    info.PublicKey = {DWORD(Point65.size()), const_cast<BYTE*>(Bytes(Point65)), 0};
+    return Encode(X509_PUBLIC_KEY_INFO, &info);
+}
+
+// A DER INTEGER of the unsigned little-endian value (crypt32's CRYPT_UINT_BLOB order), in
+// its shortest form.
+std::string EncodeUnsigned(const BYTE* LittleEndian, DWORD Size) {
+    while (Size > 1 && LittleEndian[Size - 1] == 0) --Size;
+    BYTE zero = 0;
+    CRYPT_UINT_BLOB value{Size, Size == 0 ? &zero : const_cast<BYTE*>(LittleEndian)};
+    if (Size == 0) value.cbData = 1;
+    return Encode(X509_MULTI_BYTE_UINT, &value);
+}
+
+// The DER ECDSA signature of r and s. crypt32 decodes X509_ECC_SIGNATURE but Wine's cannot
+// encode it; a SEQUENCE of the two INTEGERs is the same bytes.
+std::string EncodeSignature(const CRYPT_UINT_BLOB& R, const CRYPT_UINT_BLOB& S) {
+    std::string r = EncodeUnsigned(R.pbData, R.cbData), s = EncodeUnsigned(S.pbData, S.cbData);
+    if (r.empty() || s.empty()) return "";
+    CRYPT_DER_BLOB values[] = {{DWORD(r.size()), reinterpret_cast<BYTE*>(r.data())},
+                               {DWORD(s.size()), reinterpret_cast<BYTE*>(s.data())}};
+    CRYPT_SEQUENCE_OF_ANY seq{2, values};
+    return Encode(X509_SEQUENCE_OF_ANY, &seq);
+}
+
+// A CRYPT_UINT_BLOB as exactly 32 big-endian bytes; false when it is wider.
+bool Fixed32(const CRYPT_UINT_BLOB& Int, unsigned char* Out) {
+    DWORD n = Int.cbData;
+    while (n > 0 && Int.pbData[n - 1] == 0) --n;
+    if (n > 32) return false;
+    std::memset(Out, 0, 32);
+    for (DWORD i = 0; i < n; ++i) Out[31 - i] = Int.pbData[i];
     return true;
 }
 
-std::string SpkiFromPoint(std::string_view Point64) {
-    return std::string(reinterpret_cast<const char*>(kSpkiPrefix), sizeof kSpkiPrefix) + std::string(Point64);
+// r || s from a DER ECDSA signature. Malformed when it is not one: the decoder takes BER, a
+// negative r or s as unsigned and bytes after the value, none of which encodes back the same.
+// Mismatch when r or s is wider than the curve (no signature of it).
+TVerifyResult SignatureFromDer(std::string_view Der, unsigned char* Out64) {
+    const auto sig = Decode<CERT_ECC_SIGNATURE>(X509_ECC_SIGNATURE, Der);
+    if (!sig || EncodeSignature(sig->r, sig->s) != Der) return TVerifyResult::Malformed;
+    return Fixed32(sig->r, Out64) && Fixed32(sig->s, Out64 + 32) ? TVerifyResult::Valid : TVerifyResult::Mismatch;
 }
 
 // The DER body of the first PEM block with this label; false when there is none.
@@ -142,55 +170,84 @@ bool PemBlock(std::string_view Pem, std::string_view Label, std::string& Der) {
     if (b == std::string_view::npos) return false;
     const size_t e = Pem.find(end, b);
     if (e == std::string_view::npos) return false;
-    std::string body;
-    for (char c : Pem.substr(b + begin.size(), e - b - begin.size()))
-        if (c != '\r' && c != '\n' && c != ' ' && c != '\t') body += c;
-    return platform::DecodeBase64Strict(body, Der);
+    const std::string_view block = Pem.substr(b, e + end.size() - b);
+    DWORD size = 0;
+    if (!CryptStringToBinaryA(block.data(), DWORD(block.size()), CRYPT_STRING_BASE64HEADER, nullptr, &size, nullptr,
+                              nullptr))
+        return false;
+    Der.resize(size);
+    if (!CryptStringToBinaryA(block.data(), DWORD(block.size()), CRYPT_STRING_BASE64HEADER,
+                              reinterpret_cast<BYTE*>(Der.data()), &size, nullptr, nullptr))
+        return false;
+    Der.resize(size);
+    return true;
 }
 
-// The private scalar and public point of a SEC 1 ECPrivateKey on P-256. CurveKnown: the
-// caller already saw the curve (PKCS#8 names it outside).
-bool ParseEcPrivateKey(std::string_view Der, bool CurveKnown, std::string& D32, std::string& Point64) {
-    TDer outer{Der};
-    unsigned char tag;
-    std::string_view seq, field;
-    if (!outer.Next(tag, seq) || tag != 0x30) return false;
-    TDer in{seq};
-    if (!in.Next(tag, field) || tag != 0x02 || field != std::string_view("\x01", 1)) return false;
-    if (!in.Next(tag, field) || tag != 0x04 || field.size() != 32) return false;
-    D32.assign(field);
-    bool curve = CurveKnown;
-    while (in.Next(tag, field)) {
-        TDer tagged{field};
-        std::string_view inner;
-        unsigned char innerTag;
-        if (tag == 0xA0 && tagged.Next(innerTag, inner) && innerTag == 0x06)
-            curve = Equals(inner, kP256Oid, sizeof kP256Oid);
-        if (tag == 0xA1 && tagged.Next(innerTag, inner) && innerTag == 0x03 && inner.size() == 66 && inner[0] == 0 &&
-            inner[1] == 0x04)
-            Point64.assign(inner.substr(2));
+struct TPrivateKey {
+    std::string D;      // the private scalar
+    std::string Point;  // the public point, 0x04 X Y
+    std::string Curve;  // its DER OID; empty when the key leaves it to its container
+};
+
+// A SEC 1 ECPrivateKey: version 1, the scalar, the curve [0] and the point [1].
+bool ReadEcPrivateKey(std::string_view Der, TPrivateKey& Key) {
+    if (const auto ec = Decode<CRYPT_ECC_PRIVATE_KEY_INFO>(X509_ECC_PRIVATE_KEY, Der)) {
+        if (ec->dwVersion != CRYPT_ECC_PRIVATE_KEY_INFO_v1 || ec->PublicKey.cUnusedBits != 0) return false;
+        Key.D.assign(View(ec->PrivateKey));
+        Key.Point.assign(reinterpret_cast<const char*>(ec->PublicKey.pbData), ec->PublicKey.cbData);
+        if (ec->szCurveOid) Key.Curve = Encode(X509_OBJECT_IDENTIFIER, &ec->szCurveOid);
+    } else {
+        std::vector<std::string> e;
+        if (!NoDecoderForType() || !Elements(std::string(Der), e) || e.size() < 2) return false;
+        const auto version = Decode<int>(X509_INTEGER, e[0]);
+        const auto d = Decode<CRYPT_DATA_BLOB>(X509_OCTET_STRING, e[1]);
+        if (!version || *version != 1 || !d) return false;
+        Key.D.assign(View(*d));
+        for (size_t i = 2; i < e.size(); ++i) {
+            std::vector<std::string> inner;
+            if (!Elements(e[i], inner) || inner.size() != 1) return false;
+            if (uint8_t(e[i][0]) == 0xA0) Key.Curve = inner[0];
+            if (uint8_t(e[i][0]) != 0xA1) continue;
+            const auto point = Decode<CRYPT_BIT_BLOB>(X509_BITS, inner[0]);
+            if (!point || point->cUnusedBits != 0) return false;
+            Key.Point.assign(reinterpret_cast<const char*>(point->pbData), point->cbData);
+        }
     }
-    return curve && Point64.size() == 64;
+    return Key.D.size() == 32 && Key.Point.size() == 65 && Key.Point[0] == 0x04;
 }
 
-bool PrivateKeyFromPem(std::string_view Pem, std::string& D32, std::string& Point64) {
+// A PKCS#8 PrivateKeyInfo of a P-256 key: the algorithm names the curve, the SEC 1 key is
+// inside an OCTET STRING.
+bool ReadPkcs8(std::string_view Der, TPrivateKey& Key) {
+    std::string curve, inner;
+    if (const auto info = Decode<CRYPT_PRIVATE_KEY_INFO>(PKCS_PRIVATE_KEY_INFO, Der)) {
+        if (!IsOid(info->Algorithm.pszObjId, szOID_ECC_PUBLIC_KEY)) return false;
+        curve.assign(View(info->Algorithm.Parameters));
+        inner.assign(View(info->PrivateKey));
+    } else {
+        std::vector<std::string> e, algorithm;
+        if (!NoDecoderForType() || !Elements(std::string(Der), e) || e.size() < 3 || !Elements(e[1], algorithm) ||
+            algorithm.size() != 2)
+            return false;
+        const auto oid = Decode<LPSTR>(X509_OBJECT_IDENTIFIER, algorithm[0]);
+        const auto key = Decode<CRYPT_DATA_BLOB>(X509_OCTET_STRING, e[2]);
+        if (!oid || !IsOid(*oid, szOID_ECC_PUBLIC_KEY) || !key) return false;
+        curve = algorithm[1];
+        inner.assign(View(*key));
+    }
+    if (!ReadEcPrivateKey(inner, Key)) return false;
+    if (Key.Curve.empty()) Key.Curve = curve;
+    return Key.Curve == curve;
+}
+
+bool PrivateKeyFromPem(std::string_view Pem, TPrivateKey& Key) {
     std::string der;
-    if (PemBlock(Pem, "EC PRIVATE KEY", der)) return ParseEcPrivateKey(der, false, D32, Point64);
-    if (!PemBlock(Pem, "PRIVATE KEY", der)) return false;
-    // PKCS#8: version, the algorithm (id-ecPublicKey on P-256), the SEC 1 key in an OCTET STRING.
-    TDer outer{der};
-    unsigned char tag;
-    std::string_view seq, field, alg;
-    if (!outer.Next(tag, seq) || tag != 0x30) return false;
-    TDer in{seq};
-    if (!in.Next(tag, field) || tag != 0x02) return false;
-    if (!in.Next(tag, alg) || tag != 0x30) return false;
-    TDer a{alg};
-    std::string_view oid, curve;
-    if (!a.Next(tag, oid) || tag != 0x06 || !Equals(oid, kEcPublicKeyOid, sizeof kEcPublicKeyOid)) return false;
-    if (!a.Next(tag, curve) || tag != 0x06 || !Equals(curve, kP256Oid, sizeof kP256Oid)) return false;
-    if (!in.Next(tag, field) || tag != 0x04) return false;
-    return ParseEcPrivateKey(field, true, D32, Point64);
+    bool read = false;
+    if (PemBlock(Pem, "EC PRIVATE KEY", der))
+        read = ReadEcPrivateKey(der, Key);
+    else if (PemBlock(Pem, "PRIVATE KEY", der))
+        read = ReadPkcs8(der, Key);
+    return read && NamesOid(Key.Curve, szOID_ECC_CURVE_P256);
 }
 }  // namespace
 
@@ -232,10 +289,10 @@ TSha256Digest TSha256::Final() {
 }
 
 TVerifyResult VerifyP256(std::string_view PublicKeyBase64, std::string_view Data, std::string_view DerSignature) {
-    std::string der, point;
-    if (!platform::DecodeBase64Strict(PublicKeyBase64, der) || !PointFromSpki(der, point)) return TVerifyResult::BadKey;
-    const TKey key = ImportPublic(point);
-    if (!key) return TVerifyResult::BadKey;  // not a point on the curve
+    std::string der;
+    if (!platform::DecodeBase64Strict(PublicKeyBase64, der)) return TVerifyResult::BadKey;
+    const TKey key = ImportSpki(der);
+    if (!key) return TVerifyResult::BadKey;
     unsigned char sig[64];
     if (const TVerifyResult form = SignatureFromDer(DerSignature, sig); form != TVerifyResult::Valid) return form;
     TSha256Digest digest = Sha256(Data);
@@ -244,15 +301,18 @@ TVerifyResult VerifyP256(std::string_view PublicKeyBase64, std::string_view Data
 }
 
 std::string PublicKeyBase64FromPem(std::string_view Pem, std::string& Error) {
-    std::string der, point, d;
+    std::string der;
+    TPrivateKey key;
     if (PemBlock(Pem, "PUBLIC KEY", der)) {
-        if (PointFromSpki(der, point) && ImportPublic(point)) return platform::EncodeBase64(der);
+        if (ImportSpki(der)) return platform::EncodeBase64(der);
         Error = "the key is not an ECDSA P-256 key";
         return "";
     }
     if (PemBlock(Pem, "PRIVATE KEY", der) || PemBlock(Pem, "EC PRIVATE KEY", der)) {
-        if (PrivateKeyFromPem(Pem, d, point) && ImportPublic(point))
-            return platform::EncodeBase64(SpkiFromPoint(point));
+        if (PrivateKeyFromPem(Pem, key)) {
+            der = Spki(key.Point, key.Curve);
+            if (ImportSpki(der)) return platform::EncodeBase64(der);
+        }
         Error = "the key is not an ECDSA P-256 key";
         return "";
     }
@@ -261,29 +321,33 @@ std::string PublicKeyBase64FromPem(std::string_view Pem, std::string& Error) {
 }
 
 std::string SignP256(std::string_view PrivateKeyPem, std::string_view Data) {
-    std::string d, point;
-    if (!PrivateKeyFromPem(PrivateKeyPem, d, point))
+    TPrivateKey key;
+    if (!PrivateKeyFromPem(PrivateKeyPem, key))
         throw platform::EUpdaterError("the signing key is not an ECDSA P-256 private key in PEM form");
     static const TAlg alg = OpenAlgorithm(BCRYPT_ECDSA_P256_ALGORITHM);
     std::vector<unsigned char> blob(sizeof(BCRYPT_ECCKEY_BLOB) + 96);
     auto* head = reinterpret_cast<BCRYPT_ECCKEY_BLOB*>(blob.data());
     head->dwMagic = BCRYPT_ECDSA_PRIVATE_P256_MAGIC;
     head->cbKey = 32;
-    std::memcpy(blob.data() + sizeof *head, point.data(), 64);
-    std::memcpy(blob.data() + sizeof *head + 64, d.data(), 32);
+    std::memcpy(blob.data() + sizeof *head, key.Point.data() + 1, 64);
+    std::memcpy(blob.data() + sizeof *head + 64, key.D.data(), 32);
     BCRYPT_KEY_HANDLE raw = nullptr;
     if (!alg ||
         !Ok(BCryptImportKeyPair(alg.get(), nullptr, BCRYPT_ECCPRIVATE_BLOB, &raw, blob.data(), ULONG(blob.size()), 0)))
         throw platform::EUpdaterError("the signing key is not an ECDSA P-256 private key in PEM form");
-    const TKey key(raw);
+    const TKey signer(raw);
     TSha256Digest digest = Sha256(Data);
-    unsigned char sig[64];
+    unsigned char rs[64];
     ULONG got = 0;
-    if (!Ok(BCryptSignHash(key.get(), nullptr, digest.data(), ULONG(digest.size()), sig, sizeof sig, &got, 0)) ||
+    if (!Ok(BCryptSignHash(signer.get(), nullptr, digest.data(), ULONG(digest.size()), rs, sizeof rs, &got, 0)) ||
         got != 64)
         throw platform::EUpdaterError("signing failed");
-    const std::string body = DerInteger(sig) + DerInteger(sig + 32);
-    return std::string("\x30", 1) + char(body.size()) + body;
+    // CNG gives r and s big-endian, crypt32 takes them little-endian.
+    std::reverse(rs, rs + 32);
+    std::reverse(rs + 32, rs + 64);
+    const std::string der = EncodeSignature({32, rs}, {32, rs + 32});
+    if (der.empty()) throw platform::EUpdaterError("signing failed");
+    return der;
 }
 
 }  // namespace crypto

@@ -144,7 +144,12 @@ def make_publisher(d, env):
         f.write(b"FOUNDIT=1\r\nFILECOUNT=0\r\n")
     run("openssl", "dgst", "-sha256", "-sign", f"{d}/publisher.pem", "-out", f"{d}/signed.ini.sig",
         f"{d}/signed.ini")
-    for name in ("publisher.pem", "publisher.pub.pem", "signed.ini", "signed.ini.sig"):
+    # The same key in SEC 1 form, and a key on another curve.
+    run("openssl", "ec", "-in", f"{d}/publisher.pem", "-out", f"{d}/publisher.sec1.pem")
+    run("openssl", "genpkey", "-algorithm", "EC", "-pkeyopt", "ec_paramgen_curve:P-384", "-out", f"{d}/p384.pem")
+    run("openssl", "pkey", "-in", f"{d}/p384.pem", "-pubout", "-out", f"{d}/p384.pub.pem")
+    for name in ("publisher.pem", "publisher.pub.pem", "publisher.sec1.pem", "p384.pem", "p384.pub.pem", "signed.ini",
+                 "signed.ini.sig"):
         env["ZEL_WIN_" + name.upper().replace(".", "_")] = win_path(f"{d}/{name}")
 
 
