@@ -53,6 +53,41 @@ TEST_F(Update, DownloadsWhatIsNewerAndRunsByPolicy) {
         << "each key set moves to the end";
 }
 
+// An entry without FILE{n}VERSION is offered at the version of the nearest entry before it
+// that names one; only a version other than 0.0.0.0 tells this from offering nothing.
+TEST_F(Update, AnEntryWithoutAVersionIsOfferedThePreviousEntrysVersion) {
+    struct Installed {
+        const char* name;
+        uint32_t ms;  // the installed version's major.minor
+    } installed[] = {{"a.dll", 0x00020000}, {"b.dll", 0x00010000}, {"c.dll", 0x00010000}, {"d.dll", 0x00010000}};
+    for (const auto& f : installed) {
+        pe::SimpleImage image;
+        image.Resources = {pe::VersionResource(f.ms, 0)};
+        dir.Write(f.name, pe::BuildSimple(image));
+        site.Put("/cfg/" + std::string(f.name), "new " + std::string(f.name));
+    }
+    site.Put("/cfg/Updater.ini", kHeader +
+                                     "FILECOUNT=4\r\n"
+                                     "FILE0NAME=a.dll\r\nFILE0VERSION=2.0.0.0\r\nFILE0EXECUTE=NEVER\r\n"
+                                     "FILE1NAME=b.dll\r\nFILE1EXECUTE=NEVER\r\n"
+                                     "FILE2NAME=c.dll\r\nFILE2VERSION=1.0.0.0\r\nFILE2EXECUTE=NEVER\r\n"
+                                     "FILE3NAME=d.dll\r\nFILE3EXECUTE=NEVER\r\n");
+    RunNonVisual();
+    EXPECT_FALSE(errorUpdating) << LastError();
+    const struct {
+        const char* name;
+        bool downloaded;
+        const char* why;
+    } cases[] = {
+        {"a.dll", false, "2.0.0.0 is installed"},
+        {"b.dll", true, "offered at entry 0's 2.0.0.0, newer than its 1.0.0.0"},
+        {"c.dll", false, "1.0.0.0 is installed"},
+        {"d.dll", false, "offered at entry 2's 1.0.0.0, not entry 0's"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(dir.Read(c.name) == "new " + std::string(c.name), c.downloaded) << c.name << ": " << c.why;
+}
+
 TEST_F(Update, RunDecisionTable) {
     struct Case {
         const char* what;
@@ -267,6 +302,31 @@ TEST_F(Update, StopDuringADownloadEndsItAndDeletesTheFile) {
     EXPECT_NE(LastError().find("The specific error message is: TCP/IP Socket error"), std::string::npos) << LastError();
 }
 
+// The progress of a download is shown in a visual run only: an unattended run's log has no
+// progress lines.
+TEST_F(Update, DownloadProgressIsShownInAVisualRunOnly) {
+    site.Put("/cfg/Updater.ini", kHeader + "FILECOUNT=1\r\nFILE0NAME=a.dll\r\nFILE0VERSION=1.0.0.0\r\n"
+                                           "FILE0EXECUTE=NEVER\r\n");
+    const std::string bytes(200000, 'x');  // many reads, so progress events come
+    site.Put("/cfg/a.dll", bytes);
+    for (const bool visual : {true, false}) {
+        SCOPED_TRACE(visual ? "visual" : "non-visual");
+        std::filesystem::remove(dir.File("a.dll"));
+        dir.Write("Updater.log", "");
+        if (visual) {
+            dir.Write("Updater_Local.ini", "");
+            runtime.InLoop(
+                [] { static_cast<TzelCustUpdaterDialogForm*>(Application().MainForm)->ProceedBitBtn.Click(); });
+            Run();
+        } else {
+            RunNonVisual();
+        }
+        EXPECT_FALSE(errorUpdating) << LastError();
+        EXPECT_EQ(dir.Read("a.dll"), bytes);
+        EXPECT_EQ(Logged("Downloading 195 KBytes."), visual);
+    }
+}
+
 TEST_F(Update, ProceedStepRules) {
     site.Put("/cfg/Updater.ini",
              kHeader + "FILECOUNT=1\r\nFILE0NAME=a.sh\r\nFILE0VERSION=0.0.0.0\r\nFILE0EXECUTE=ALWAYS\r\n");
@@ -286,5 +346,27 @@ TEST_F(Update, ProceedStepRules) {
     Run();
     EXPECT_EQ(steps, (std::vector<int>{2, 2}));
     EXPECT_EQ(os.opened.size(), 2u);
+}
+
+// An entry that comes to be run ends step 1 even when the user declines it: a second Proceed
+// then starts no second update.
+TEST_F(Update, ADeclinedEntryStillEndsTheFirstStep) {
+    site.Put("/cfg/Updater.ini", kHeader + "FILECOUNT=1\r\nFILE0NAME=a.sh\r\nFILE0VERSION=0.0.0.0\r\n"
+                                           "FILE0REQUEST=TRUE\r\nFILE0MESSAGE=Install?\r\n");
+    dir.Write("a.sh", "installed");
+    dir.Write("Updater_Local.ini", "");
+    runtime.Answers = {false, true};
+    int step = 0;
+    runtime.InLoop([&] {
+        auto* form = static_cast<TzelCustUpdaterDialogForm*>(Application().MainForm);
+        form->ProceedBitBtn.Click();  // declined
+        step = form->CurrentStep();
+        form->ProceedBitBtn.Click();
+        form->Close();
+    });
+    Run();
+    EXPECT_EQ(step, 2);
+    EXPECT_EQ(runtime.Confirmations, std::vector<std::string>{"Install?"}) << "asked once, in one update";
+    EXPECT_TRUE(os.opened.empty());
 }
 }  // namespace

@@ -193,6 +193,23 @@ TEST_F(Upload, AFailedRunSendsNothing) {
     EXPECT_TRUE(InMemo("Installation Ready\r" + kBrinquet + " was not updated."));
 }
 
+// The upload belongs to the update program named exactly as written: the same name in other
+// letters runs as the update program but records nothing. supportUrl names a port nobody
+// listens on, so an attempt would show as an error.
+TEST_F(Upload, TheUpdateProgramInOtherLettersUploadsNothing) {
+    const std::string other = "brinquetexpressscriptupdater.EXE";
+    ASSERT_NE(other, kScriptUpdaterName);
+    site.Put("/cfg/" + other, Versioned(5, 1, 0, 0));
+    ServerIni("FILECOUNT=1\r\nFILE0NAME=" + other + "\r\nFILE0VERSION=5.1.0.0\r\n");
+    AnswerDialogs({});
+    ClickProceedWhenWaiting();
+    LocalIni("");
+    EXPECT_EQ(Run(), "");
+    EXPECT_EQ(os.opened, std::vector<std::string>{Program() + other + " /s"}) << "it ran after Proceed";
+    EXPECT_EQ(Lines("=== Error ==="), 0);
+    EXPECT_EQ(Lines("Uploaded current version status."), 0);
+}
+
 TEST_F(Upload, ATransportFailureIsReportedAndTheUpdateFinishes) {
     AnswerDialogs({});
     ClickProceedWhenWaiting();
