@@ -83,6 +83,16 @@ public:
         return true;
     }
 
+    // Whether Count bytes at an RVA lie in the file-backed part of one section, in the file.
+    bool Covers(uint64_t rva, uint64_t count) const {
+        for (const Section& s : sections_) {
+            if (rva < s.VirtualAddress || rva - s.VirtualAddress >= s.SizeOfRawData) continue;
+            const uint64_t inSection = rva - s.VirtualAddress;
+            return inSection + count <= s.SizeOfRawData && uint64_t(s.PointerToRawData) + inSection + count <= size_;
+        }
+        return false;
+    }
+
     // Reads Count bytes at an RVA. The whole range must lie in the file-backed part of one
     // section (VirtualAddress .. VirtualAddress + SizeOfRawData): the rest of a section is
     // zero-filled memory at run time, not the bytes that follow it in the file.
@@ -231,6 +241,39 @@ bool ReadPeVersion(TPeByteSource& Source, TPeFileVersion& Version) {
         return true;
     } catch (const std::exception&) {
         return false;  // only an exhausted allocation can get here
+    }
+}
+
+bool PeVersionRecordsInBounds(TPeByteSource& Source) {
+    // More version records than any linker writes is a hostile file, not one to walk.
+    constexpr size_t kMaxRecords = 4096;
+    try {
+        Image image(Source);
+        uint32_t root = 0, name = 0, data = 0;
+        if (!image.ReadHeaders(root)) return false;
+        ResourceDirectory types(image, root);
+        if (!types.Open(0)) return false;
+        bool found = false;
+        for (size_t i = types.FirstId(); i < types.Count() && !found; ++i) {
+            if (!types.Entry(i, name, data)) return false;
+            found = name == kRtVersion;
+        }
+        if (!found || !(data & kHighBit)) return false;
+        ResourceDirectory names(image, root), languages(image, root);
+        if (!names.Open(data & ~kHighBit)) return false;
+        size_t records = 0;
+        for (size_t i = 0; i < names.Count(); ++i) {
+            if (!names.Entry(i, name, data) || !(data & kHighBit) || !languages.Open(data & ~kHighBit)) return false;
+            for (size_t k = 0; k < languages.Count(); ++k) {
+                uint8_t entry[16];
+                if (++records > kMaxRecords || !languages.Entry(k, name, data) || (data & kHighBit) ||
+                    !image.ReadRva(uint64_t(root) + data, entry, sizeof entry) || !image.Covers(U32(entry), U32(entry + 4)))
+                    return false;
+            }
+        }
+        return records > 0;
+    } catch (const std::exception&) {
+        return false;
     }
 }
 

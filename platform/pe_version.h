@@ -38,6 +38,11 @@ struct TPeReadStats {
 // file information with the signature 0xFEEF04BD.
 bool ReadPeVersion(TPeByteSource& Source, TPeFileVersion& Version);
 
+// True when every record of the version resources (type 16, each name, each language) and
+// the data each names lie in the file-backed part of a section: the bounds the system's own
+// reader takes on trust. Says nothing about what the data holds.
+bool PeVersionRecordsInBounds(TPeByteSource& Source);
+
 // The same for the bytes of a buffer.
 bool ReadPeVersionFromBytes(const void* Data, size_t Size, TPeFileVersion& Version);
 

@@ -17,6 +17,7 @@
 #include "platform/pe_version.h"
 #include "platform/update_utils.h"
 #include "platform/wide_text_win.h"
+#include "tests/platform/pe_image_builder.h"
 #include "tests/win/win_test_util.h"
 
 using namespace platform;
@@ -152,6 +153,22 @@ TEST(WinVersions, BrokenAndMissingFilesReadAsZero) {
         SCOPED_TRACE(f);
         EXPECT_EQ(VersionText(f), "0.0.0.0");
     }
+}
+
+// Windows looks the version resource up as VS_VERSION_INFO (name 1); a named entry sorts
+// before it, and the portable reader, which takes the first name, finds no version there.
+TEST(WinVersions, TheSystemReadsAVersionThePortableReaderMisses) {
+    pe::Resource named = pe::VersionResource(0x00050006, 0x00070008);
+    named.NameText = u"NOTES";
+    named.Data = "not a version block";
+    pe::SimpleImage image;
+    image.Resources = {named, pe::VersionResource(0x00050006, 0x00070008)};
+    TWinTempDir dir;
+    const std::string file = Narrow(dir.WPath()) + "named_first.exe";
+    WriteFileAtomically(file, pe::BuildSimple(image));
+    TPeFileVersion portable;
+    ASSERT_FALSE(ReadPeFileVersion(file, portable)) << "the case needs a file only the system reads";
+    EXPECT_EQ(VersionText(file), "5.6.7.8");
 }
 
 // The elevation probe reads HKLM\...\Policies\System\EnableLUA of this test's own Wine prefix.
