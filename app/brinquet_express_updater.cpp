@@ -5,6 +5,7 @@
 
 #include "app/visual_runtime.h"
 #include "platform/file_utils.h"
+#include "platform/program_arguments.h"
 #include "product/brinquet_express_update_dialog.h"
 #include "ui/application.h"
 
@@ -21,7 +22,7 @@ int main(int argc, char** argv) {
     app.ShowMainForm = false;
     app.Title = "Brinquet\xC2\xAE Express Updater";
     app.ExeName = ExecutableFileName();
-    app.Params.assign(argv + 1, argv + argc);
+    app.Params = ProgramArguments(argc, argv);
     RegisterVisualRuntime(argc, argv);
 
     std::string error;

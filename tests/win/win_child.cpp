@@ -1,4 +1,5 @@
-// A small Windows program the tests start: "exit N", "sleep MS [N]", "write FILE TEXT...".
+// A small Windows program the tests start: "exit N", "sleep MS [N]", "write FILE TEXT...",
+// "args FILE TEXT..." (the program's arguments as the updater reads them, in UTF-8).
 // It carries a version resource (win_child.rc), so the version readers have a real program.
 // Copied under another name it acts on its name alone, as a downloaded file run without
 // chosen parameters must: "exit<N>.exe" ends with N; "note<...>.exe" writes its parameters
@@ -10,6 +11,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
+
+#include "platform/program_arguments.h"
 
 namespace {
 int WriteNote(const std::string& File, int First, int argc, char** argv);
@@ -42,6 +46,12 @@ int main(int argc, char** argv) {
         return argc >= 4 ? std::atoi(argv[3]) : 0;
     }
     if (argc >= 3 && std::strcmp(argv[1], "write") == 0) return WriteNote(argv[2], 3, argc, argv);
+    if (argc >= 3 && std::strcmp(argv[1], "args") == 0) {
+        std::vector<std::string> args = platform::ProgramArguments(argc, argv);
+        std::vector<char*> pointers{argv[0]};
+        for (std::string& a : args) pointers.push_back(a.data());
+        return WriteNote(argv[2], 3, int(pointers.size()), pointers.data());
+    }
     return 1;
 }
 
