@@ -5,6 +5,7 @@
 #include "platform/errors.h"
 #include "platform/file_utils.h"
 #include "platform/ini_file.h"
+#include "platform/native_path.h"
 #include "platform/os_services.h"
 #include "platform/strconv.h"
 #include "product/brinquet_express_update_dialog.h"
@@ -69,7 +70,7 @@ std::string TzelBrinquetUpdaterDialogForm::GetProductRoot() {
 std::string TzelBrinquetUpdaterDialogForm::GetParamsFileName() { return ParamsFileNameOf(Application().ExeName); }
 
 int TzelBrinquetUpdaterDialogForm::ReadLocalNumber() {
-    const int n = TIniFile(GetProductRoot() + kInstallIni).ReadInteger("Settings", "LocalNumber", 0);
+    const int n = TIniFile(GetProductRoot() + NativePath(kInstallIni)).ReadInteger("Settings", "LocalNumber", 0);
     if (n == 0) throw EUpdaterError(kLocalNumberMissing);
     return n;
 }
@@ -80,7 +81,7 @@ std::string TzelBrinquetUpdaterDialogForm::GetTargetExeName() {
 }
 
 std::string TzelBrinquetUpdaterDialogForm::GetOldFileVersion() {
-    const std::string path = GetProductRoot() + "Admin/" + GetTargetExeName();
+    const std::string path = GetProductRoot() + NativePath("Admin/" + GetTargetExeName());
     if (!FileExists(path)) return "0.0.0.0";
     uint16_t major, minor, release, build;
     std::string text;
@@ -101,7 +102,7 @@ void TzelBrinquetUpdaterDialogForm::WriteParamsFile(const std::string& FileName)
     params.WriteString(kParamsSection, "BrinquetRoot", root);
     params.WriteString(kParamsSection, "Network_Install", "1");
     params.WriteString(kParamsSection, "Local_Num", std::to_string(ReadLocalNumber()));
-    params.WriteString(kParamsSection, "Applocation", root + "Admin/" + GetTargetExeName());
+    params.WriteString(kParamsSection, "Applocation", root + NativePath("Admin/" + GetTargetExeName()));
     params.WriteString(kParamsSection, "Old_File_Version", GetOldFileVersion());
     std::string message, ready;
     GetUpdateReadiness(message, ready);

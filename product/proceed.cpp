@@ -7,6 +7,7 @@
 #include "http/zel_http_send.h"
 #include "platform/errors.h"
 #include "platform/ini_file.h"
+#include "platform/native_path.h"
 #include "platform/strconv.h"
 #include "product/brinquet_express_contact_dialog.h"
 #include "product/brinquet_express_update_dialog.h"
@@ -90,7 +91,7 @@ std::string TzelBrinquetUpdaterDialogForm::ContactFileName() {
     std::string root = ReadParamsValue("BrinquetRoot");
     if (root.empty()) root = GetProductRoot();
     if (root.back() != '/') root += '/';
-    return root + "Utils/Contact.ini";
+    return root + NativePath("Utils/Contact.ini");
 }
 
 bool TzelBrinquetUpdaterDialogForm::AskContactDetails() {

@@ -7,6 +7,7 @@
 #include "engine/file_names.h"
 #include "platform/file_utils.h"
 #include "platform/ini_file.h"
+#include "platform/native_path.h"
 #include "platform/strconv.h"
 #include "platform/update_utils.h"
 #include "product/brinquet_express_update_dialog.h"
@@ -61,7 +62,7 @@ int TzelBrinquetUpdaterDialogForm::CompareFileVersions(TFileVerRec ServerVersion
         if (ReadParamsValue("Network_Install") == "1") {
             std::string root = ReadParamsValue("BrinquetRoot");
             if (!root.empty() && root.back() != '/') root += '/';
-            const std::string copy = root + "Admin/Client/" + kClientExeName;
+            const std::string copy = root + NativePath(std::string("Admin/Client/") + kClientExeName);
             if (!FileExists(copy) || !FileVersionAtLeast(copy, ServerVersion.VersionStr)) outcome = vcDownload;
         }
     } else {

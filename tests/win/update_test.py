@@ -98,7 +98,9 @@ def main():
         print("params file:\n" + params)
         for line in ("Local_Num=42", "Old_File_Version=5.0.2.0", "Update_Ready=1"):
             check(line + "\r\n" in params, "the params file holds " + line)
-        check("Admin/BQKORVEXP.exe" in params.replace("\\", "/"), "the params file names the application")
+        applocation = [l for l in params.split("\r\n") if l.startswith("Applocation=")]
+        check(len(applocation) == 1 and applocation[0].endswith("\\Admin\\BQKORVEXP.exe") and "/" not in applocation[0],
+              "the params file names the application with Windows' separators")
         note = os.path.join(program, "script-updater.txt")
         check(os.path.exists(note) and "Local_Num=42" in read(note), "the script updater read the params file")
         check(filecmp.cmp(application, os.path.join(program, "BrinquetExpressScriptUpdater.exe"), shallow=False),
