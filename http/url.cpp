@@ -73,7 +73,18 @@ TUrlParts SplitUrl(const std::string& Url) {
         u.Host = hostPart;
     }
 
-    u.Target = "/" + pathPart;
+    // A blank or control character (a trailing blank in SERVERPATH) would end or split the
+    // request line: it goes onto the wire encoded.
+    u.Target = "/";
+    for (const char c : pathPart) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b > 0x20 && b != 0x7F) {
+            u.Target += c;
+        } else {
+            static const char kHex[] = "0123456789ABCDEF";
+            u.Target += {'%', kHex[b >> 4], kHex[b & 15]};
+        }
+    }
     u.Path = "/" + SeparateLeft(pathPart, "?");
     // Without a "?" there is no query (the path already holds the whole text).
     if (pathPart.find('?') != std::string::npos) u.Query = SeparateRight(pathPart, "?");

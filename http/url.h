@@ -4,7 +4,8 @@
 #include <string_view>
 
 // The parts of a URL as the transport splits it. Target is "/" + everything after the host
-// (path and query); Path and Query are that text split at its first "?".
+// (path and query) as the request line carries it, blanks and control characters
+// percent-encoded; Path and Query are that text as written, split at its first "?".
 namespace http {
 struct TUrlParts {
     std::string Protocol, User, Password, Host, Port, Path, Query, Target;

@@ -32,6 +32,11 @@ const UrlCase kUrls[] = {
     {"http://host?q", "http", "", "", "host?q", "80", "/", "", "/"},
     {"http://host/*", "http", "", "", "host", "80", "/*", "", "/*"},
     {"http://host:/x", "http", "", "", "host", "", "/x", "", "/x"},
+    // Blanks and control characters never reach the request line raw.
+    {"http://host/a/ B.ini", "http", "", "", "host", "80", "/a/ B.ini", "", "/a/%20B.ini"},
+    {"http://host/a\tb?c d\r\nX: y\x7F", "http", "", "", "host", "80", "/a\tb", "c d\r\nX: y\x7F",
+     "/a%09b?c%20d%0D%0AX:%20y%7F"},
+    {"http://host/caf\xC3\xA9/", "http", "", "", "host", "80", "/caf\xC3\xA9/", "", "/caf\xC3\xA9/"},
 };
 
 TEST(SplitUrl, SplitsEveryPart) {

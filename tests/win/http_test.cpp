@@ -292,6 +292,14 @@ TEST_F(WinTls, TheSenderUsesTheProxyOfTheInternetSettings) {
     RegCloseKey(key);
 }
 
+// A blank in the location goes onto the wire encoded: raw, it would split the request line.
+TEST_F(WinTls, ABlankInTheLocationIsSentEncoded) {
+    TzelHttpSend http;
+    EXPECT_TRUE(http.HTTPMethod("GET", "http://127.0.0.1:" + Env("ZEL_WIN_HTTP_PORT") + "/a b.txt"));
+    EXPECT_EQ(http.ResultCode, 200);
+    EXPECT_EQ(http.Document.Bytes(), "a blank in the name\n");
+}
+
 TEST(WinFileStream, KeepsBytesAsTheyAre) {
     TWinTempDir dir;
     const std::string name = Narrow(dir.WPath()) + "T\xC3\xA9mp";

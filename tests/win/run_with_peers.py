@@ -206,6 +206,8 @@ def start_peers(d, env, procs):
     os.makedirs(root)
     with open(f"{root}/hello.txt", "wb") as f:
         f.write(HELLO)
+    with open(f"{root}/a b.txt", "wb") as f:
+        f.write(b"a blank in the name\n")
     with open(f"{root}/big.bin", "wb") as f:
         f.write(bytes(range(256)) * 1200)  # many TLS records
     ports = start_nginx(d, certs, root, procs)
