@@ -8,6 +8,7 @@
 #include "platform/errors.h"
 #include "platform/file_utils.h"
 #include "platform/strconv.h"
+#include "platform/utf8.h"
 
 namespace platform {
 
@@ -47,10 +48,58 @@ std::string ValueOf(const std::string& line) {
     return v;
 }
 
+const std::string kUtf16Mark = "\xFF\xFE";
+
+std::string Utf16LeToUtf8(std::string_view bytes) {
+    std::string out;
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        char32_t c = char32_t(uint8_t(bytes[i]) | uint8_t(bytes[i + 1]) << 8);
+        if (c >= 0xD800 && c < 0xDC00 && i + 3 < bytes.size()) {
+            const char32_t low = char32_t(uint8_t(bytes[i + 2]) | uint8_t(bytes[i + 3]) << 8);
+            if (low >= 0xDC00 && low < 0xE000) {
+                c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+                i += 2;
+            }
+        }
+        if (c >= 0xD800 && c < 0xE000) c = 0xFFFD;  // a lone surrogate
+        utf8::AppendUtf8(out, c);
+    }
+    return out;
+}
+
+std::string Utf8ToUtf16Le(std::string_view text) {
+    std::string out;
+    auto unit = [&out](char32_t u) {
+        out += char(u & 0xFF);
+        out += char(u >> 8);
+    };
+    for (size_t i = 0; i < text.size();) {
+        const char32_t c = utf8::NextCodePoint(text, i);
+        if (c >= 0x10000) {
+            unit(0xD800 + ((c - 0x10000) >> 10));
+            unit(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            unit(c);
+        }
+    }
+    return out;
+}
+
 // The file's lines; no lines for a missing file. Raises when it exists but cannot be read.
 std::vector<std::string> LoadLines(const std::string& fileName) {
     if (!FileExists(fileName)) return {};
-    return SplitLines(AnsiToUtf8(ReadFileBytes(fileName)));
+    const std::string bytes = ReadFileBytes(fileName);
+    if (bytes.rfind(kUtf16Mark, 0) == 0) return SplitLines(Utf16LeToUtf8(std::string_view(bytes).substr(2)));
+    return SplitLines(AnsiToUtf8(bytes));
+}
+
+// The ANSI code page when it can write the text; otherwise UTF-16 LE with its byte-order
+// mark, which Windows' profile functions read too ("C:\Brinquet Łódź\" must reach the
+// update program whole, not as "C:\Brinquet ?ód?\").
+std::string FileBytes(const std::string& text) {
+    std::string ansi = Utf8ToAnsi(text);
+    if (AnsiToUtf8(ansi) == text) return ansi;
+    return kUtf16Mark + Utf8ToUtf16Le(text);
 }
 
 // [begin, end) of the lines of the first section named Section, the header excluded;
@@ -105,7 +154,7 @@ void TIniFile::WriteString(const std::string& Section, const std::string& Key, c
     }
     std::string text;
     for (const auto& l : lines) text.append(l).append("\r\n");
-    WriteFileAtomically(FFileName, Utf8ToAnsi(text));
+    WriteFileAtomically(FFileName, FileBytes(text));
 }
 
 }  // namespace platform

@@ -3,7 +3,8 @@
 // installation settings, contact details). Unlike the engine's flat name=value lists, a key
 // belongs to a section here. Section and key names match without regard to case; a value is
 // the text after the first "=", without surrounding blanks and without one pair of
-// enclosing quotes. The file is in the ANSI code page; text is UTF-8 inside the program.
+// enclosing quotes. The file is in the ANSI code page, or in UTF-16 LE with a byte-order
+// mark when the code page cannot write its text; text is UTF-8 inside the program.
 #include <cstdint>
 #include <string>
 

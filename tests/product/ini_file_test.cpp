@@ -70,6 +70,26 @@ TEST(IniFile, WritesReplaceInPlaceOrAppendToTheirSection) {
     EXPECT_EQ(dir.Read("made.ini"), "[Settings]\r\nBrinquetRoot=/r/\r\n");
 }
 
+// A text the code page cannot write makes the file UTF-16 LE with its byte-order mark; once
+// it can again, the file is in the code page again.
+TEST(IniFile, TextBeyondTheCodePageIsWrittenAsUtf16) {
+    TempDir dir;
+    TIniFile ini(dir.File("p.ini"));
+    const std::string root = "C:\\Brinquet \xC5\x81\xC3\xB3" "d\xC5\xBA \xF0\x9F\x98\x80\\";  // Łódź and U+1F600
+    ini.WriteString("Settings", "BrinquetRoot", root);
+    std::string expected = "\xFF\xFE";
+    for (char16_t c : std::u16string(u"[Settings]\r\nBrinquetRoot=C:\\Brinquet \u0141\u00F3" "d\u017A \U0001F600\\\r\n")) {
+        expected += char(c & 0xFF);
+        expected += char(c >> 8);
+    }
+    EXPECT_EQ(dir.Read("p.ini"), expected);
+    EXPECT_EQ(ini.ReadString("settings", "brinquetroot", ""), root);
+    ini.WriteString("Settings", "Local_Num", "7");
+    EXPECT_EQ(ini.ReadString("Settings", "BrinquetRoot", ""), root) << "rewritten as UTF-16, nothing lost";
+    ini.WriteString("Settings", "BrinquetRoot", "C:\\Caf\xC3\xA9\\");
+    EXPECT_EQ(dir.Read("p.ini"), "[Settings]\r\nBrinquetRoot=C:\\Caf\xE9\\\r\nLocal_Num=7\r\n");
+}
+
 TEST(IniFile, AFailedWriteLeavesTheFileWhole) {
     TempDir dir;
     const std::string before = "[MAIN]\r\nContact=Old\r\n";

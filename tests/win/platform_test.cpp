@@ -13,6 +13,7 @@
 #include "platform/errors.h"
 #include "platform/file_utils.h"
 #include "platform/file_version.h"
+#include "platform/ini_file.h"
 #include "platform/os_services.h"
 #include "platform/pe_version.h"
 #include "platform/update_utils.h"
@@ -262,6 +263,22 @@ TEST(WinFiles, WideNamesAtomicWritesAndRenames) {
     EXPECT_TRUE(OSServices().SetCurrentDir(folder));
     EXPECT_EQ(OSServices().GetCurrentDir() + "\\", folder);
     OSServices().SetCurrentDir("C:\\");
+}
+
+// A root the ANSI code page cannot write reaches the update program whole: the params file is
+// then UTF-16, which Windows' profile functions read.
+TEST(WinFiles, AParamsFileBeyondTheCodePageIsReadByTheProfileFunctions) {
+    TWinTempDir dir;
+    const std::string file = Narrow(dir.WPath()) + "Params.ini";
+    const std::string root = "C:\\Brinquet \xC5\x81\xC3\xB3" "d\xC5\xBA\\";
+    TIniFile params(file);
+    params.WriteString("Settings", "BrinquetRoot", root);
+    params.WriteString("Settings", "Local_Num", "42");
+    wchar_t value[MAX_PATH] = {};
+    GetPrivateProfileStringW(L"Settings", L"BrinquetRoot", L"", value, MAX_PATH, Widen(file).c_str());
+    EXPECT_EQ(Narrow(value), root);
+    GetPrivateProfileStringW(L"Settings", L"Local_Num", L"", value, MAX_PATH, Widen(file).c_str());
+    EXPECT_EQ(Narrow(value), "42");
 }
 
 TEST(WinFiles, PathsSplitAtEitherSeparator) {
