@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <io.h>
+#include <share.h>
 #include <sys/stat.h>
 #include <windows.h>
 
@@ -19,7 +20,9 @@ namespace http {
 TFileStream::TFileStream(const std::string& FileName, TFileMode Mode) : name_(FileName) {
     const std::wstring path = WidePath(FileName);
     if (Mode == TFileMode::CreateWrite) {
-        fd_ = _wopen(path.c_str(), _O_RDWR | _O_CREAT | _O_TRUNC | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
+        // Others may read the download while it arrives, but not write it.
+        fd_ = _wsopen(path.c_str(), _O_RDWR | _O_CREAT | _O_TRUNC | _O_BINARY | _O_NOINHERIT, _SH_DENYWR,
+                      _S_IREAD | _S_IWRITE);
         if (fd_ < 0)
             throw EUpdaterError("Cannot create file \"" + FileName + "\". " + SystemErrorText(int(GetLastError())));
     } else {

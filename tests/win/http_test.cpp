@@ -311,6 +311,22 @@ TEST(WinFileStream, KeepsBytesAsTheyAre) {
         out.SetSize(5);
         EXPECT_EQ(out.GetPosition(), 5);
     }
+    {
+        // While it is written, others may read the file but not write it.
+        TFileStream target(name + "2", TFileMode::CreateWrite);
+        const std::wstring wide = Widen(name + "2");
+        for (const DWORD access : {DWORD(GENERIC_READ), DWORD(GENERIC_WRITE)}) {
+            SCOPED_TRACE(access == GENERIC_READ ? "read" : "write");
+            HANDLE h = CreateFileW(wide.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, 0, nullptr);
+            EXPECT_EQ(h != INVALID_HANDLE_VALUE, access == GENERIC_READ);
+            if (h == INVALID_HANDLE_VALUE) {
+                EXPECT_EQ(GetLastError(), DWORD(ERROR_SHARING_VIOLATION));
+            } else {
+                CloseHandle(h);
+            }
+        }
+    }
     TFileStream in(name, TFileMode::OpenRead);
     char buf[16] = {};
     EXPECT_EQ(in.Read(buf, sizeof buf), 5u);
