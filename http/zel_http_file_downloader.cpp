@@ -1,5 +1,6 @@
 #include "http/zel_http_file_downloader.h"
 
+#include "http/internet_download.h"
 #include "http/size_limited_stream.h"
 #include "http/socket_errors.h"
 #include "platform/errors.h"
@@ -97,9 +98,12 @@ void TzelHTTPFileDownloader::HandleSocketMonitor(TTCPClientSocket&, bool, const 
     OnDownloadProgress(*this, static_cast<int32_t>(DownloadSize), static_cast<int32_t>(FFileStream->GetSize()));
 }
 
-bool TzelHTTPFileDownloader::DownloadFileWithIE(const std::string&, const std::string&) {
+bool TzelHTTPFileDownloader::DownloadFileWithIE(const std::string& aSourceURL, const std::string& aTargetFile) {
     CancelDownload = false;
-    return false;
+    return DownloadThroughInternetFunctions(aSourceURL, aTargetFile, CancelDownload,
+                                            [this](int32_t Declared, int32_t Received) {
+                                                if (OnDownloadProgress) OnDownloadProgress(*this, Declared, Received);
+                                            });
 }
 
 bool TzelHTTPFileDownloader::IsFileCurrent(const std::string& SourceURL, const std::string& TargetIni,

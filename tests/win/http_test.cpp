@@ -15,7 +15,9 @@
 
 #include "http/stream.h"
 #include "http/tcp_socket.h"
+#include "http/zel_http_file_downloader.h"
 #include "http/zel_http_send.h"
+#include "platform/file_utils.h"
 #include "platform/wide_text_win.h"
 #include "tests/win/win_test_util.h"
 
@@ -298,6 +300,33 @@ TEST_F(WinTls, ABlankInTheLocationIsSentEncoded) {
     EXPECT_TRUE(http.HTTPMethod("GET", "http://127.0.0.1:" + Env("ZEL_WIN_HTTP_PORT") + "/a b.txt"));
     EXPECT_EQ(http.ResultCode, 200);
     EXPECT_EQ(http.Document.Bytes(), "a blank in the name\n");
+}
+
+// The download through the Windows Internet functions: written as it is read, with progress
+// against the declared length; false, with nothing written, when the URL does not open.
+TEST_F(WinTls, DownloadsThroughTheInternetFunctions) {
+    TWinTempDir dir;
+    const std::string folder = Narrow(dir.WPath()), url = "http://127.0.0.1:" + Env("ZEL_WIN_HTTP_PORT") + "/big.bin";
+    std::string expected;
+    for (int i = 0; i < 1200; ++i)
+        for (int b = 0; b < 256; ++b) expected += char(b);
+    TzelHTTPFileDownloader d;
+    std::vector<std::pair<int32_t, int32_t>> events;
+    d.OnDownloadProgress = [&](TzelHTTPFileDownloader&, int32_t Declared, int32_t Received) {
+        events.push_back({Declared, Received});
+    };
+    EXPECT_TRUE(d.DownloadFileWithIE(url, folder + "big.bin"));
+    EXPECT_TRUE(ReadFileBytes(folder + "big.bin") == expected);
+    ASSERT_GT(events.size(), 1u);
+    EXPECT_EQ(events.back(), std::make_pair(int32_t(expected.size()), int32_t(expected.size())));
+
+    EXPECT_FALSE(d.DownloadFileWithIE("http://127.0.0.1:1/big.bin", folder + "none.bin"));
+    EXPECT_FALSE(FileExists(folder + "none.bin"));
+
+    // A stop from the progress handler ends it after the read that raised the event.
+    d.OnDownloadProgress = [](TzelHTTPFileDownloader& Self, int32_t, int32_t) { Self.CancelDownload = true; };
+    EXPECT_FALSE(d.DownloadFileWithIE(url, folder + "stopped.bin"));
+    EXPECT_LT(ReadFileBytes(folder + "stopped.bin").size(), expected.size());
 }
 
 TEST(WinFileStream, KeepsBytesAsTheyAre) {
