@@ -99,7 +99,8 @@ bool NamesOid(std::string_view Der, const char* Want) {
 
 // The algorithm of a P-256 key: id-ecPublicKey with the curve named as its parameter.
 bool IsP256(const CRYPT_ALGORITHM_IDENTIFIER& Algorithm) {
-    return IsOid(Algorithm.pszObjId, szOID_ECC_PUBLIC_KEY) && NamesOid(View(Algorithm.Parameters), szOID_ECC_CURVE_P256);
+    return IsOid(Algorithm.pszObjId, szOID_ECC_PUBLIC_KEY) &&
+           NamesOid(View(Algorithm.Parameters), szOID_ECC_CURVE_P256);
 }
 
 // A verifying key from a DER SubjectPublicKeyInfo of a P-256 key; empty for anything else.
@@ -107,8 +108,7 @@ TKey ImportSpki(std::string_view Der) {
     const auto info = DecodeDer<CERT_PUBLIC_KEY_INFO>(X509_PUBLIC_KEY_INFO, Der);
     if (!info || !IsP256(info->Algorithm)) return TKey();
     BCRYPT_KEY_HANDLE key = nullptr;
-    if (!CryptImportPublicKeyInfoEx2(X509_ASN_ENCODING, info.get(), CRYPT_OID_INFO_PUBKEY_SIGN_KEY_FLAG, nullptr,
-                                     &key))
+    if (!CryptImportPublicKeyInfoEx2(X509_ASN_ENCODING, info.get(), CRYPT_OID_INFO_PUBKEY_SIGN_KEY_FLAG, nullptr, &key))
         return TKey();  // not a point on the curve
     return TKey(key);
 }

@@ -20,10 +20,9 @@ using TInternetHandle = std::unique_ptr<void, TInternetClose>;
 
 bool DownloadThroughInternetFunctions(const std::string& Url, const std::string& Target, const bool& Cancel,
                                       const TInternetProgress& Progress) {
-    const TInternetHandle root(InternetOpenW(L"Microsoft Internet Explorer", INTERNET_OPEN_TYPE_PRECONFIG, nullptr,
-                                             nullptr,
-                                             INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
-                                                 INTERNET_FLAG_PRAGMA_NOCACHE));
+    const TInternetHandle root(
+        InternetOpenW(L"Microsoft Internet Explorer", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr,
+                      INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE));
     // Declared after the root: the URL's handle is closed first.
     TInternetHandle url;
     if (root)
@@ -33,8 +32,8 @@ bool DownloadThroughInternetFunctions(const std::string& Url, const std::string&
                                        INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NEED_FILE,
                                    0));
     DWORD declared = 0, size = sizeof declared;
-    if (!url || !HttpQueryInfoW(url.get(), HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &declared, &size,
-                                nullptr))
+    if (!url ||
+        !HttpQueryInfoW(url.get(), HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &declared, &size, nullptr))
         declared = 0;
     if (declared == 0) return false;
 

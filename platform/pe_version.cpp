@@ -267,7 +267,8 @@ bool PeVersionRecordsInBounds(TPeByteSource& Source) {
             for (size_t k = 0; k < languages.Count(); ++k) {
                 uint8_t entry[16];
                 if (++records > kMaxRecords || !languages.Entry(k, name, data) || (data & kHighBit) ||
-                    !image.ReadRva(uint64_t(root) + data, entry, sizeof entry) || !image.Covers(U32(entry), U32(entry + 4)))
+                    !image.ReadRva(uint64_t(root) + data, entry, sizeof entry) ||
+                    !image.Covers(U32(entry), U32(entry + 4)))
                     return false;
             }
         }

@@ -305,8 +305,9 @@ TEST_F(Update, StopDuringADownloadEndsItAndDeletesTheFile) {
 // The progress of a download is shown in a visual run only: an unattended run's log has no
 // progress lines.
 TEST_F(Update, DownloadProgressIsShownInAVisualRunOnly) {
-    site.Put("/cfg/Updater.ini", kHeader + "FILECOUNT=1\r\nFILE0NAME=a.dll\r\nFILE0VERSION=1.0.0.0\r\n"
-                                           "FILE0EXECUTE=NEVER\r\n");
+    site.Put("/cfg/Updater.ini", kHeader +
+                                     "FILECOUNT=1\r\nFILE0NAME=a.dll\r\nFILE0VERSION=1.0.0.0\r\n"
+                                     "FILE0EXECUTE=NEVER\r\n");
     const std::string bytes(200000, 'x');  // many reads, so progress events come
     site.Put("/cfg/a.dll", bytes);
     for (const bool visual : {true, false}) {
@@ -351,8 +352,9 @@ TEST_F(Update, ProceedStepRules) {
 // An entry that comes to be run ends step 1 even when the user declines it: a second Proceed
 // then starts no second update.
 TEST_F(Update, ADeclinedEntryStillEndsTheFirstStep) {
-    site.Put("/cfg/Updater.ini", kHeader + "FILECOUNT=1\r\nFILE0NAME=a.sh\r\nFILE0VERSION=0.0.0.0\r\n"
-                                           "FILE0REQUEST=TRUE\r\nFILE0MESSAGE=Install?\r\n");
+    site.Put("/cfg/Updater.ini", kHeader +
+                                     "FILECOUNT=1\r\nFILE0NAME=a.sh\r\nFILE0VERSION=0.0.0.0\r\n"
+                                     "FILE0REQUEST=TRUE\r\nFILE0MESSAGE=Install?\r\n");
     dir.Write("a.sh", "installed");
     dir.Write("Updater_Local.ini", "");
     runtime.Answers = {false, true};

@@ -75,10 +75,13 @@ TEST(IniFile, WritesReplaceInPlaceOrAppendToTheirSection) {
 TEST(IniFile, TextBeyondTheCodePageIsWrittenAsUtf16) {
     TempDir dir;
     TIniFile ini(dir.File("p.ini"));
-    const std::string root = "C:\\Brinquet \xC5\x81\xC3\xB3" "d\xC5\xBA \xF0\x9F\x98\x80\\";  // Łódź and U+1F600
+    const std::string root =
+        "C:\\Brinquet \xC5\x81\xC3\xB3"
+        "d\xC5\xBA \xF0\x9F\x98\x80\\";  // Łódź and U+1F600
     ini.WriteString("Settings", "BrinquetRoot", root);
     std::string expected = "\xFF\xFE";
-    for (char16_t c : std::u16string(u"[Settings]\r\nBrinquetRoot=C:\\Brinquet \u0141\u00F3" "d\u017A \U0001F600\\\r\n")) {
+    for (char16_t c : std::u16string(u"[Settings]\r\nBrinquetRoot=C:\\Brinquet \u0141\u00F3"
+                                     "d\u017A \U0001F600\\\r\n")) {
         expected += char(c & 0xFF);
         expected += char(c >> 8);
     }

@@ -48,10 +48,14 @@ TEST(WinProcessRunner, PassesTheCommandLineToTheSystem) {
     ASSERT_EQ(RunAndWait(kChild, " write " + out + " /s \"two words\"", 10000, ""), 0);
     EXPECT_EQ(ReadFileBytes(out), "/s|two words");
     // The arguments as the updater reads them: wide, so names beyond the ANSI code page arrive.
-    const std::string wide = "SERVERPATH=http://host/caf\xC3\xA9/ \"C:\\Brinquet \xC5\x81\xC3\xB3" "d\xC5\xBA\\Admin\"";
+    const std::string wide =
+        "SERVERPATH=http://host/caf\xC3\xA9/ \"C:\\Brinquet \xC5\x81\xC3\xB3"
+        "d\xC5\xBA\\Admin\"";
     const std::string wideOut = Narrow(dir.WPath()) + "wide.txt";
     ASSERT_EQ(RunAndWait(kChild, " args " + wideOut + " " + wide, 10000, ""), 0);
-    EXPECT_EQ(ReadFileBytes(wideOut), "SERVERPATH=http://host/caf\xC3\xA9/|C:\\Brinquet \xC5\x81\xC3\xB3" "d\xC5\xBA\\Admin");
+    EXPECT_EQ(ReadFileBytes(wideOut),
+              "SERVERPATH=http://host/caf\xC3\xA9/|C:\\Brinquet \xC5\x81\xC3\xB3"
+              "d\xC5\xBA\\Admin");
 }
 
 TEST(WinProcessRunner, EndsAProgramAtItsTimeOut) {
@@ -270,7 +274,9 @@ TEST(WinFiles, WideNamesAtomicWritesAndRenames) {
 TEST(WinFiles, AParamsFileBeyondTheCodePageIsReadByTheProfileFunctions) {
     TWinTempDir dir;
     const std::string file = Narrow(dir.WPath()) + "Params.ini";
-    const std::string root = "C:\\Brinquet \xC5\x81\xC3\xB3" "d\xC5\xBA\\";
+    const std::string root =
+        "C:\\Brinquet \xC5\x81\xC3\xB3"
+        "d\xC5\xBA\\";
     TIniFile params(file);
     params.WriteString("Settings", "BrinquetRoot", root);
     params.WriteString("Settings", "Local_Num", "42");
