@@ -308,7 +308,8 @@ TEST_F(Update, DownloadProgressIsShownInAVisualRunOnly) {
     site.Put("/cfg/Updater.ini", kHeader +
                                      "FILECOUNT=1\r\nFILE0NAME=a.dll\r\nFILE0VERSION=1.0.0.0\r\n"
                                      "FILE0EXECUTE=NEVER\r\n");
-    const std::string bytes(200000, 'x');  // many reads, so progress events come
+    // Many reads, so progress events come; 195.6 KiB, shown rounded.
+    const std::string bytes(200300, 'x');
     site.Put("/cfg/a.dll", bytes);
     for (const bool visual : {true, false}) {
         SCOPED_TRACE(visual ? "visual" : "non-visual");
@@ -324,7 +325,7 @@ TEST_F(Update, DownloadProgressIsShownInAVisualRunOnly) {
         }
         EXPECT_FALSE(errorUpdating) << LastError();
         EXPECT_EQ(dir.Read("a.dll"), bytes);
-        EXPECT_EQ(Logged("Downloading 195 KBytes."), visual);
+        EXPECT_EQ(Logged("Downloading 196 KBytes."), visual);
     }
 }
 
@@ -347,6 +348,30 @@ TEST_F(Update, ProceedStepRules) {
     Run();
     EXPECT_EQ(steps, (std::vector<int>{2, 2}));
     EXPECT_EQ(os.opened.size(), 2u);
+}
+
+// Only REQUEST=TRUE as written asks first; any other text runs the entry at once.
+TEST_F(Update, OnlyRequestTrueAsWrittenAsks) {
+    const struct {
+        const char* request;
+        bool asked;
+    } cases[] = {{"TRUE", true}, {"true", false}, {"", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.request);
+        site.Put("/cfg/Updater.ini", kHeader +
+                                         "FILECOUNT=1\r\nFILE0NAME=a.sh\r\nFILE0VERSION=0.0.0.0\r\n"
+                                         "FILE0REQUEST=" +
+                                         c.request + "\r\nFILE0MESSAGE=Install?\r\n");
+        dir.Write("a.sh", "installed");
+        dir.Write("Updater_Local.ini", "");
+        os.opened.clear();
+        runtime.Confirmations.clear();
+        runtime.Answers = {false};
+        runtime.InLoop([] { static_cast<TzelCustUpdaterDialogForm*>(Application().MainForm)->ProceedBitBtn.Click(); });
+        Run();
+        EXPECT_EQ(runtime.Confirmations.size(), c.asked ? 1u : 0u);
+        EXPECT_EQ(os.opened.size(), c.asked ? 0u : 1u) << "declined, or run at once";
+    }
 }
 
 // An entry that comes to be run ends step 1 even when the user declines it: a second Proceed
