@@ -28,6 +28,9 @@ struct TTCPClientSocket::State {
     std::vector<char> scratch;
     std::vector<char> body;  // a body's receive buffer, kept for the next body
     int monitorDepth = 0;    // inside the monitor hook: scratch or body still holds the block it is shown
+    // The last receive took an exact size in full (a body to its declared end) and nothing
+    // was sent or received since: a close has no stragglers to wait for unless bytes are pending.
+    bool readToEnd = false;
     http::TLowSpeedMeter meter;
 
     void Monitor(bool writing, const void* data, int len);
