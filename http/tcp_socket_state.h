@@ -74,6 +74,10 @@ struct TTCPClientSocket::State {
     // Size bytes into the stream in whole pieces; stops at the first error (LastError set).
     void ReceiveToStream(http::TStream& stream, int timeoutMs, int64_t size);
 
+    // On a TLS connection read to its end: whether the bytes waiting are only records without
+    // data (close_notify, session tickets). Data found goes to the line buffer.
+    bool OnlyTlsRecordsPending();
+
     // The send without its error step: stop flag, monitor with the whole data, pieces.
     void Send(const char* data, size_t len);
     // One piece: all of it goes out, waiting for writability when the OS buffer is full.

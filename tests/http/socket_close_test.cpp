@@ -9,7 +9,9 @@
 #include "http/stream.h"
 #include "http/tcp_socket.h"
 #include "tests/http/socket_test_util.h"
+#include "tests/support/real_peers.h"
 #include "tests/support/scripted_server.h"
+#include "tests/support/temp_dir.h"
 
 using namespace http;
 
@@ -89,5 +91,33 @@ TEST(SocketClose, TheDrainWaitsOnlyWhereBytesMayStillCome) {
         s.CloseSocket();
         EXPECT_EQ(io.Pauses, c.pauses);
         EXPECT_EQ(io.Received - before, c.drained);
+    }
+}
+
+// Over TLS what follows a reply of declared length is the server's close_notify: no reason to
+// wait either. A body read only in part still is.
+TEST(SocketClose, TlsRecordsAfterTheDeclaredEndAreNoReasonToWait) {
+    TempDir root;
+    root.Write("hello.txt", "hello over TLS\n");
+    NginxServer nginx(root.Path(), true);
+    ASSERT_TRUE(nginx.Started()) << nginx.Error();
+    for (const size_t read : {size_t(15), size_t(5)}) {
+        SCOPED_TRACE(read == 15 ? "read to its end" : "read in part");
+        TCountingIO io;
+        TScopedRawIO use(io);
+        TTCPClientSocket s;
+        s.ConvertLineEnd = true;
+        s.Connect("127.0.0.1", Port(nginx.HttpsPort()));
+        ASSERT_TRUE(s.StartTLS()) << s.LastErrorDesc;
+        s.SendString("GET /hello.txt HTTP/1.0\r\n\r\n");
+        while (!s.RecvString(5000).empty()) {
+        }
+        EXPECT_EQ(s.RecvExact(int(read), 5000), std::string("hello over TLS\n").substr(0, read));
+        ASSERT_EQ(s.LastError, 0) << s.LastErrorDesc;
+        // The server's close_notify has arrived (or, read in part, the rest of the body).
+        for (int i = 0; i < 500 && s.LineBuffer.empty() && s.WaitingData() == 0; ++i) SleepMs(10);
+        ASSERT_TRUE(!s.LineBuffer.empty() || s.WaitingData() > 0);
+        s.CloseSocket();
+        EXPECT_EQ(io.Pauses, read == 15 ? 0 : 1);
     }
 }
