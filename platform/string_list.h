@@ -4,8 +4,9 @@
 // is trimmed. Lookups compare names without regard to case and stop at the first match.
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
+
+#include "platform/name_index.h"
 
 namespace platform {
 
@@ -31,6 +32,7 @@ public:
     void Delete(int Index);
     void Clear() {
         indexed_ = false;
+        index_.Clear();
         lines_.clear();
     }
 
@@ -68,13 +70,9 @@ private:
     void BuildIndex() const;
 
     std::vector<std::string> lines_;
-    struct TNameEntry {
-        int First;  // index of the first line with the name
-        int Count;  // lines with the name
-    };
-    // Upper-cased name -> where it stands. Built at the first lookup by name in a long list,
-    // kept up to date by Add and Delete, rebuilt after any other change.
-    mutable std::unordered_map<std::string, TNameEntry> index_;
+    // Where each name first stands. Built at the first lookup by name in a long list, kept up
+    // to date by Add and Delete, rebuilt after any other change.
+    mutable TNameIndex index_;
     mutable bool indexed_ = false;
     TTextEncoding encoding_ = TTextEncoding::Ansi;
 };
