@@ -111,9 +111,13 @@ void TStringList::LoadFromBytes(std::string_view Bytes) {
 }
 
 void TStringList::LoadFromFile(const std::string& FileName) {
-    const std::string bytes = ReadFileBytes(FileName);
-    Clear();  // the old lines go before the new ones are made
-    LoadFromBytes(bytes);
+    // The old lines go before the file is read: a long list loaded again would otherwise be
+    // held twice, with the file's bytes beside it. A file that is not there changes nothing.
+    if (FileSize(FileName) >= 0) {
+        Clear();
+        lines_.shrink_to_fit();
+    }
+    LoadFromBytes(ReadFileBytes(FileName));
 }
 
 std::string TStringList::EncodedText() const {

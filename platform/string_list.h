@@ -52,7 +52,8 @@ public:
 
     // Replaces the list with the file's lines. A UTF-8 or UTF-16 byte-order mark selects that
     // encoding, anything else is read as the ANSI code page. Raises EUpdaterError when the
-    // file cannot be read.
+    // file cannot be read: a missing file leaves the list as it was, a read that fails part
+    // of the way leaves it empty.
     void LoadFromFile(const std::string& FileName);
     // Writes every line followed by CR LF in the encoding it was loaded with (with its mark).
     // The file is written beside its target and renamed over it, so a crash or a full disk
