@@ -28,7 +28,7 @@ uint64_t TNameIndex::Hash(std::string_view Name) {
 }
 
 void TNameIndex::Clear() {
-    slots_.clear();
+    std::vector<uint64_t>().swap(slots_);  // the room goes too: a long list's index is megabytes
     used_ = 0;
 }
 
