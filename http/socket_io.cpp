@@ -27,6 +27,13 @@ long RawRecv(int Fd, void* Buffer, size_t Len, int& Error) {
     return (io ? *io : SystemSocketIO()).Recv(Fd, Buffer, Len, Error);
 }
 
+void TSocketRawIO::Pause(int Ms) { SleepMs(Ms); }
+
+void RawPause(int Ms) {
+    TSocketRawIO* io = g_rawIO.load();
+    (io ? *io : SystemSocketIO()).Pause(Ms);
+}
+
 TWaitResult WaitSocket(int Fd, bool Write, int TimeoutMs, const std::atomic<bool>* Stop, int& Error) {
     // Slices keep a stop flag set by another thread from waiting out the whole time.
     constexpr int kSliceMs = 50;

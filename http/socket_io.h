@@ -24,11 +24,15 @@ public:
     virtual ~TSocketRawIO() = default;
     virtual long Send(int Fd, const void* Buffer, size_t Len, int& Error) = 0;
     virtual long Recv(int Fd, void* Buffer, size_t Len, int& Error) = 0;
+    // The wait of a closing connection for bytes still on their way, before it drains them.
+    virtual void Pause(int Ms);
 };
 TSocketRawIO& SystemSocketIO();
 // RawSend and RawRecv go through Io from now on; nullptr puts the system's back. Install
 // before any socket is in use: a call in progress keeps the one it started with.
 void SetSocketRawIO(TSocketRawIO* Io);
+// Pause through the installed raw I/O.
+void RawPause(int Ms);
 
 enum class TWaitResult { Ready, TimedOut, Stopped, Failed };
 // Waits until Fd is readable (Write false) or writable. TimeoutMs < 0 waits without limit.

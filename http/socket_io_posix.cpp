@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
@@ -136,6 +137,10 @@ int OpenTcpHandle(bool IPv6, int RecvBuffer, int SendBuffer, int& Error) {
     }
     if (RecvBuffer > 0) ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &RecvBuffer, sizeof RecvBuffer);
     if (SendBuffer > 0) ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &SendBuffer, sizeof SendBuffer);
+    // A request is one small write that must leave at once: with Nagle on, the one after a
+    // resumed TLS handshake waits for the server's delayed acknowledgement.
+    const int noDelay = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
     return fd;
 }
 

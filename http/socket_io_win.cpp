@@ -141,6 +141,10 @@ int OpenTcpHandle(bool IPv6, int RecvBuffer, int SendBuffer, int& Error) {
         ::setsockopt(s, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&RecvBuffer), sizeof RecvBuffer);
     if (SendBuffer > 0)
         ::setsockopt(s, SOL_SOCKET, SO_SNDBUF, reinterpret_cast<const char*>(&SendBuffer), sizeof SendBuffer);
+    // A request is one small write that must leave at once: with Nagle on, the one after a
+    // resumed TLS handshake waits for the server's delayed acknowledgement.
+    const BOOL noDelay = TRUE;
+    ::setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
     return int(s);
 }
 

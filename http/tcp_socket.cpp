@@ -48,14 +48,30 @@ TTCPClientSocket::~TTCPClientSocket() {
     CloseSocket();
 }
 
+bool TTCPClientSocket::State::OnlyTlsRecordsPending() {
+    const int n = s.tls_->Recv(scratch.data(), int(scratch.size()));
+    if (n > 0) {
+        s.LineBuffer.assign(scratch.data(), size_t(n));  // bytes after the end: the purge drains them
+        return false;
+    }
+    return n == 0 || (n == TTLSPlugin::kWantRead && BytesWaiting(handle.Get()) == 0);
+}
+
 void TTCPClientSocket::CloseSocket() {
-    if (state_->TlsActive()) tls_->Shutdown();
     // A hook that closes the socket abandons the connection: draining it there would read
     // into the very buffer the interrupted receive is still handing out.
-    if (state_->handle.Valid() && LastError == 0 && state_->monitorDepth == 0) {
+    const bool drain = state_->handle.Valid() && LastError == 0 && state_->monitorDepth == 0;
+    // A reply read to its declared end with nothing after it leaves nothing to drain: the
+    // purge's wait would only add a millisecond to every connection. Over TLS what may follow
+    // is the protocol's own (the peer's close_notify, session tickets), which says the same.
+    bool quiet = drain && state_->readToEnd && LineBuffer.empty();
+    if (quiet && state_->TlsActive() && BytesWaiting(state_->handle.Get()) > 0) quiet = state_->OnlyTlsRecordsPending();
+    if (state_->TlsActive()) tls_->Shutdown();
+    if (drain) {
         ShutdownSend(state_->handle.Get());
-        Purge();
+        if (!quiet || WaitingData() > 0) Purge();
     }
+    state_->readToEnd = false;
     state_->handle.Reset();
     state_->connected = false;
     LineBuffer.clear();

@@ -39,6 +39,7 @@ void TTCPClientSocket::State::DirectConnect(const std::string& ip, const std::st
             handle.Reset();
     }
     if (s.LastError != wsAlreadyConnected) {  // a live connection keeps what it has buffered
+        readToEnd = false;
         s.LineBuffer.clear();
         lines.ResetCarry();
         meter.Reset();
@@ -88,6 +89,8 @@ void TTCPClientSocket::State::TunnelConnect(const std::string& ip, const std::st
 void TTCPClientSocket::Connect(const std::string& IP, const std::string& Port) {
     ResetLastError();
     HTTPTunnel = false;
+    // The target, also through a tunnel, is what a TLS session belongs to.
+    tls_->Peer = ResolverHost(IP) + "\n" + Port;
     if (HTTPTunnelIP.empty())
         state_->DirectConnect(IP, Port);
     else

@@ -18,6 +18,7 @@ int TTCPClientSocket::State::SpeedWindow(int timeoutMs) const {
 }
 
 size_t TTCPClientSocket::State::ReceiveBlock(char* buf, size_t len, int timeoutMs) {
+    readToEnd = false;
     if (TakeStop()) return 0;
     if (!handle.Valid()) return NoBlock(wsNotConnected);
     const int window = SpeedWindow(timeoutMs);
@@ -93,6 +94,7 @@ bool TTCPClientSocket::State::ReadExact(size_t length, int timeoutMs, std::strin
 
 std::string TTCPClientSocket::RecvPacket(int Timeout) {
     ResetLastError();
+    state_->readToEnd = false;
     std::string result;
     if (state_->TakeStop())
         ;  // the line buffer must not answer a stopped receive either
@@ -106,6 +108,7 @@ std::string TTCPClientSocket::RecvPacket(int Timeout) {
 
 std::string TTCPClientSocket::RecvUntil(int Timeout, std::string_view Terminator) {
     ResetLastError();
+    state_->readToEnd = false;
     std::string line;
     if (!state_->TakeStop()) state_->ReadLine(Timeout, Terminator, line);
     CheckError();
@@ -118,7 +121,8 @@ std::string TTCPClientSocket::RecvString(int Timeout) { return RecvUntil(Timeout
 std::string TTCPClientSocket::RecvExact(int Length, int Timeout) {
     ResetLastError();
     std::string out;
-    if (!state_->TakeStop() && Length > 0) state_->ReadExact(size_t(Length), Timeout, out);
+    state_->readToEnd = false;
+    if (!state_->TakeStop() && Length > 0) state_->readToEnd = state_->ReadExact(size_t(Length), Timeout, out);
     CheckError();
     if (LastError != 0) out.clear();
     return out;
@@ -146,7 +150,7 @@ int TTCPClientSocket::WaitingData() {
 }
 
 void TTCPClientSocket::Purge() {
-    SleepMs(1);
+    RawPause(1);
     size_t drained = 0;
     while (drained < kPurgeLimit && (!LineBuffer.empty() || WaitingData() > 0)) {
         try {

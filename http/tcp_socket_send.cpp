@@ -42,6 +42,7 @@ bool TTCPClientSocket::State::SendPiece(const char* data, size_t len) {
 }
 
 void TTCPClientSocket::State::Send(const char* data, size_t len) {
+    readToEnd = false;
     if (TakeStop()) return;
     if (len == 0) return;
     Monitor(true, data, int(std::min<size_t>(len, size_t(INT32_MAX))));

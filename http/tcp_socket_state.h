@@ -28,6 +28,9 @@ struct TTCPClientSocket::State {
     std::vector<char> scratch;
     std::vector<char> body;  // a body's receive buffer, kept for the next body
     int monitorDepth = 0;    // inside the monitor hook: scratch or body still holds the block it is shown
+    // The last receive took an exact size in full (a body to its declared end) and nothing
+    // was sent or received since: a close has no stragglers to wait for unless bytes are pending.
+    bool readToEnd = false;
     http::TLowSpeedMeter meter;
 
     void Monitor(bool writing, const void* data, int len);
@@ -70,6 +73,10 @@ struct TTCPClientSocket::State {
     bool ReadExact(size_t length, int timeoutMs, std::string& out);
     // Size bytes into the stream in whole pieces; stops at the first error (LastError set).
     void ReceiveToStream(http::TStream& stream, int timeoutMs, int64_t size);
+
+    // On a TLS connection read to its end: whether the bytes waiting are only records without
+    // data (close_notify, session tickets). Data found goes to the line buffer.
+    bool OnlyTlsRecordsPending();
 
     // The send without its error step: stop flag, monitor with the whole data, pieces.
     void Send(const char* data, size_t len);

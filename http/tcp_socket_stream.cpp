@@ -62,6 +62,10 @@ void TTCPClientSocket::State::ReceiveToStream(TStream& stream, int timeoutMs, in
 
 void TTCPClientSocket::RecvToStream(TStream& Stream, int Timeout, int64_t Size) {
     ResetLastError();
-    if (Size > 0 && !state_->TakeStop()) state_->ReceiveToStream(Stream, Timeout, Size);
+    state_->readToEnd = false;
+    if (Size > 0 && !state_->TakeStop()) {
+        state_->ReceiveToStream(Stream, Timeout, Size);
+        state_->readToEnd = LastError == 0;
+    }
     CheckError();
 }

@@ -31,6 +31,10 @@ public:
     int WaitError = 0;
     std::string LastErrorDesc;
     std::string SNIHost;
+    // Host and port the connection leads to (set by the socket): a session is resumed only on
+    // a connection to the same. Empty: nothing is resumed.
+    std::string Peer;
+    bool Resumed = false;  // the last handshake resumed an earlier session
     bool VerifyCert = false;
     std::string CAFile;  // with VerifyCert: PEM certificates trusted besides the system's store
     http::TSSLType SSLType = http::TSSLType::tlsAny;

@@ -7,15 +7,13 @@
 #include <cstring>
 
 #include "http/socket_io.h"
+#include "http/tls_openssl_context.h"
 #include "http/tls_openssl_verify.h"
 #include "http/tls_plugins.h"
 
 using namespace http;
 
 namespace {
-struct TSslCtxFree {
-    void operator()(SSL_CTX* c) const { SSL_CTX_free(c); }
-};
 struct TSslFree {
     void operator()(SSL* s) const { SSL_free(s); }
 };
@@ -63,7 +61,7 @@ BIO_METHOD* SocketBioMethod() {
 }  // namespace
 
 struct TTLSOpenSSL3::State {
-    std::unique_ptr<SSL_CTX, TSslCtxFree> ctx;  // declared first: outlives the connection
+    std::string sessionKey;  // declared first: the connection refers to it to the end
     std::unique_ptr<SSL, TSslFree> ssl;
 };
 
@@ -116,6 +114,7 @@ int RunHandshake(SSL* ssl, int Fd, int TimeoutMs, const std::atomic<bool>* Stop,
 
 bool TTLSOpenSSL3::Connect(int Fd, int TimeoutMs, const std::atomic<bool>* Stop) {
     SSLEnabled = false;
+    Resumed = false;
     LastError = 0;
     WaitError = 0;
     LastErrorDesc.clear();
@@ -127,41 +126,39 @@ bool TTLSOpenSSL3::Connect(int Fd, int TimeoutMs, const std::atomic<bool>* Stop)
         return false;
     };
     ERR_clear_error();
-    state_->ctx.reset(SSL_CTX_new(TLS_client_method()));
-    if (!state_->ctx) return fail(SSL_ERROR_SSL, 0);
-    SSL_CTX* ctx = state_->ctx.get();
-    // A peer that closes without close_notify ends the stream like one that sends it: reads of
-    // undeclared length end at the close, and a short body of declared length is still caught
-    // by its count.
-    SSL_CTX_set_options(ctx, SSL_OP_IGNORE_UNEXPECTED_EOF);
-    SSL_CTX_set_mode(ctx, SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
-    if (!Ciphers.empty() && SSL_CTX_set_cipher_list(ctx, Ciphers.c_str()) != 1) return fail(SSL_ERROR_SSL, 0);
-    if (VerifyCert) SSL_CTX_set_default_verify_paths(ctx);
-    SSL_CTX_set_verify(ctx, VerifyCert ? SSL_VERIFY_PEER : SSL_VERIFY_NONE, nullptr);
+    std::string why;
+    SSL_CTX* ctx = RunClientContext(VerifyCert, CAFile, why);
+    if (!ctx) {
+        fail(SSL_ERROR_SSL, 0);
+        if (!why.empty()) LastErrorDesc = why;
+        return false;
+    }
     state_->ssl.reset(SSL_new(ctx));
     if (!state_->ssl) return fail(SSL_ERROR_SSL, 0);
     SSL* ssl = state_->ssl.get();
+    if (!Ciphers.empty() && SSL_set_cipher_list(ssl, Ciphers.c_str()) != 1) return fail(SSL_ERROR_SSL, 0);
     BIO* bio = BIO_new(SocketBioMethod());
     if (!bio) return fail(SSL_ERROR_SSL, 0);
     BIO_set_data(bio, reinterpret_cast<void*>(intptr_t(Fd)));
     SSL_set_bio(ssl, bio, bio);
     // Server name indication carries names only; an address literal is not allowed in it.
     if (!SNIHost.empty() && !IsIPLiteral(SNIHost)) SSL_set_tlsext_host_name(ssl, SNIHost.c_str());
-    if (VerifyCert) {
-        std::string why;
-        if (!SetUpPeerVerification(ctx, ssl, SNIHost, CAFile, why)) {
-            fail(SSL_ERROR_SSL, 0);
-            LastErrorDesc = why;
-            return false;
-        }
+    if (VerifyCert && !SetUpPeerVerification(ssl, SNIHost, why)) {
+        fail(SSL_ERROR_SSL, 0);
+        LastErrorDesc = why;
+        return false;
     }
+    // A session is resumed only where everything it was checked against is the same.
+    if (!Peer.empty()) state_->sessionKey = Peer + "\n" + SNIHost + "\n" + Ciphers;
+    ResumeSessionsOf(ssl, state_->sessionKey);
 
     int savedErrno = 0;
     if (const int code = RunHandshake(ssl, Fd, TimeoutMs, Stop, WaitError, savedErrno)) {
+        ForgetSession(ssl, state_->sessionKey);
         if (WaitError == 0) {
-            const std::string why = VerifyCert ? PeerVerificationFailure(ssl, SNIHost) : "";
+            const std::string refused = VerifyCert ? PeerVerificationFailure(ssl, SNIHost) : "";
             fail(code, savedErrno);
-            if (!why.empty()) LastErrorDesc = why;
+            if (!refused.empty()) LastErrorDesc = refused;
             return false;
         }
         ERR_clear_error();
@@ -170,6 +167,7 @@ bool TTLSOpenSSL3::Connect(int Fd, int TimeoutMs, const std::atomic<bool>* Stop)
         state_ = std::make_unique<State>();
         return false;
     }
+    Resumed = SSL_session_reused(ssl) == 1;
     SSLEnabled = true;
     return true;
 }

@@ -14,17 +14,10 @@ std::string Unbracketed(const std::string& Host) {
 }
 }  // namespace
 
-bool SetUpPeerVerification(SSL_CTX* Ctx, SSL* Ssl, const std::string& Host, const std::string& CAFile,
-                           std::string& Error) {
+bool SetUpPeerVerification(SSL* Ssl, const std::string& Host, std::string& Error) {
     const std::string host = Unbracketed(Host);
     if (host.empty()) {
         Error = "No host name to check the server's certificate against";
-        return false;
-    }
-    SSL_CTX_set_default_verify_paths(Ctx);
-    if (!CAFile.empty() && SSL_CTX_load_verify_locations(Ctx, CAFile.c_str(), nullptr) != 1) {
-        ERR_clear_error();
-        Error = "The certificate authority file " + CAFile + " cannot be loaded";
         return false;
     }
     const bool ok = IsIPLiteral(host) ? X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(Ssl), host.c_str()) == 1

@@ -8,10 +8,9 @@
 
 namespace http {
 
-// Asks Ssl (made from Ctx) to verify its peer as Host. False with Error when it cannot even
-// start (no host to check, a CA file that does not load).
-bool SetUpPeerVerification(SSL_CTX* Ctx, SSL* Ssl, const std::string& Host, const std::string& CAFile,
-                           std::string& Error);
+// Asks Ssl to verify its peer as Host, against the trust store of its context. False with
+// Error when it cannot even start (no host to check).
+bool SetUpPeerVerification(SSL* Ssl, const std::string& Host, std::string& Error);
 // Why a handshake failed its verification, naming Host; empty when verification passed.
 std::string PeerVerificationFailure(SSL* Ssl, const std::string& Host);
 

@@ -9,6 +9,7 @@
 // clang-format on
 
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -24,17 +25,7 @@ using namespace platform;
 namespace http {
 
 namespace {
-// Credentials and a security context that free themselves.
-struct TCredentials {
-    CredHandle Handle{};
-    bool Valid = false;
-    TCredentials() = default;
-    TCredentials(const TCredentials&) = delete;
-    TCredentials& operator=(const TCredentials&) = delete;
-    ~TCredentials() {
-        if (Valid) FreeCredentialsHandle(&Handle);
-    }
-};
+// A security context that frees itself.
 struct TContext {
     CtxtHandle Handle{};
     bool Valid = false;
@@ -62,10 +53,32 @@ SECURITY_STATUS AcquireClientCredentials(CredHandle& Handle) {
     return AcquireCredentialsHandleW(nullptr, const_cast<wchar_t*>(UNISP_NAME_W), SECPKG_CRED_OUTBOUND, nullptr, &cred,
                                      nullptr, nullptr, &Handle, &expiry);
 }
+
+// The run's one client credential, acquired at the first handshake and kept to the end of
+// the process: every connection shares it, and through it Schannel resumes the sessions of a
+// server it met before under the same target name. The peer's certificate is checked after
+// every handshake, resumed or not. Null with Status set when it cannot be had (tried again
+// next time).
+CredHandle* RunCredentials(SECURITY_STATUS& Status) {
+    static std::mutex lock;
+    static CredHandle* credentials = nullptr;
+    std::lock_guard<std::mutex> hold(lock);
+    Status = SEC_E_OK;
+    if (!credentials) {
+        auto* handle = new CredHandle{};
+        Status = AcquireClientCredentials(*handle);
+        if (Status != SEC_E_OK) {
+            delete handle;
+            return nullptr;
+        }
+        credentials = handle;
+    }
+    return credentials;
+}
 }  // namespace
 
 struct TTLSSchannel::State {
-    TCredentials credentials;  // declared first: outlives the context
+    CredHandle* credentials = nullptr;  // the run's, outlives every context
     TContext context;
     int fd = -1;
     std::wstring target;
@@ -202,6 +215,7 @@ THandshakeEnd RunHandshake(CredHandle& Credentials, TContext& Context, wchar_t* 
 
 bool TTLSSchannel::Connect(int Fd, int TimeoutMs, const std::atomic<bool>* Stop) {
     SSLEnabled = false;
+    Resumed = false;
     LastError = 0;
     WaitError = 0;
     LastErrorDesc.clear();
@@ -215,15 +229,15 @@ bool TTLSSchannel::Connect(int Fd, int TimeoutMs, const std::atomic<bool>* Stop)
         return false;
     };
 
-    SECURITY_STATUS s = AcquireClientCredentials(st.credentials.Handle);
-    if (s != SEC_E_OK) return fail(int(s), StatusText(s));
-    st.credentials.Valid = true;
+    SECURITY_STATUS s = SEC_E_OK;
+    st.credentials = RunCredentials(s);
+    if (!st.credentials) return fail(int(s), StatusText(s));
     // Server name indication carries names only; an address literal is not allowed in it.
     if (!SNIHost.empty() && !IsIPLiteral(SNIHost)) st.target = Widen(SNIHost);
     wchar_t* target = st.target.empty() ? nullptr : st.target.data();
 
     const THandshakeEnd end =
-        RunHandshake(st.credentials.Handle, st.context, target, Fd, TimeoutMs, Stop, st.encrypted);
+        RunHandshake(*st.credentials, st.context, target, Fd, TimeoutMs, Stop, st.encrypted);
     if (end.Wait) {
         WaitError = end.Code;
         return fail(end.Code, HandshakeWaitText(end.Code));
@@ -238,6 +252,9 @@ bool TTLSSchannel::Connect(int Fd, int TimeoutMs, const std::atomic<bool>* Stop)
             return fail(1, why);
         }
     }
+    SecPkgContext_SessionInfo session{};
+    Resumed = QueryContextAttributesW(&st.context.Handle, SECPKG_ATTR_SESSION_INFO, &session) == SEC_E_OK &&
+              (session.dwFlags & SSL_SESSION_RECONNECT) != 0;
     SSLEnabled = true;
     return true;
 }
@@ -362,7 +379,7 @@ void TTLSSchannel::Shutdown() {
             SecBufferDesc out{SECBUFFER_VERSION, 1, &outBuf};
             ULONG attrs = 0;
             const SECURITY_STATUS s = InitializeSecurityContextW(
-                &st.credentials.Handle, &st.context.Handle, st.target.empty() ? nullptr : st.target.data(), kRequest, 0,
+                st.credentials, &st.context.Handle, st.target.empty() ? nullptr : st.target.data(), kRequest, 0,
                 0, nullptr, 0, nullptr, &out, &attrs, nullptr);
             if (s == SEC_E_OK || s == SEC_I_CONTEXT_EXPIRED)
                 SendTokens(st.fd, out, MonotonicMs() + 1000, 1000, nullptr);

@@ -94,6 +94,8 @@ std::string ExtractFileName(const std::string& FileName) {
 
 std::string ReadFileBytes(const std::string& FileName) {
     std::string out;
+    // Room for the whole file at once: growing by doubling would hold up to twice its size.
+    if (const int64_t size = FileSize(FileName); size > 0) out.reserve(size_t(size));
     ReadFileInPieces(FileName, [&out](const char* p, size_t n) { out.append(p, n); });
     return out;
 }

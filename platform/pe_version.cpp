@@ -23,6 +23,9 @@ constexpr size_t kFixedInfoSize = 52;
 constexpr size_t kEntriesPerRead = 32;
 // The version block's header, key and fixed information fit well inside this.
 constexpr size_t kVersionHeadBytes = 512;
+// What one read of a file fetches at least: the headers of a usual image lie in its first
+// page, the resource directories at the start of their section.
+constexpr size_t kFileWindow = 4096;
 
 uint16_t U16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
 uint32_t U32(const uint8_t* p) {
@@ -280,14 +283,25 @@ bool PeVersionRecordsInBounds(TPeByteSource& Source) {
 
 bool TPeFileSource::ReadAt(uint64_t Offset, void* Buffer, size_t Count) {
     if (Offset > size_ || Count > size_ - Offset) return false;
-    if (stats_) ++stats_->Reads;
-    auto* p = static_cast<char*>(Buffer);
-    while (Count > 0) {
-        const size_t n = ReadSome(Offset, p, Count);
-        if (n == 0) return false;
-        if (stats_) stats_->BytesRead += n;
-        p += n, Offset += n, Count -= n;
+    if (Count == 0) return true;
+    const bool inWindow = Offset >= windowAt_ && Offset - windowAt_ <= window_.size() &&
+                          Count <= window_.size() - (Offset - windowAt_);
+    if (!inWindow) {
+        const size_t want = size_t(std::min<uint64_t>(std::max(Count, kFileWindow), size_ - Offset));
+        window_.resize(want);
+        windowAt_ = Offset;
+        if (stats_) ++stats_->Reads;
+        for (size_t got = 0; got < want;) {
+            const size_t n = ReadSome(Offset + got, window_.data() + got, want - got);
+            if (n == 0) {
+                window_.clear();  // the file shrank under us or cannot be read
+                return false;
+            }
+            if (stats_) stats_->BytesRead += n;
+            got += n;
+        }
     }
+    std::memcpy(Buffer, window_.data() + (Offset - windowAt_), Count);
     return true;
 }
 

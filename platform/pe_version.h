@@ -46,8 +46,11 @@ bool PeVersionRecordsInBounds(TPeByteSource& Source);
 // The same for the bytes of a buffer.
 bool ReadPeVersionFromBytes(const void* Data, size_t Size, TPeFileVersion& Version);
 
-// A file's bytes for the reader. The bounds check and the counting live here; each platform
-// supplies one positioned read (pe_version_file_posix.cpp, pe_version_file_win.cpp).
+// A file's bytes for the reader. The bounds check, the counting and a window of the file live
+// here; each platform supplies one positioned read (pe_version_file_posix.cpp,
+// pe_version_file_win.cpp). A read fetches a whole window (a page or more) and later reads
+// inside it cost nothing: the headers come in the first read, the resource tree and often the
+// version block in the second. A file that is not PE is known after the first.
 class TPeFileSource : public TPeByteSource {
 public:
     TPeFileSource(uint64_t Size, TPeReadStats* Stats) : size_(Size), stats_(Stats) {}
@@ -62,6 +65,8 @@ protected:
 private:
     uint64_t size_;
     TPeReadStats* stats_;
+    std::string window_;
+    uint64_t windowAt_ = 0;
 };
 
 // The same for a file; false too when it cannot be opened. Stats, when given, receives the

@@ -1,5 +1,7 @@
 #include "platform/string_list.h"
 
+#include <algorithm>
+
 #include "platform/codepage.h"
 #include "platform/errors.h"
 #include "platform/file_utils.h"
@@ -8,58 +10,26 @@
 namespace platform {
 
 void TStringList::BuildIndex() const {
-    index_.clear();
-    index_.reserve(lines_.size());
-    for (size_t i = 0; i < lines_.size(); ++i) {
-        const size_t eq = lines_[i].find('=');
-        if (eq != std::string::npos)
-            ++index_.try_emplace(UpperCase(std::string_view(lines_[i]).substr(0, eq)), TNameEntry{int(i), 0})
-                  .first->second.Count;
-    }
+    index_.Build(lines_);
     indexed_ = true;
 }
 
 void TStringList::Add(std::string Line) {
-    if (indexed_) {
-        // An earlier line of the same name keeps winning: only the count grows.
-        const size_t eq = Line.find('=');
-        if (eq != std::string::npos)
-            ++index_.try_emplace(UpperCase(std::string_view(Line).substr(0, eq)), TNameEntry{int(lines_.size()), 0})
-                  .first->second.Count;
-    }
     lines_.push_back(std::move(Line));
+    if (indexed_) index_.Appended(lines_, lines_.size() - 1);
 }
 
 void TStringList::Delete(int Index) {
-    if (indexed_) {
-        // Deleting and appending a key is how a value is set; rebuilding the index for each
-        // would make a long list's updates quadratic.
-        const std::string& line = lines_[size_t(Index)];
-        const size_t eq = line.find('=');
-        auto it = eq == std::string::npos ? index_.end() : index_.find(UpperCase(std::string_view(line).substr(0, eq)));
-        if (it != index_.end() && --it->second.Count == 0) index_.erase(it), it = index_.end();
-        for (auto& entry : index_)
-            if (entry.second.First > Index) --entry.second.First;
-        if (it != index_.end() && it->second.First == Index) {
-            // The deleted line was the first of its name: the next one of that name moves up.
-            const std::string_view name = std::string_view(line).substr(0, eq);
-            for (size_t i = size_t(Index) + 1; i < lines_.size(); ++i) {
-                const size_t e = lines_[i].find('=');
-                if (e != std::string::npos && SameText(std::string_view(lines_[i]).substr(0, e), name)) {
-                    it->second.First = int(i) - 1;
-                    break;
-                }
-            }
-        }
-    }
+    // Deleting and appending a key is how a value is set; rebuilding the index for each would
+    // make a long list's updates quadratic.
+    if (indexed_) index_.Erasing(lines_, size_t(Index));
     lines_.erase(lines_.begin() + Index);
 }
 
 int TStringList::IndexOfName(std::string_view Name) const {
     if (lines_.size() >= kIndexFrom) {
         if (!indexed_) BuildIndex();
-        const auto it = index_.find(UpperCase(Name));
-        return it == index_.end() ? -1 : it->second.First;
+        return index_.Find(lines_, Name);
     }
     for (size_t i = 0; i < lines_.size(); ++i) {
         const size_t eq = lines_[i].find('=');
@@ -97,6 +67,16 @@ std::string TStringList::Text() const {
 
 void TStringList::SetText(std::string_view Text) {
     Clear();
+    // One allocation of the right size: a list of 100 000 entries would otherwise keep up to
+    // twice the room its lines need.
+    size_t count = 0;
+    for (size_t at = 0; at < Text.size(); ++count) {
+        const size_t end = Text.find_first_of("\r\n", at);
+        if (end == std::string_view::npos) at = Text.size();
+        else at = end + ((Text[end] == '\r' && end + 1 < Text.size() && Text[end + 1] == '\n') ? 2 : 1);
+    }
+    lines_.shrink_to_fit();
+    lines_.reserve(count);
     size_t start = 0;
     while (start < Text.size()) {
         size_t end = Text.find_first_of("\r\n", start);
@@ -121,11 +101,24 @@ void TStringList::LoadFromBytes(std::string_view Bytes) {
         SetText(Utf16ToUtf8(Bytes.substr(2), true));
     } else {
         encoding_ = TTextEncoding::Ansi;
-        SetText(AnsiToUtf8(Bytes));
+        // Text in plain ASCII reads the same in both: no copy of a large file is needed.
+        const bool ascii = std::all_of(Bytes.begin(), Bytes.end(), [](char c) { return (c & 0x80) == 0; });
+        if (ascii)
+            SetText(Bytes);
+        else
+            SetText(AnsiToUtf8(Bytes));
     }
 }
 
-void TStringList::LoadFromFile(const std::string& FileName) { LoadFromBytes(ReadFileBytes(FileName)); }
+void TStringList::LoadFromFile(const std::string& FileName) {
+    // The old lines go before the file is read: a long list loaded again would otherwise be
+    // held twice, with the file's bytes beside it. A file that is not there changes nothing.
+    if (FileSize(FileName) >= 0) {
+        Clear();
+        lines_.shrink_to_fit();
+    }
+    LoadFromBytes(ReadFileBytes(FileName));
+}
 
 std::string TStringList::EncodedText() const {
     const std::string text = Text();

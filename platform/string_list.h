@@ -4,8 +4,9 @@
 // is trimmed. Lookups compare names without regard to case and stop at the first match.
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
+
+#include "platform/name_index.h"
 
 namespace platform {
 
@@ -31,6 +32,7 @@ public:
     void Delete(int Index);
     void Clear() {
         indexed_ = false;
+        index_.Clear();
         lines_.clear();
     }
 
@@ -50,7 +52,8 @@ public:
 
     // Replaces the list with the file's lines. A UTF-8 or UTF-16 byte-order mark selects that
     // encoding, anything else is read as the ANSI code page. Raises EUpdaterError when the
-    // file cannot be read.
+    // file cannot be read: a missing file leaves the list as it was, a read that fails part
+    // of the way leaves it empty.
     void LoadFromFile(const std::string& FileName);
     // Writes every line followed by CR LF in the encoding it was loaded with (with its mark).
     // The file is written beside its target and renamed over it, so a crash or a full disk
@@ -68,13 +71,9 @@ private:
     void BuildIndex() const;
 
     std::vector<std::string> lines_;
-    struct TNameEntry {
-        int First;  // index of the first line with the name
-        int Count;  // lines with the name
-    };
-    // Upper-cased name -> where it stands. Built at the first lookup by name in a long list,
-    // kept up to date by Add and Delete, rebuilt after any other change.
-    mutable std::unordered_map<std::string, TNameEntry> index_;
+    // Where each name first stands. Built at the first lookup by name in a long list, kept up
+    // to date by Add and Delete, rebuilt after any other change.
+    mutable TNameIndex index_;
     mutable bool indexed_ = false;
     TTextEncoding encoding_ = TTextEncoding::Ansi;
 };

@@ -162,4 +162,16 @@ TEST(StringList, LookupsStayFirstMatchThroughChanges) {
             EXPECT_EQ(list.Values(n), scan(n) < 0 ? "" : TStringList::ValueOf(list.Lines()[size_t(scan(n))])) << n;
         }
     }
+    // Names deleted one by one from a long list of unique ones: every name left, and every
+    // one gone, is still answered as a scan answers it.
+    list.Clear();
+    for (int i = 0; i < 300; ++i) list.Add("N" + std::to_string(i) + "=" + std::to_string(i));
+    ASSERT_EQ(list.IndexOfName("N0"), 0);
+    for (int round = 0; list.Count() > 40; ++round) {
+        list.Delete((round * 7) % list.Count());
+        for (int i = 0; i < 300; ++i) {
+            const std::string n = "n" + std::to_string(i);
+            ASSERT_EQ(list.IndexOfName(n), scan(n)) << n << " after " << round + 1 << " deletions";
+        }
+    }
 }

@@ -242,14 +242,14 @@ TinyProxy::TinyProxy(const TOptions& Options) {
 
 std::string TinyProxy::Log() const { return ReadWholeFile(dir_.Path() + "tinyproxy.log"); }
 
-OpensslServer::OpensslServer(const std::vector<std::string>& ExtraArgs, const TestCertificate* Cert) {
+OpensslServer::OpensslServer(const std::vector<std::string>& ExtraArgs, const TestCertificate* Cert, int Port) {
     const std::string dir = Trimmed(dir_.Path());
     if (Cert)
         cert_ = *Cert;
     else if (!MakeTestCertificate(dir_.Path(), cert_, error_))
         return;
     for (int attempt = 0; attempt < kStartAttempts && !started_; ++attempt) {
-        port_ = FreeLoopbackPort();
+        port_ = Port > 0 ? Port : FreeLoopbackPort();
         std::vector<std::string> argv{"/usr/bin/openssl",
                                       "s_server",
                                       "-accept",

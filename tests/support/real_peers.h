@@ -93,10 +93,12 @@ private:
 };
 
 // openssl s_server with a fresh test certificate. ExtraArgs are appended, e.g. {"-www"} to
-// answer "GET /" with a status page, or {"-tls1_2"} to limit the version.
+// answer "GET /" with a status page, or {"-tls1_2"} to limit the version. Port 0 takes a free
+// one; another is taken as it is (a server started again where an earlier one listened).
 class OpensslServer {
 public:
-    explicit OpensslServer(const std::vector<std::string>& ExtraArgs = {"-www"}, const TestCertificate* Cert = nullptr);
+    explicit OpensslServer(const std::vector<std::string>& ExtraArgs = {"-www"}, const TestCertificate* Cert = nullptr,
+                           int Port = 0);
 
     bool Started() const { return started_; }
     const std::string& Error() const { return error_; }
