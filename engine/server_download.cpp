@@ -107,7 +107,8 @@ bool TzelCustUpdaterDialogForm::PauseBeforeRetry(int Ms) {
         if (FStopping) return false;
         const auto now = std::chrono::steady_clock::now();
         if (now >= end) return true;
-        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(end - now, std::chrono::milliseconds(20)));
+        std::this_thread::sleep_for(
+            std::min<std::chrono::steady_clock::duration>(end - now, std::chrono::milliseconds(20)));
     }
 }
 
@@ -139,10 +140,10 @@ bool TzelCustUpdaterDialogForm::DownloadFile(const std::string& SourceFile, cons
                                       ", Download Dest = " + TargetFile);
         for (size_t attempt = 0;; ++attempt) {
             try {
-                ok = resumable ? downloader.DownloadFileResuming(SourceFile, transfer,
-                                                                 ProgramFolder() + kResumeRecordFile,
-                                                                 TResumeKey{expected.Sha256, expected.Size})
-                               : downloader.DownloadFile(SourceFile, transfer, nullptr);
+                ok = resumable
+                         ? downloader.DownloadFileResuming(SourceFile, transfer, ProgramFolder() + kResumeRecordFile,
+                                                           TResumeKey{expected.Sha256, expected.Size})
+                         : downloader.DownloadFile(SourceFile, transfer, nullptr);
                 break;
             } catch (const EBodyTooLarge&) {
                 RefuseDownload("The download of " + alias + " was stopped: it grew past the " +
@@ -155,9 +156,8 @@ bool TzelCustUpdaterDialogForm::DownloadFile(const std::string& SourceFile, cons
                 if (!downloader.LastFailureTransient || attempt >= std::size(kRetryPausesMs)) throw;
                 const int pause = kRetryPausesMs[attempt];
                 WriteLog(FzelLogFileName, "TzelCustUpdaterDialogForm.DownloadFile(): attempt " +
-                                              std::to_string(attempt + 1) + " of " + SourceFile +
-                                              " failed: " + e.what() + " - trying again in " +
-                                              std::to_string(pause / 1000) + " s");
+                                              std::to_string(attempt + 1) + " of " + SourceFile + " failed: " +
+                                              e.what() + " - trying again in " + std::to_string(pause / 1000) + " s");
                 if (!PauseBeforeRetry(pause)) throw;
             }
         }

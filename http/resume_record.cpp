@@ -35,10 +35,14 @@ bool LoadResumeRecord(const std::string& FileName, TResumeRecord& Record) {
         const size_t eq = line.find('=');
         if (eq == std::string::npos) return false;
         const std::string name = line.substr(0, eq), value = line.substr(eq + 1);
-        if (name == "URL") r.Url = value, seen |= 1;
-        else if (name == "SHA256") r.Sha256 = value, seen |= 2;
-        else if (name == "SIZE") sizeText = value, seen |= 4;
-        else if (name == "VALIDATOR") r.Validator = value, seen |= 8;
+        if (name == "URL")
+            r.Url = value, seen |= 1;
+        else if (name == "SHA256")
+            r.Sha256 = value, seen |= 2;
+        else if (name == "SIZE")
+            sizeText = value, seen |= 4;
+        else if (name == "VALIDATOR")
+            r.Validator = value, seen |= 8;
     }
     if (seen != 15 || r.Url.empty() || r.Validator.empty()) return false;
     if (!TryStrToInt64(sizeText, r.Size) || r.Size < -1) return false;
@@ -47,9 +51,8 @@ bool LoadResumeRecord(const std::string& FileName, TResumeRecord& Record) {
 }
 
 void SaveResumeRecord(const std::string& FileName, const TResumeRecord& Record) {
-    WriteFileAtomically(FileName, "URL=" + Record.Url + "\r\nSHA256=" + Record.Sha256 +
-                                      "\r\nSIZE=" + std::to_string(Record.Size) + "\r\nVALIDATOR=" + Record.Validator +
-                                      "\r\n");
+    WriteFileAtomically(FileName, "URL=" + Record.Url + "\r\nSHA256=" + Record.Sha256 + "\r\nSIZE=" +
+                                      std::to_string(Record.Size) + "\r\nVALIDATOR=" + Record.Validator + "\r\n");
 }
 
 }  // namespace http

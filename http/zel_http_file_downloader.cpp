@@ -52,7 +52,9 @@ public:
     TDownloadSink(TStream& File, int64_t Offset, int64_t Limit, TCheck Check)
         : TFileSink(File, Offset, Limit), check_(std::move(Check)) {}
     using TStream::Write;
-    size_t Write(const void* Buffer, size_t Count) override { return Discard ? Count : TFileSink::Write(Buffer, Count); }
+    size_t Write(const void* Buffer, size_t Count) override {
+        return Discard ? Count : TFileSink::Write(Buffer, Count);
+    }
     void Begin(const TReply& Head) override { check_(*this, Head); }
     bool Discard = false;
 

@@ -31,12 +31,14 @@ bool Has(const std::string& request, const std::string& line) {
 // 300000 bytes, cut at 30 %: the pieces that arrived whole (one of 64 KiB) are kept.
 const std::string kSetup = Bytes(300000);
 constexpr size_t kKept = 65536;
-const std::string kIni = kHeader + "FILECOUNT=1\r\nFILE0NAME=setup.bin\r\nFILE0VERSION=1.0.0.0\r\nFILE0SHA256=" +
-                         Sha(kSetup) + "\r\nFILE0SIZE=300000\r\nFILE0EXECUTE=NEVER\r\n";
+const std::string kIni = kHeader +
+                         "FILECOUNT=1\r\nFILE0NAME=setup.bin\r\nFILE0VERSION=1.0.0.0\r\nFILE0SHA256=" + Sha(kSetup) +
+                         "\r\nFILE0SIZE=300000\r\nFILE0EXECUTE=NEVER\r\n";
 const std::string kCut = "HTTP/1.1 200 OK\r\nContent-Length: 300000\r\nETag: \"s1\"\r\n\r\n" + kSetup.substr(0, 90000);
-const std::string kRest = "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes 65536-299999/300000\r\n"
-                          "Content-Length: 234464\r\nETag: \"s1\"\r\n\r\n" +
-                          kSetup.substr(kKept);
+const std::string kRest =
+    "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes 65536-299999/300000\r\n"
+    "Content-Length: 234464\r\nETag: \"s1\"\r\n\r\n" +
+    kSetup.substr(kKept);
 
 class SurvivingDownloads : public Update {
 protected:
@@ -107,9 +109,15 @@ TEST_F(SurvivingDownloads, WhatIsRetriedAndWhatIsNot) {
         bool ok;
     };
     const Case cases[] = {
-        {"503 three times, then the file", {busy, busy, busy, IniReply(kHeader + "FILECOUNT=0\r\n")}, {1000, 4000, 10000}, true},
+        {"503 three times, then the file",
+         {busy, busy, busy, IniReply(kHeader + "FILECOUNT=0\r\n")},
+         {1000, 4000, 10000},
+         true},
         {"503 four times", {busy, busy, busy, busy}, {1000, 4000, 10000}, false},
-        {"502, then the file", {"HTTP/1.0 502 Bad Gateway\r\n\r\n", IniReply(kHeader + "FILECOUNT=0\r\n")}, {1000}, true},
+        {"502, then the file",
+         {"HTTP/1.0 502 Bad Gateway\r\n\r\n", IniReply(kHeader + "FILECOUNT=0\r\n")},
+         {1000},
+         true},
         {"404", {"HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n"}, {}, false},
         {"a framing refusal", {"HTTP/1.1 200 OK\r\nContent-Length: -5\r\n\r\n"}, {}, false},
     };
@@ -157,8 +165,9 @@ TEST_F(SurvivingDownloads, NoCacheOnExactlyTheServerIniAndItsSignature) {
     std::string error;
     ASSERT_TRUE(MakePublisherKey(keys.Path(), "publisher", key, error)) << error;
     const std::string tool = "#!/bin/sh\necho tool\n";
-    const std::string ini = kHeader + "FILECOUNT=1\r\nFILE0NAME=tool.sh\r\nFILE0VERSION=1.0.0.0\r\nFILE0EXECUTE=NEVER\r\n"
-                                      "FILE0SHA256=" +
+    const std::string ini = kHeader +
+                            "FILECOUNT=1\r\nFILE0NAME=tool.sh\r\nFILE0VERSION=1.0.0.0\r\nFILE0EXECUTE=NEVER\r\n"
+                            "FILE0SHA256=" +
                             Sha(tool) + "\r\n";
     const std::string signed_ini = keys.Write("Updater.ini", ini);
     ASSERT_TRUE(SignWithOpenssl(key, signed_ini, error)) << error;
@@ -207,7 +216,8 @@ TEST_F(SurvivingDownloads, AnInstalledCopyWithTheOfferedHashIsNotFetched) {
         local = "FILE0RAN=TRUE\r\n";  // it ran before: only a download would make it run again
         ScriptedServer server;
         server.Accept().ExpectRequest().Send(IniReply(ini)).Close();
-        if (c.fetched) server.Accept().ExpectRequest().Send("HTTP/1.0 404 Not Found\r\nContent-Length: 0\r\n\r\n").Close();
+        if (c.fetched)
+            server.Accept().ExpectRequest().Send("HTTP/1.0 404 Not Found\r\nContent-Length: 0\r\n\r\n").Close();
         server.Start();
         RunNonVisual(server.Url("/cfg/"));
         EXPECT_EQ(server.Requests().size(), c.fetched ? 2u : 1u);

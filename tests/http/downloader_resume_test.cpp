@@ -66,9 +66,10 @@ TEST_F(DownloaderResume, ACutTransferIsKeptAndTheNextAttemptAsksForTheRest) {
         .Close()
         .Accept()
         .ExpectRequest()
-        .Send("HTTP/1.1 206 Partial Content\r\nContent-Range: bytes 65536-299999/300000\r\nContent-Length: 234464\r\n"
-              "ETag: \"v1\"\r\n\r\n" +
-              big.substr(kKept))
+        .Send(
+            "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes 65536-299999/300000\r\nContent-Length: 234464\r\n"
+            "ETag: \"v1\"\r\n\r\n" +
+            big.substr(kKept))
         .Close()
         .Start();
     const std::string url = server.Url("/big.bin");
@@ -202,8 +203,8 @@ TEST_F(DownloaderResume, RefusedFramingsLeaveNoFile) {
         {"inner blank", "Content-Length: 10 00\r\n", "its Content-Length \"10 00\" is not a plain decimal number."},
         {"gzip", "Content-Length: 1000\r\nContent-Encoding: gzip\r\n",
          "its body is sent with Content-Encoding \"gzip\", and only identity is accepted."},
-        {"identity, the length twice alike", "Content-Length: 1000\r\nContent-Length: 1000\r\nContent-Encoding: identity\r\n",
-         ""},
+        {"identity, the length twice alike",
+         "Content-Length: 1000\r\nContent-Length: 1000\r\nContent-Encoding: identity\r\n", ""},
     };
     for (const bool withKey : {false, true}) {
         for (const auto& c : cases) {
@@ -293,8 +294,8 @@ TEST_F(DownloaderResumeNginx, AFileChangedOnTheServerComesWhole) {
     const std::string changed = Bytes(content.size(), 99);
     www.Write("big.bin", changed);
     // Another modification time, so nginx's ETag differs even within the same second.
-    std::filesystem::last_write_time(www.File("big.bin"), std::filesystem::file_time_type::clock::now() +
-                                                              std::chrono::hours(1));
+    std::filesystem::last_write_time(www.File("big.bin"),
+                                     std::filesystem::file_time_type::clock::now() + std::chrono::hours(1));
     EXPECT_TRUE(dl.DownloadFileResuming(nginx->Url("/big.bin"), out.File("part"), out.File("record"), key));
     EXPECT_EQ(dl.LastResumedFrom, 0);
     EXPECT_TRUE(out.Read("part") == changed) << "kept bytes of the old file were mixed in";
