@@ -21,8 +21,13 @@ const std::string kConfigProblem = "Problem with configuration file.  ";
 std::vector<std::string> OwnFileNames(TzelCustUpdaterDialogForm& Form) {
     const std::string exe = ExtractFileName(Application().ExeName);
     const size_t ext = exe.rfind('.');
-    return {Form.ProgName() + "_Local.ini", Form.GetProgName() + "_Local.ini", ExtractFileName(Form.LogFileName()),
-            kTransferFile, (ext == std::string::npos ? exe : exe.substr(0, ext)) + "Params.ini"};
+    return {Form.ProgName() + "_Local.ini",
+            Form.GetProgName() + "_Local.ini",
+            ExtractFileName(Form.LogFileName()),
+            kTransferFile,
+            kKeptTransferFile,
+            kResumeRecordFile,
+            (ext == std::string::npos ? exe : exe.substr(0, ext)) + "Params.ini"};
 }
 
 // FILE{n}NAME without surrounding blanks and control characters, refused as a configuration
@@ -90,7 +95,10 @@ void TzelCustUpdaterDialogForm::DownloadAndRunFiles() {
         FCurrentFileOfInterest = name;
         if (!version.empty()) serverVersion.VersionStr = version;
 
-        const int flags = CompareFileVersions(serverVersion, InstalledVersion(ProgramFolder() + name), name);
+        // The installed copy is already the offered one: nothing newer, whatever the version says.
+        const int flags = InstalledCopyIsOffered(i, ProgramFolder() + name)
+                              ? vcNotNewer
+                              : CompareFileVersions(serverVersion, InstalledVersion(ProgramFolder() + name), name);
         if (flags & vcDownload) {
             const std::string url = GetServerPath() + UrlEncodedFileName(name);
             WriteLog(FzelLogFileName, "TzelCustUpdaterDialogForm.DownloadAndRunFiles(): Prepare to Download = " + url +

@@ -7,6 +7,11 @@ namespace engine {
 
 // The transfer file every download is written to before it is put in place.
 inline constexpr char kTransferFile[] = "Temp";
+// A download whose whole is pinned by SHA256 goes to its own transfer file instead, which a cut
+// leaves behind with the record of what it is, so the next attempt asks only for the rest.
+// Downloads of other files never touch either.
+inline constexpr char kKeptTransferFile[] = "Temp.part";
+inline constexpr char kResumeRecordFile[] = "Temp.resume";
 
 // Why a listed name may not be used.
 enum class TFileNameFault {

@@ -5,6 +5,7 @@
 #include "http/tls_verification.h"
 #include "http/zel_http_file_downloader.h"
 #include "platform/file_utils.h"
+#include "platform/scoped_value.h"
 #include "platform/strconv.h"
 #include "trust/server_ini_signature.h"
 #include "ui/application.h"
@@ -68,6 +69,8 @@ bool TzelCustUpdaterDialogForm::LoadServerIni(const std::string& Url, const std:
     std::string signature;
     try {
         FHTTPFileDownloader->MaxFileSize = kMaxSignatureSize;
+        // The signature must be as fresh as the server INI it proves.
+        ScopedValue<bool> noCache(FHTTPFileDownloader->NoCache, true);
         bool got = false;
         try {
             got = FHTTPFileDownloader->DownloadFile(sigUrl, sigFile, nullptr);

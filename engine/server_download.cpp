@@ -1,5 +1,9 @@
 // The server INI download with its proof and its one fall-back, and the download of one
 // file through the transfer file.
+#include <algorithm>
+#include <chrono>
+#include <iterator>
+#include <thread>
 #include <utility>
 
 #include "engine/file_names.h"
@@ -8,9 +12,11 @@
 #include "http/zel_http_file_downloader.h"
 #include "platform/errors.h"
 #include "platform/file_utils.h"
+#include "platform/scoped_value.h"
 #include "platform/strconv.h"
 #include "trust/server_ini_signature.h"
 #include "ui/application.h"
+#include "ui/runtime.h"
 
 using namespace engine;
 using namespace http;
@@ -58,6 +64,8 @@ bool TzelCustUpdaterDialogForm::DownloadAndLoadServerIni() {
     const std::string url = GetServerPath() + GetProgName() + ".ini";
     WriteLog(FzelLogFileName, "TzelCustUpdaterDialogForm.DownloadAndLoadServerIni(): Prepare to Download = " + url +
                                   ", Download Dest = " + temp);
+    // A caching proxy must not answer with yesterday's list.
+    ScopedValue<bool> noCache(FHTTPFileDownloader->NoCache, true);
     bool ok = DownloadFile(url, temp, kConfigurationAlias);
     TempFileGuard guard{ProgramFolder() + temp};
     FUsingDefaultLocation = false;
@@ -86,6 +94,24 @@ bool TzelCustUpdaterDialogForm::DownloadAndLoadServerIni() {
     return ok;
 }
 
+// The pauses before the second, third and fourth attempt of a download that failed in a way
+// that may pass.
+constexpr int kRetryPausesMs[] = {1000, 4000, 10000};
+
+bool TzelCustUpdaterDialogForm::PauseBeforeRetry(int Ms) {
+    if (RetryPause) return RetryPause(Ms);
+    // Messages keep flowing, so Stop and Close end the pause at once.
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(Ms);
+    for (;;) {
+        Runtime().ProcessMessages();
+        if (FStopping) return false;
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= end) return true;
+        std::this_thread::sleep_for(
+            std::min<std::chrono::steady_clock::duration>(end - now, std::chrono::milliseconds(20)));
+    }
+}
+
 // What the user reads when a transfer fails: what to check, then the error itself.
 std::string TzelCustUpdaterDialogForm::TroubleMessage(const std::string& Detail) {
     return FProgName + " is having trouble communicating with the update web site at " + GetServerPath() + "\r" +
@@ -104,20 +130,41 @@ bool TzelCustUpdaterDialogForm::DownloadFile(const std::string& SourceFile, cons
         ~TLimitReset() { d.MaxFileSize = -1; }
     } limitReset{*FHTTPFileDownloader};
     ReportStatus(GetStatusMessage(stDownloading, alias, ""), true, false, false);
-    const std::string transfer = ProgramFolder() + kTransferFile;
-    DeleteFileIfExists(transfer);
+    const bool resumable = !expected.Sha256.empty();
+    const std::string transfer = ProgramFolder() + (resumable ? kKeptTransferFile : kTransferFile);
+    if (!resumable) DeleteFileIfExists(transfer);
+    TzelHTTPFileDownloader& downloader = *FHTTPFileDownloader;
     bool ok = false;
     try {
         WriteLog(FzelLogFileName, "TzelCustUpdaterDialogForm.DownloadFile(): Download Source = " + SourceFile +
                                       ", Download Dest = " + TargetFile);
-        try {
-            ok = FHTTPFileDownloader->DownloadFile(SourceFile, transfer, nullptr);
-        } catch (const EBodyTooLarge&) {
-            RefuseDownload("The download of " + alias + " was stopped: it grew past the " +
-                           std::to_string(expected.Size) +
-                           " bytes the server INI gives. The installed file was left "
-                           "as it was.");
+        for (size_t attempt = 0;; ++attempt) {
+            try {
+                ok = resumable
+                         ? downloader.DownloadFileResuming(SourceFile, transfer, ProgramFolder() + kResumeRecordFile,
+                                                           TResumeKey{expected.Sha256, expected.Size})
+                         : downloader.DownloadFile(SourceFile, transfer, nullptr);
+                break;
+            } catch (const EBodyTooLarge&) {
+                RefuseDownload("The download of " + alias + " was stopped: it grew past the " +
+                               std::to_string(expected.Size) +
+                               " bytes the server INI gives. The installed file was left "
+                               "as it was.");
+            } catch (const ETrustError&) {
+                throw;
+            } catch (const std::exception& e) {
+                if (!downloader.LastFailureTransient || attempt >= std::size(kRetryPausesMs)) throw;
+                const int pause = kRetryPausesMs[attempt];
+                WriteLog(FzelLogFileName, "TzelCustUpdaterDialogForm.DownloadFile(): attempt " +
+                                              std::to_string(attempt + 1) + " of " + SourceFile + " failed: " +
+                                              e.what() + " - trying again in " + std::to_string(pause / 1000) + " s");
+                if (!PauseBeforeRetry(pause)) throw;
+            }
         }
+        if (downloader.LastResumedFrom > 0)
+            WriteLog(FzelLogFileName, "TzelCustUpdaterDialogForm.DownloadFile(): " + SourceFile + " continued after " +
+                                          std::to_string(downloader.LastResumedFrom) +
+                                          " bytes kept from an earlier attempt");
         if (!ok) {
             // The target keeps its old content; what arrived stays in the transfer file.
             WriteLog(FzelLogFileName, "TzelCustUpdaterDialogForm.DownloadFile(): " + SourceFile +

@@ -2,6 +2,7 @@
 // The updater engine: the generic update and its dialog window in one form. Every decision
 // is a virtual operation that a product form may replace; the algorithm is written once here.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <random>
 #include <string>
@@ -92,6 +93,9 @@ public:
     void SetContinueUpdating(bool Value) { FContinueUpdating = Value; }
     // Loads the local INI; one that exists but cannot be read is then never saved over.
     void LoadLocalIniFile(const std::string& FileName);
+    // Replaces the wait before a failed download is tried again (Ms: 1000, 4000, 10000);
+    // returning false ends the retries as Stop does.
+    std::function<bool(int Ms)> RetryPause;
 
     // Properties.
     bool Debug() const { return FDebug; }
@@ -139,6 +143,10 @@ protected:
     void CheckTransferFile(const std::string& FileName, const std::string& Alias,
                            const trust::TFileExpectation& Expected);
     [[noreturn]] void RefuseDownload(const std::string& Text);
+    // Whether FileName already has entry N's FILE{n}SHA256 (and FILE{n}SIZE when given).
+    bool InstalledCopyIsOffered(int N, const std::string& FileName);
+    // Waits Ms before a download is tried again; false when Stop or Close ended the wait.
+    bool PauseBeforeRetry(int Ms);
     trust::TFileExpectation FExpectedDownload;  // what the next DownloadFile must deliver
 
 private:

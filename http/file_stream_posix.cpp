@@ -15,9 +15,12 @@ using namespace platform;
 namespace http {
 
 TFileStream::TFileStream(const std::string& FileName, TFileMode Mode) : name_(FileName) {
-    if (Mode == TFileMode::CreateWrite) {
-        fd_ = ::open(FileName.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (Mode != TFileMode::OpenRead) {
+        const int truncate = Mode == TFileMode::CreateWrite ? O_TRUNC : 0;
+        fd_ = ::open(FileName.c_str(), O_RDWR | O_CREAT | truncate | O_CLOEXEC, 0644);
         if (fd_ < 0) throw EUpdaterError("Cannot create file \"" + FileName + "\". " + std::strerror(errno));
+        struct stat st {};
+        if (::fstat(fd_, &st) == 0) size_ = st.st_size;
     } else {
         fd_ = ::open(FileName.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd_ < 0) throw EUpdaterError("Cannot open file \"" + FileName + "\". " + std::strerror(errno));

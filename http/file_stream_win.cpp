@@ -19,9 +19,10 @@ namespace http {
 // The C runtime's descriptors, in binary mode: downloads must arrive byte for byte.
 TFileStream::TFileStream(const std::string& FileName, TFileMode Mode) : name_(FileName) {
     const std::wstring path = WidePath(FileName);
-    if (Mode == TFileMode::CreateWrite) {
+    if (Mode != TFileMode::OpenRead) {
+        const int truncate = Mode == TFileMode::CreateWrite ? _O_TRUNC : 0;
         // Others may read the download while it arrives, but not write it.
-        fd_ = _wsopen(path.c_str(), _O_RDWR | _O_CREAT | _O_TRUNC | _O_BINARY | _O_NOINHERIT, _SH_DENYWR,
+        fd_ = _wsopen(path.c_str(), _O_RDWR | _O_CREAT | truncate | _O_BINARY | _O_NOINHERIT, _SH_DENYWR,
                       _S_IREAD | _S_IWRITE);
         if (fd_ < 0)
             throw EUpdaterError("Cannot create file \"" + FileName + "\". " + SystemErrorText(int(GetLastError())));

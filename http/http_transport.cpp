@@ -139,6 +139,18 @@ bool THTTPTransport::HTTPMethod(const std::string& Method, const std::string& UR
     return ReadReply(Method, url, https, viaProxy);
 }
 
+bool THTTPTransport::Exchange(const TRequest& Request, TBodySink& Sink, TReply& Reply) {
+    Clear();
+    for (const std::string& line : Request.ExtraLines) Headers.Add(line);
+    ScopedValue<TStream*> output(OutputStream, &Sink);
+    ScopedValue<TBodySink*> sink(FSink, &Sink);
+    const bool ok = HTTPMethod(Request.Method, Request.Url);
+    Reply.Code = ResultCode;
+    Reply.Reason = ResultString;
+    Reply.Lines = Headers.Lines();
+    return ok;
+}
+
 void THTTPTransport::SetTunnel(bool Https) {
     // Only HTTPS goes through a CONNECT tunnel; plain HTTP asks the proxy itself.
     if (Https) {
@@ -210,6 +222,19 @@ bool THTTPTransport::ReadReply(const std::string& Method, const TUrlParts& Url, 
         return false;
     }
     TransferEncoding = head.Framing.Encoding;
+    if (FSink) {
+        TReply reply;
+        reply.Code = ResultCode;
+        reply.Reason = ResultString;
+        reply.Lines = Headers.Lines();
+        try {
+            FSink->Begin(reply);
+        } catch (...) {
+            // The body was refused unread: the connection is no longer at a reply's start.
+            DropConnection();
+            throw;
+        }
+    }
 
     bool ok = true;
     // The method went out in upper case, so "head" asked for no body either.

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "http/cookie_jar.h"
+#include "http/http_exchange.h"
 #include "http/http_reply.h"
 #include "http/stream.h"
 #include "http/tcp_socket.h"
@@ -28,6 +29,10 @@ public:
     // whatever its status (ResultCode, ResultString). False: no connection or a socket error
     // (Sock->LastError), unless Sock->RaiseExcept is on, which raises ESocketError instead.
     virtual bool HTTPMethod(const std::string& Method, const std::string& URL);
+    // The same exchange with the request's own header lines, the body into Sink (told the
+    // head first) and the head copied into Reply. Headers and OutputStream are lent for the
+    // call and put back; the reply's lines stay in Headers, as HTTPMethod leaves them.
+    bool Exchange(const http::TRequest& Request, http::TBodySink& Sink, http::TReply& Reply);
     void DecodeStatus(const std::string& Value);
     // The next send or receive fails with 10053.
     void Abort();
@@ -76,6 +81,9 @@ protected:
 
     // The whole request went out: from here on the body sink holds reply bytes only.
     bool FRequestSent = false;
+
+private:
+    http::TBodySink* FSink = nullptr;  // set by Exchange for its one call
 
 private:
     void SetTunnel(bool Https);

@@ -45,10 +45,13 @@ private:
     int64_t pos_ = 0;
 };
 
-enum class TFileMode { CreateWrite, OpenRead };
+// OpenWrite keeps what the file holds (creating it when missing): a download that continues
+// where an earlier one was cut writes after the kept bytes.
+enum class TFileMode { CreateWrite, OpenWrite, OpenRead };
 
 // A file as a stream. The constructor raises EUpdaterError with the runtime's texts
-// ("Cannot create file \"%s\". %s" / "Cannot open file \"%s\". %s") when it cannot open.
+// ("Cannot create file \"%s\". %s" / "Cannot open file \"%s\". %s") when it cannot open;
+// the writing modes give the first.
 class TFileStream final : public TStream {
 public:
     TFileStream(const std::string& FileName, TFileMode Mode);

@@ -33,12 +33,18 @@ int BioRead(BIO* b, char* data, int len) {
     BIO_clear_retry_flags(b);
     int error = 0;
     const long n = RawRecv(int(reinterpret_cast<intptr_t>(BIO_get_data(b))), data, size_t(len), error);
+    // The library asks BIO_CTRL_EOF whether a failed read met the peer's close: only then does
+    // SSL_OP_IGNORE_UNEXPECTED_EOF take a close without close_notify as the end of the stream.
+    if (n == 0 && len > 0) BIO_set_flags(b, BIO_FLAGS_IN_EOF);
     if (n >= 0) return int(n);
     if (error == wsWouldBlock) BIO_set_retry_read(b);
     return -1;
 }
 
-long BioCtrl(BIO*, int cmd, long, void*) { return cmd == BIO_CTRL_FLUSH ? 1 : 0; }
+long BioCtrl(BIO* b, int cmd, long, void*) {
+    if (cmd == BIO_CTRL_EOF) return BIO_test_flags(b, BIO_FLAGS_IN_EOF) != 0;
+    return cmd == BIO_CTRL_FLUSH ? 1 : 0;
+}
 
 int BioCreate(BIO* b) {
     BIO_set_init(b, 1);

@@ -39,5 +39,8 @@ protected:
 
 template <class T = TzelCustUpdaterDialogForm>
 auto MakeForm() {
-    return engine::CreateForm<T>();
+    auto form = engine::CreateForm<T>();
+    // Tests never sleep: a download that failed in a way that may pass is tried again at once.
+    form->RetryPause = [](int) { return true; };
+    return form;
 }

@@ -25,6 +25,8 @@ TEST_F(Update, ListedNamesThatAreNotFilesOfTheUpdateAreRefused) {
         {"log", "updater.Log", "FILE0NAME names \"updater.Log" + kOwnFile},
         {"transfer file", "temp", "FILE0NAME names \"temp" + kOwnFile},
         {"transfer file behind ./", "./Temp", "FILE0NAME names \"./Temp" + kOwnFile},
+        {"kept transfer file", "temp.PART", "FILE0NAME names \"temp.PART" + kOwnFile},
+        {"resume record", "Temp.resume", "FILE0NAME names \"Temp.resume" + kOwnFile},
         {"params file", "UpdaterParams.ini", "FILE0NAME names \"UpdaterParams.ini" + kOwnFile},
         {"an escape sequence", "tool\x1b[2J.sh", "FILE0NAME holds a control character, which no file name may hold."},
     };

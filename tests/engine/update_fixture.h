@@ -2,6 +2,7 @@
 // Whole updates against a real web server on loopback, with the system's runs answered by a
 // fake that records them.
 #include <filesystem>
+#include <functional>
 
 #include "platform/os_services.h"
 #include "tests/engine/engine_fixture.h"
@@ -50,6 +51,7 @@ protected:
         Params({"DEBUG", "SERVERPATH=" + (serverPath.empty() ? site.Url("/cfg/") : serverPath)});
         auto form = MakeForm<SiteForm>();
         form->defaultPath = site.Url("/default/");
+        if (prepare) prepare(*form);
         form->Start();
         errorUpdating = form->ErrorUpdating();
         usedDefault = form->UsingDefaultLocation();
@@ -71,6 +73,7 @@ protected:
     bool errorUpdating = false, usedDefault = false;
     int beforeDefault = 0;
     std::vector<ui::TRichMemo::Line> memo;
+    std::function<void(SiteForm&)> prepare;  // runs on the form just before Start
 };
 
 inline const std::string kHeader = "[Update]\r\nFOUNDIT=1\r\n";

@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <string>
+#include <thread>
 
 #include "http/stream.h"
 #include "http/tcp_socket.h"
@@ -41,6 +42,7 @@ public:
     }
     ~TSilentListener() { closesocket(s_); }
     std::string Port() const { return std::to_string(port_); }
+    SOCKET Socket() const { return s_; }
     // Accepts one connection and closes it at once.
     void AcceptAndClose() {
         const SOCKET c = accept(s_, nullptr, nullptr);
@@ -360,11 +362,81 @@ TEST(WinFileStream, KeepsBytesAsTheyAre) {
     char buf[16] = {};
     EXPECT_EQ(in.Read(buf, sizeof buf), 5u);
     EXPECT_EQ(std::string(buf, 5), bytes.substr(0, 5));
+    {
+        // A continued download writes after what the file keeps.
+        TFileStream more(name, TFileMode::OpenWrite);
+        EXPECT_EQ(more.GetSize(), 5);
+        more.SetPosition(5);
+        more.Write("xyz", 3);
+    }
+    EXPECT_EQ(ReadFileBytes(name), bytes.substr(0, 5) + "xyz");
     try {
         TFileStream missing(name + "x", TFileMode::OpenRead);
         ADD_FAILURE() << "opened a missing file";
     } catch (const EUpdaterError& e) {
         EXPECT_EQ(e.Message().rfind("Cannot open file \"" + name + "x\". ", 0), 0u) << e.Message();
+    }
+}
+
+// Serves one canned reply to one request on a loopback port.
+class TCannedServer {
+public:
+    explicit TCannedServer(std::string Reply) : reply_(std::move(Reply)) {
+        thread_ = std::thread([this] {
+            const SOCKET c = accept(listener_.Socket(), nullptr, nullptr);
+            if (c == INVALID_SOCKET) return;
+            std::string request;
+            char buf[4096];
+            while (request.find("\r\n\r\n") == std::string::npos) {
+                const int n = recv(c, buf, sizeof buf, 0);
+                if (n <= 0) break;
+                request.append(buf, size_t(n));
+            }
+            send(c, reply_.data(), int(reply_.size()), 0);
+            shutdown(c, SD_SEND);
+            closesocket(c);
+        });
+    }
+    ~TCannedServer() { thread_.join(); }
+    std::string Url(const std::string& Path) const { return "http://127.0.0.1:" + listener_.Port() + Path; }
+
+private:
+    TSilentListener listener_;
+    std::string reply_;
+    std::thread thread_;
+};
+
+TEST(WinDownloader, RefusesRepliesFramedBadly) {
+    const std::string body(1000, 'b');
+    struct Case {
+        const char* name;
+        std::string head;
+        std::string refusal;  // empty: accepted
+    };
+    const Case cases[] = {
+        {"two lengths that disagree", "Content-Length: 128000\r\nContent-Length: 1000\r\n",
+         "its Content-Length lines disagree (\"128000\", \"1000\")."},
+        {"negative length", "Content-Length: -5\r\n", "its Content-Length \"-5\" is not a plain decimal number."},
+        {"gzip", "Content-Length: 1000\r\nContent-Encoding: gzip\r\n",
+         "its body is sent with Content-Encoding \"gzip\", and only identity is accepted."},
+        {"plain", "Content-Length: 1000\r\n", ""},
+    };
+    TWinTempDir dir;
+    const std::string file = Narrow(dir.WPath()) + "Temp";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TCannedServer server("HTTP/1.1 200 OK\r\n" + c.head + "\r\n" + body);
+        const std::string url = server.Url("/app.exe");
+        TzelHTTPFileDownloader dl;
+        try {
+            EXPECT_TRUE(dl.DownloadFile(url, file, nullptr));
+            EXPECT_TRUE(c.refusal.empty()) << "accepted";
+            EXPECT_EQ(ReadFileBytes(file), body);
+        } catch (const EUpdaterError& e) {
+            EXPECT_EQ(e.Message(), "The server's reply for \"" + url + "\" was refused: " + c.refusal);
+            EXPECT_FALSE(FileExists(file));
+        }
+        DeleteFileIfExists(file);
     }
 }
 }  // namespace
