@@ -140,6 +140,11 @@ protected:
                            const trust::TFileExpectation& Expected);
     [[noreturn]] void RefuseDownload(const std::string& Text);
     trust::TFileExpectation FExpectedDownload;  // what the next DownloadFile must deliver
+    std::string FNewPublicKey;  // NEWPUBLICKEY of the signed server INI, taken at a run without an error
+    void AdoptNewPublicKey();
+    // This workstation's staged rollout bucket, drawn at the first release that needs it
+    // (engine/staged_release.cpp).
+    int RolloutBucket();
 
 private:
     friend void engine::DestroyForm(TzelCustUpdaterDialogForm*);
