@@ -58,17 +58,21 @@ using namespace ui;
 
 int TzelCustUpdaterDialogForm::CompareFileVersions(TFileVerRec ServerVersion, TFileVerRec LocalVersion,
                                                    const std::string& FileName) {
-    const int n = FCurrentFileNumberOfInterest;
-    const TReleaseRules rules = ReadReleaseRules(*FServerIniList, n);
+    const TReleaseRules rules = ReadReleaseRules(*FServerIniList, FCurrentFileNumberOfInterest);
     if (!OffersChange(rules, ServerVersion, LocalVersion, ProgramFolder() + FileName)) return vcNotNewer;
-    if (rules.Rollout >= 100) return vcDownload;
+    return HeldBackByRollout(FileName) ? vcNotNewer : vcDownload;
+}
+
+bool TzelCustUpdaterDialogForm::HeldBackByRollout(const std::string& FileName) {
+    const TReleaseRules rules = ReadReleaseRules(*FServerIniList, FCurrentFileNumberOfInterest);
+    if (rules.Rollout >= 100) return false;
     const int bucket = RolloutBucket();
-    if (InRollout(bucket, rules.Rollout)) return vcDownload;
+    if (InRollout(bucket, rules.Rollout)) return false;
     ReportStatus(FileName + " is held back by the staged rollout: this release reaches " +
                      std::to_string(rules.Rollout) + " % of workstations, and this one is in bucket " +
                      std::to_string(bucket) + ".",
                  true, false, false);
-    return vcNotNewer;
+    return true;
 }
 
 int TzelCustUpdaterDialogForm::RolloutBucket() {

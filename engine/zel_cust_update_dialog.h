@@ -142,8 +142,9 @@ protected:
     trust::TFileExpectation FExpectedDownload;  // what the next DownloadFile must deliver
     std::string FNewPublicKey;  // NEWPUBLICKEY of the signed server INI, taken at a run without an error
     void AdoptNewPublicKey();
-    // This workstation's staged rollout bucket, drawn at the first release that needs it
-    // (engine/staged_release.cpp).
+    // Whether the current entry's ROLLOUT leaves this workstation out (the status says so),
+    // and its bucket, drawn at the first release that needs it (engine/staged_release.cpp).
+    bool HeldBackByRollout(const std::string& FileName);
     int RolloutBucket();
 
 private:
