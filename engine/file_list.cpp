@@ -121,11 +121,6 @@ void TzelCustUpdaterDialogForm::DownloadAndRunFiles() {
     }
 }
 
-int TzelCustUpdaterDialogForm::CompareFileVersions(TFileVerRec ServerVersion, TFileVerRec LocalVersion,
-                                                   const std::string&) {
-    return IsVersionNewer(ServerVersion, LocalVersion) ? vcDownload : vcNotNewer;
-}
-
 bool TzelCustUpdaterDialogForm::RunDownloadedFile(const std::string& FileName, bool FromVisual, bool WasDownloaded) {
     return RunFile(FileName, FromVisual, WasDownloaded);
 }

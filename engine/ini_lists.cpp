@@ -52,5 +52,6 @@ void TzelCustUpdaterDialogForm::MergeAndSaveLocalIniFile() {
     }
     if (!FUsingDefaultLocation) MergeServerValue("SERVERPATH");
     MergeServerValue("CONSOLE");
+    AdoptNewPublicKey();
     FLocalIniList->SaveToFile(ProgramFolder() + GetProgName() + "_Local.ini");
 }

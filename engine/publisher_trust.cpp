@@ -1,5 +1,7 @@
 // The publisher's proofs: a signed server INI, a hash and a size for every downloaded file,
 // and the certificate policy for every https connection, all set in the local INI.
+#include <utility>
+
 #include "engine/file_names.h"
 #include "engine/zel_cust_update_dialog.h"
 #include "http/tls_verification.h"
@@ -7,6 +9,8 @@
 #include "platform/file_utils.h"
 #include "platform/scoped_value.h"
 #include "platform/strconv.h"
+#include "trust/publisher_keys.h"
+#include "trust/server_ini_edition.h"
 #include "trust/server_ini_signature.h"
 #include "ui/application.h"
 
@@ -21,7 +25,7 @@ const char kMarker[] = "FOUNDIT";
 // A DER ECDSA P-256 signature is at most 72 bytes; anything far larger is not one.
 constexpr int64_t kMaxSignatureSize = 4096;
 
-std::string PublicKey(const TStringList& LocalIni) { return Trim(LocalIni.Values("PUBLICKEY")); }
+std::vector<std::string> Keys(const TStringList& LocalIni) { return TrustedKeys(LocalIni.Values("PUBLICKEY")); }
 
 struct TDeleteOnExit {
     std::string path;
@@ -42,7 +46,7 @@ void TzelCustUpdaterDialogForm::ApplyTrustSettings() {
     if (!tls.VerifyCert)
         ReportStatus("TLSVERIFY=0 in the local INI: the certificates of https servers are not checked.", false, false,
                      false);
-    if (PublicKey(*FLocalIniList).empty())
+    if (Keys(*FLocalIniList).empty())
         ReportStatus("No PUBLICKEY in the local INI: the server INI is not checked against a publisher's key.", false,
                      false, false);
 }
@@ -50,8 +54,8 @@ void TzelCustUpdaterDialogForm::ApplyTrustSettings() {
 // Loads FileName, fetched from Url, into the server INI list when it is a configuration file
 // and, with a publisher's key, when its signature holds. True when it carries the marker.
 bool TzelCustUpdaterDialogForm::LoadServerIni(const std::string& Url, const std::string& FileName) {
-    const std::string key = PublicKey(*FLocalIniList);
-    if (key.empty()) {
+    const std::vector<std::string> keys = Keys(*FLocalIniList);
+    if (keys.empty()) {
         FServerIniList->LoadFromFile(FileName);
         return FServerIniList->Text().find(kMarker) != std::string::npos;
     }
@@ -67,6 +71,7 @@ bool TzelCustUpdaterDialogForm::LoadServerIni(const std::string& Url, const std:
     TDeleteOnExit cleanup{sigFile};
     WriteLog(FzelLogFileName, "TzelCustUpdaterDialogForm.LoadServerIni(): Signature Source = " + sigUrl);
     std::string signature;
+    TServerIniEdition edition;
     try {
         FHTTPFileDownloader->MaxFileSize = kMaxSignatureSize;
         // The signature must be as fresh as the server INI it proves.
@@ -81,7 +86,14 @@ bool TzelCustUpdaterDialogForm::LoadServerIni(const std::string& Url, const std:
         FHTTPFileDownloader->MaxFileSize = -1;
         if (!got) throw MissingSignatureError(Url, "the server did not answer");
         signature = ReadFileBytes(sigFile);
-        CheckServerIniSignature(key, Url, bytes, signature);
+        CheckServerIniSignature(keys, Url, bytes, signature);
+        edition = ReadServerIniEdition(candidate, Url);
+        CheckServerIniEdition(edition, Url, ParseSerial(Trim(FLocalIniList->Values("SERIAL"))),
+                              FLocalIniList->Values("CHANNEL"), UtcNow());
+        for (const auto& k : SplitKeys(edition.NewPublicKey))
+            if (!IsPublicKey(k))
+                throw ETrustError("The server INI at " + Url + " gives a NEWPUBLICKEY that is not the base64 text of " +
+                                  "an ECDSA P-256 public key; the server INI is not used.");
     } catch (const ETrustError& e) {
         ReportStatus(e.Message(), true, true, true);
         throw;
@@ -93,6 +105,10 @@ bool TzelCustUpdaterDialogForm::LoadServerIni(const std::string& Url, const std:
     FServerIniList->LoadFromBytes(bytes);
     WriteLog(FzelLogFileName,
              "TzelCustUpdaterDialogForm.LoadServerIni(): " + Url + " carries the publisher's signature");
+    // The newest edition taken: an older one replayed later is refused.
+    if (edition.Serial > ParseSerial(Trim(FLocalIniList->Values("SERIAL"))))
+        SetLocalIniValue("SERIAL", std::to_string(edition.Serial));
+    FNewPublicKey = edition.NewPublicKey;
     return true;
 }
 
@@ -100,7 +116,7 @@ bool TzelCustUpdaterDialogForm::LoadServerIni(const std::string& Url, const std:
 // for every byte that will be installed.
 void TzelCustUpdaterDialogForm::ExpectDownload(int N, const std::string& FileName) {
     TFileExpectation expected = ReadFileExpectation(*FServerIniList, N);
-    if (expected.Sha256.empty() && !PublicKey(*FLocalIniList).empty())
+    if (expected.Sha256.empty() && !Keys(*FLocalIniList).empty())
         RefuseDownload("The download of " + FileName + " was refused: the server INI gives no " + FileKey(N, "SHA256") +
                        " for it, and with a publisher's key every downloaded file must have one.");
     FExpectedDownload = expected;
@@ -119,4 +135,14 @@ void TzelCustUpdaterDialogForm::CheckTransferFile(const std::string& FileName, c
 void TzelCustUpdaterDialogForm::RefuseDownload(const std::string& Text) {
     ReportStatus(Text, true, true, true);
     throw ETrustError(Text);
+}
+
+// The publisher moves every workstation to a new key with one signed edition; the local INI
+// is written beside and renamed, so a crash leaves the old key or the new one.
+void TzelCustUpdaterDialogForm::AdoptNewPublicKey() {
+    const std::string key = std::exchange(FNewPublicKey, std::string());
+    if (key.empty() || key == Trim(FLocalIniList->Values("PUBLICKEY"))) return;
+    SetLocalIniValue("PUBLICKEY", key);
+    WriteLog(FzelLogFileName,
+             "The signed server INI names a new publisher's key: the local INI's PUBLICKEY is now " + key + ".");
 }

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "engine/file_names.h"
+#include "engine/server_ini_limits.h"
 #include "engine/zel_cust_update_dialog.h"
 #include "http/size_limited_stream.h"
 #include "http/zel_http_file_downloader.h"
@@ -25,9 +26,6 @@ using namespace trust;
 using namespace ui;
 
 namespace {
-// No configuration file comes near this; a larger one is an error page, a mistake or an attack.
-constexpr int64_t kMaxServerIniBytes = 16 * 1024 * 1024;
-
 // Deletes the temporary server INI however the download ends.
 struct TempFileGuard {
     std::string path;

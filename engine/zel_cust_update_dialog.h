@@ -148,6 +148,12 @@ protected:
     // Waits Ms before a download is tried again; false when Stop or Close ended the wait.
     bool PauseBeforeRetry(int Ms);
     trust::TFileExpectation FExpectedDownload;  // what the next DownloadFile must deliver
+    std::string FNewPublicKey;  // NEWPUBLICKEY of the signed server INI, taken at a run without an error
+    void AdoptNewPublicKey();
+    // Whether the current entry's ROLLOUT leaves this workstation out (the status says so),
+    // and its bucket, drawn at the first release that needs it (engine/staged_release.cpp).
+    bool HeldBackByRollout(const std::string& FileName);
+    int RolloutBucket();
 
 private:
     friend void engine::DestroyForm(TzelCustUpdaterDialogForm*);

@@ -51,6 +51,8 @@ int TzelBrinquetUpdaterDialogForm::CompareFileVersions(TFileVerRec ServerVersion
                     ReportStatus("Newer version of " + kBrinquet + " is available for update.", true, true, false);
                     outcome = vcDownload;
                 }
+            } else if (HeldBackByRollout(FileName)) {
+                outcome = vcNotNewer | vcDoNotRun;
             } else {
                 ReportStatus("Newer version of " + kBrinquet + " is available for update.", true, true, false);
                 outcome = vcDownload;

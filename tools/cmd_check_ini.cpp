@@ -1,13 +1,12 @@
 // zelupdtool check-ini FILE|SITEDIR [--key PUB]: reads a server INI as the updater does and
 // names what would make an update fail (errors) or behave other than its author likely meant
-// (warnings). Given the site folder, it also checks each listed file there against its SHA256
+// (warnings), and what the edition says of itself (SERIAL, EXPIRES, CHANNEL, NEWPUBLICKEY). Given the site folder, it also checks each listed file there against its SHA256
 // and SIZE; with the publisher's public key, the INI's signature and that every file has a hash.
 #include <cstdio>
 #include <filesystem>
 
-#include "crypto/crypto.h"
-
 #include "engine/file_names.h"
+#include "engine/staged_release.h"
 #include "platform/errors.h"
 #include "platform/file_utils.h"
 #include "platform/strconv.h"
@@ -16,6 +15,8 @@
 #include "tools/commands.h"
 #include "tools/site_folder.h"
 #include "trust/file_expectation.h"
+#include "trust/publisher_keys.h"
+#include "trust/server_ini_edition.h"
 #include "trust/server_ini_signature.h"
 
 using namespace engine;
@@ -41,6 +42,7 @@ struct Report {
         std::printf("%s: error: %s\n", file.c_str(), m.c_str());
     }
     void Warning(const std::string& m) { std::printf("%s: warning: %s\n", file.c_str(), m.c_str()); }
+    void Note(const std::string& m) { std::printf("%s: %s\n", file.c_str(), m.c_str()); }
 };
 
 // Values the updater compares exactly: another letter case silently means something else.
@@ -50,14 +52,39 @@ void CheckCase(Report& r, const TStringList& ini, const std::string& key, const 
         r.Warning(key + " \"" + v + "\" is not " + word + " (letter case matters): " + effect);
 }
 
-// The key as PUBLICKEY holds it: from a PEM file (public or private key), or the base64 text itself.
-std::string ReadPublicKey(const std::string& KeyFile) {
-    const std::string text = ReadFileBytes(KeyFile);
-    if (text.find("-----BEGIN") == std::string::npos) return Trim(text);
-    std::string error;
-    const std::string key = crypto::PublicKeyBase64FromPem(text, error);
-    if (key.empty()) throw EUpdaterError(KeyFile + ": " + error);
-    return key;
+// What the signed INI says about its edition: under a key the updater refuses what is broken
+// or expired; without one these keys are not read at all.
+void ReportEdition(Report& r, const TStringList& ini, bool signedSite) {
+    const auto problem = [&](const std::string& m) { signedSite ? r.Error(m) : r.Warning(m); };
+    const std::string serial = Trim(ini.Values("SERIAL"));
+    if (serial.empty()) {
+        if (signedSite)
+            r.Warning("SERIAL is missing: a workstation that took an edition with a SERIAL refuses this one");
+    } else if (ParseSerial(serial) < 0)
+        problem("SERIAL \"" + serial + "\" is not a positive whole number");
+    else
+        r.Note("SERIAL " + serial);
+    const std::string expires = Trim(ini.Values("EXPIRES"));
+    if (!expires.empty()) {
+        const int64_t at = ParseUtcTime(expires), now = UtcNow();
+        if (at < 0)
+            problem("EXPIRES \"" + expires + "\" is not a UTC time such as 2027-01-31T00:00:00Z");
+        else if (at <= now)
+            problem("EXPIRES " + expires + ": the server INI has expired");
+        else if (at - now < 7 * 86400)
+            r.Warning("EXPIRES " + expires + ": fewer than 7 days left (" + std::to_string((at - now) / 3600) +
+                      " hours); publish the site again before then");
+        else
+            r.Note("EXPIRES " + expires + " (" + std::to_string((at - now) / 86400) + " days left)");
+    }
+    const std::string channel = Trim(ini.Values("CHANNEL"));
+    r.Note(channel.empty() ? "CHANNEL: the default channel" : "CHANNEL " + channel);
+    for (const auto& k : SplitKeys(ini.Values("NEWPUBLICKEY"))) {
+        if (IsPublicKey(k))
+            r.Note("NEWPUBLICKEY " + k + ": workstations move to this key after their next update");
+        else
+            r.Error("NEWPUBLICKEY \"" + k + "\" is not the base64 text of an ECDSA P-256 public key");
+    }
 }
 
 // Entry n's SHA256 and SIZE: well-formed, and (in a site folder) true of the file there.
@@ -90,8 +117,9 @@ void CheckPromises(Report& r, const TStringList& ini, int n, const std::string& 
 }
 
 int CheckIni(const std::vector<std::string>& args) {
-    std::string site, keyFile;
-    if (!ReadSiteAndKey(args, site, keyFile)) {
+    std::string site;
+    std::map<std::string, std::string> opt;
+    if (!ReadSiteAndOptions(args, {"key"}, site, opt)) {
         std::fprintf(stderr, "usage: zelupdtool check-ini FILE|SITEDIR [--key PUB]\n");
         return kExitUsage;
     }
@@ -103,12 +131,15 @@ int CheckIni(const std::vector<std::string>& args) {
         file = FindServerIni(site);
         bytes = ReadFileBytes(file);
         ini.LoadFromBytes(bytes);
-        if (!keyFile.empty()) publicKey = ReadPublicKey(keyFile);
+        if (opt.count("key")) publicKey = ReadPublicKey(opt["key"]);
     } catch (const EUpdaterError& e) {
         std::fprintf(stderr, "%s\n", e.what());
         return kExitFailed;
     }
     Report r{file};
+    const std::string tooLarge = SizeLimitError(bytes.size()), nearLimit = SizeLimitWarning(bytes.size());
+    if (!tooLarge.empty()) r.Error(tooLarge);
+    if (!nearLimit.empty()) r.Warning(nearLimit);
     if (ini.Text().find("FOUNDIT") == std::string::npos)
         r.Error("the marker FOUNDIT (in capitals) is missing: the updater takes the file for an error page");
     const std::string count = ini.Values("FILECOUNT");
@@ -131,17 +162,24 @@ int CheckIni(const std::vector<std::string>& args) {
         CheckCase(r, ini, FileKey(i, "EXECUTE"), "NEVER", "the file will run");
         CheckCase(r, ini, FileKey(i, "EXECUTE"), "ALWAYS", "the file runs only until it has once run");
         CheckCase(r, ini, FileKey(i, "REQUEST"), "TRUE", "the user will not be asked");
+        CheckCase(r, ini, FileKey(i, "DOWNGRADE"), "TRUE", "an older version is not taken");
+        try {
+            ReadReleaseRules(ini, i);
+        } catch (const EUpdaterError& e) {
+            r.Error(e.Message());
+        }
         const std::string wait = ini.Values(FileKey(i, "WAIT"));
         int32_t ms;
         if (!wait.empty() && !TryStrToInt(wait, ms))
             r.Warning(FileKey(i, "WAIT") + " \"" + wait + "\" is not a number: the file is opened without waiting");
         CheckPromises(r, ini, i, name, isSite ? ExtractFilePath(file) : "", !publicKey.empty());
     }
+    ReportEdition(r, ini, !publicKey.empty());
     if (!publicKey.empty()) {
         try {
             const std::string sig = file + kSignatureSuffix;
             if (!std::filesystem::is_regular_file(sig, ec)) throw MissingSignatureError(file, "there is no " + sig);
-            CheckServerIniSignature(publicKey, file, bytes, ReadFileBytes(sig));
+            CheckServerIniSignature({publicKey}, file, bytes, ReadFileBytes(sig));
             std::printf("%s: the signature holds\n", file.c_str());
         } catch (const EUpdaterError& e) {
             r.Error(e.Message());

@@ -3,6 +3,7 @@
 // ".sig") verifies over the exact bytes received, against the public key the workstation
 // trusts. Each way of failing has its own text, naming the location.
 #include <string>
+#include <vector>
 
 #include "platform/errors.h"
 
@@ -16,9 +17,9 @@ public:
 
 inline constexpr char kSignatureSuffix[] = ".sig";
 
-// Raises ETrustError unless Signature verifies over IniBytes with PublicKeyBase64.
-// SignatureMissing: the .sig could not be fetched (Why says how).
-void CheckServerIniSignature(const std::string& PublicKeyBase64, const std::string& Url, const std::string& IniBytes,
+// Raises ETrustError unless Signature verifies over IniBytes with one of Keys (base64 DER).
+// A key that cannot be read is named only when no other key verifies.
+void CheckServerIniSignature(const std::vector<std::string>& Keys, const std::string& Url, const std::string& IniBytes,
                              const std::string& Signature);
 // The error for a server INI whose signature could not be fetched.
 ETrustError MissingSignatureError(const std::string& Url, const std::string& Why);

@@ -69,6 +69,10 @@ protected:
         localIni = (visual ? "" : "CONSOLE=\r\n") +
                    (withKey ? "PUBLICKEY=" + key.PublicBase64 + "\r\n" : std::string()) + extraLocal;
         dir.Write("Updater_Local.ini", localIni);
+        Update(serverPath, visual);
+    }
+    // One more update with the local INI as the last one left it.
+    void Update(const std::string& serverPath = "", bool visual = false) {
         if (serverPath.empty())
             Params({"DEBUG", "SERVERPATH=" + site.Url("/cfg/")});
         else
@@ -106,6 +110,13 @@ protected:
     }
 
     static constexpr TColor kRed = clRed;
+    // The value of Key in the local INI on disk.
+    std::string LocalValue(const std::string& Key) const {
+        TStringList ini;
+        ini.LoadFromFile(dir.File("Updater_Local.ini"));
+        return ini.Values(Key);
+    }
+
     TempDir keys{"zelkeys"};
     PublisherKey key, other;
     UpdateSite site;
@@ -254,5 +265,127 @@ TEST_F(PublisherTrust, ADownloadGrowingPastItsSizeIsStoppedWhileThePeerStillSend
     EXPECT_EQ(dir.Read("tool.sh"), "installed");
     EXPECT_FALSE(dir.Exists("Temp"));
     EXPECT_TRUE(Logged("No PUBLICKEY in the local INI: the server INI is not checked against a publisher's key."));
+}
+
+// What a signed edition says of itself decides, after its signature, whether it is used: an
+// older SERIAL, an expiry in the past or another channel is refused and nothing of it is used.
+TEST_F(PublisherTrust, AnOldExpiredOrForeignEditionIsRefusedAndTheFilesKept) {
+    const std::string cfg = site.Url("/cfg/Updater.ini");
+    struct Case {
+        const char* what;
+        std::string local;   // besides CONSOLE and PUBLICKEY
+        std::string header;  // the edition's own lines
+        std::string text;    // the refusal; empty: the edition is used
+        std::string keptSerial;
+    } cases[] = {
+        {"older serial", "SERIAL=5\r\n", "SERIAL=4\r\n",
+         "The server INI at " + cfg + " is SERIAL 4, older than SERIAL 5 that this workstation has already taken", "5"},
+        {"the same serial", "SERIAL=5\r\n", "SERIAL=5\r\n", "", "5"},
+        {"a newer serial is kept", "SERIAL=5\r\n", "SERIAL=12\r\n", "", "12"},
+        {"the first serial", "", "SERIAL=1\r\n", "", "1"},
+        {"no serial after one", "SERIAL=5\r\n", "",
+         "The server INI at " + cfg + " carries no SERIAL, and this workstation has already taken SERIAL 5", "5"},
+        {"no serial yet, none kept", "", "", "", ""},
+        {"a serial that is no number", "", "SERIAL=7a\r\n",
+         "The server INI at " + cfg + " gives SERIAL \"7a\", which is not a positive whole number", ""},
+        {"expired", "", "SERIAL=2\r\nEXPIRES=2020-01-31T00:00:00Z\r\n",
+         "The server INI at " + cfg + " has expired: it was valid until 2020-01-31T00:00:00Z.", ""},
+        {"not yet expired", "", "EXPIRES=2999-01-01T00:00:00Z\r\n", "", ""},
+        {"an expiry in another form", "", "EXPIRES=2999-01-01\r\n",
+         "The server INI at " + cfg + " gives EXPIRES \"2999-01-01\", which is not a UTC time", ""},
+        {"beta list, default workstation", "", "CHANNEL=beta\r\n",
+         "The server INI at " + cfg + " is for the channel \"beta\", and this workstation follows the default channel",
+         ""},
+        {"beta list, beta workstation", "CHANNEL=Beta\r\n", "CHANNEL=beta\r\n", "", ""},
+        {"default list, beta workstation", "CHANNEL=beta\r\n", "",
+         "The server INI at " + cfg + " is for the default channel, and this workstation follows the channel \"beta\"",
+         ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Publish("/cfg/Updater.ini", kHeader + c.header + "FILECOUNT=1\r\n" + ToolEntry(Sha(kTool), ""), &key);
+        site.Put("/cfg/tool.sh", kTool);
+        dir.Write("tool.sh", "installed");
+        runtime.Messages.clear();
+        os.opened.clear();
+        extraLocal = c.local;
+        Run();
+        if (c.text.empty()) {
+            EXPECT_FALSE(errorUpdating) << LastError();
+            EXPECT_EQ(dir.Read("tool.sh"), kTool);
+        } else {
+            EXPECT_TRUE(errorUpdating);
+            EXPECT_NE(LastError().find("Update error: " + c.text), std::string::npos) << LastError();
+            EXPECT_TRUE(Logged(c.text));
+            EXPECT_EQ(dir.Read("tool.sh"), "installed");
+            EXPECT_TRUE(os.opened.empty());
+        }
+        EXPECT_EQ(LocalValue("SERIAL"), c.keptSerial);
+    }
+}
+
+TEST_F(PublisherTrust, APublisherMovesEveryWorkstationToANewKeyWithOneEdition) {
+    PublisherKey third;
+    std::string error;
+    ASSERT_TRUE(MakePublisherKey(keys.Path(), "third", third, error)) << error;
+    const std::string entry = "FILECOUNT=1\r\n" + ToolEntry(Sha(kTool), "") + "FILE0EXECUTE=NEVER\r\n";
+    site.Put("/cfg/tool.sh", kTool);
+
+    // Edition 1, signed by the old key, names the new one.
+    Publish("/cfg/Updater.ini", kHeader + "SERIAL=1\r\nNEWPUBLICKEY=" + other.PublicBase64 + "\r\n" + entry, &key);
+    Run();
+    ASSERT_FALSE(errorUpdating) << LastError();
+    EXPECT_EQ(LocalValue("PUBLICKEY"), other.PublicBase64);
+    EXPECT_TRUE(Logged("The signed server INI names a new publisher's key"));
+
+    // Edition 2, signed by the new key alone, is taken; the old key no longer counts.
+    Publish("/cfg/Updater.ini", kHeader + "SERIAL=2\r\n" + entry, &other);
+    Update();
+    EXPECT_FALSE(errorUpdating) << LastError();
+    EXPECT_EQ(LocalValue("SERIAL"), "2");
+    for (const PublisherKey* signer : {&third, &key}) {
+        Publish("/cfg/Updater.ini", kHeader + "SERIAL=3\r\n" + entry, signer);
+        runtime.Messages.clear();
+        Update();
+        EXPECT_TRUE(errorUpdating);
+        EXPECT_NE(LastError().find("does not match its signature"), std::string::npos) << LastError();
+        EXPECT_EQ(LocalValue("SERIAL"), "2");
+    }
+
+    // Several keys, comma-separated: an edition signed by any of them is taken.
+    extraLocal = "";
+    Publish("/cfg/Updater.ini", kHeader + "SERIAL=4\r\n" + entry, &third);
+    dir.Write("Updater_Local.ini", "CONSOLE=\r\nPUBLICKEY=" + other.PublicBase64 + " , " + third.PublicBase64 + "\r\n");
+    Update();
+    EXPECT_FALSE(errorUpdating) << LastError();
+    EXPECT_EQ(LocalValue("SERIAL"), "4");
+}
+
+TEST_F(PublisherTrust, ANewKeyIsTakenOnlyFromASignedEditionAndARunWithoutError) {
+    const std::string cfg = site.Url("/cfg/Updater.ini");
+    struct Case {
+        const char* what;
+        std::string newKey;
+        bool withKey;
+        bool fileMatches;  // otherwise its download is refused and the run ends in an error
+        std::string publicKeyAfter;
+    } cases[] = {
+        {"a run that failed", other.PublicBase64, true, false, key.PublicBase64},
+        {"an unsigned site", other.PublicBase64, false, true, ""},
+        {"a key that is no key", "bm90IGEga2V5", true, true, key.PublicBase64},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Publish("/cfg/Updater.ini",
+                kHeader + "NEWPUBLICKEY=" + c.newKey + "\r\nFILECOUNT=1\r\n" + ToolEntry(Sha(kTool), ""),
+                c.withKey ? &key : nullptr);
+        site.Put("/cfg/tool.sh", c.fileMatches ? kTool : kTool + "#");
+        dir.Write("tool.sh", "installed");
+        Run(c.withKey);
+        EXPECT_EQ(LocalValue("PUBLICKEY"), c.publicKeyAfter);
+    }
+    EXPECT_NE(LastError().find("The server INI at " + cfg + " gives a NEWPUBLICKEY that is not the base64 text"),
+              std::string::npos)
+        << LastError();
 }
 }  // namespace

@@ -39,6 +39,7 @@ TEST_F(Decisions, DecisionTable) {
         std::string said;
         bool downloaded, ran, wasDownloaded;
         bool upToDateLine;
+        std::string rollout = "", localIni = "";  // FILE0ROLLOUT, the local INI
     } cases[] = {
         {"application current", Versioned(5, 2, 0, 0), "", "FILE0VERSION=5.1.0.0\r\n",
          "You have the current version of " + kBrinquet + ".", false, false, false, true},
@@ -53,6 +54,13 @@ TEST_F(Decisions, DecisionTable) {
          "Newer version of " + kBrinquet + " is available for update.", true, true, true, false},
         {"newer", Versioned(1, 0, 0, 0), "", "FILE0VERSION=5.1.0.0\r\n",
          "Newer version of " + kBrinquet + " is available for update.", true, true, true, false},
+        {"newer, inside the staged rollout", Versioned(1, 0, 0, 0), "", "FILE0VERSION=5.1.0.0\r\n",
+         "Newer version of " + kBrinquet + " is available for update.", true, true, true, false, "10",
+         "ROLLOUTBUCKET=9\r\n"},
+        {"newer, held back by the staged rollout", Versioned(1, 0, 0, 0), "", "FILE0VERSION=5.1.0.0\r\n",
+         kScript + " is held back by the staged rollout: this release reaches 10 % of workstations, and this one is "
+                   "in bucket 10.",
+         false, false, false, true, "10", "ROLLOUTBUCKET=10\r\n"},
     };
     const std::string offered = Versioned(5, 1, 0, 0);
     site.Put("/cfg/" + kScript, offered);
@@ -61,8 +69,9 @@ TEST_F(Decisions, DecisionTable) {
         Write("Admin/BQKORVEXP.exe", c.app);
         std::filesystem::remove(Program() + kScript);
         if (!c.local.empty()) Write("Updates/" + kScript, c.local);
-        ServerIni("FILECOUNT=1\r\nFILE0NAME=" + kScript + "\r\n" + c.versionLine);
-        LocalIni("");  // visual: only the blocked and current cases get through without a click
+        ServerIni("FILECOUNT=1\r\nFILE0NAME=" + kScript + "\r\n" + c.versionLine +
+                  (c.rollout.empty() ? "" : "FILE0ROLLOUT=" + c.rollout + "\r\n"));
+        LocalIni(c.localIni);  // visual: only the blocked and current cases get through without a click
         ClickProceedWhenWaiting();
         EXPECT_EQ(Run(), "");
         const auto memo = MemoTexts();

@@ -47,6 +47,7 @@ TEST_F(Publish, FillsInVersionsHashesAndSizesOnlyAndSigns) {
         ASSERT_NE(at, std::string::npos) << from;
         expected.replace(at, from.size(), to);
     };
+    replace("FILECOUNT=4" + eol, "FILECOUNT=4" + eol + "SERIAL=1" + eol);
     replace("FILE0VERSION=2.1.0.5" + eol, "FILE0VERSION=2.2.0.7" + eol);
     replace("FILE0EXECUTE=NEVER" + eol, "FILE0EXECUTE=NEVER" + eol + "FILE0SHA256=" + Sha("BrinquetTool.dll") + eol +
                                             "FILE0SIZE=" + Size("BrinquetTool.dll") + eol);
@@ -60,10 +61,38 @@ TEST_F(Publish, FillsInVersionsHashesAndSizesOnlyAndSigns) {
                                             site.File(std::string(kIni) + ".sig") + " " + site.File(kIni) + " 2>&1");
     EXPECT_EQ(verify.code, 0) << verify.output;
 
-    // Published again: nothing to change, the same bytes.
+    // Published again: a new edition, with nothing else to change.
     const CommandResult again = RunCommand(Tool("publish " + site.Path()));
     EXPECT_EQ(again.code, 0) << again.output;
+    replace("SERIAL=1" + eol, "SERIAL=2" + eol);
     EXPECT_EQ(site.Read(kIni), expected);
+}
+
+TEST_F(Publish, WritesTheEditionsSerialExpiryAndNewKey) {
+    const std::string pub = " --key " + key.PrivatePem;
+    const CommandResult r =
+        RunCommand(Tool("publish " + site.Path() + pub + " --serial 41 --expires 3 --new-public " + other.PublicPem));
+    ASSERT_EQ(r.code, 0) << r.output;
+    const std::string ini = site.Read(kIni);
+    const std::string eol = original.find("\r\n") != std::string::npos ? "\r\n" : "\n";
+    EXPECT_NE(ini.find("FILECOUNT=4" + eol + "SERIAL=41" + eol + "EXPIRES=20"), std::string::npos) << ini;
+    EXPECT_NE(ini.find(eol + "NEWPUBLICKEY=" + other.PublicBase64 + eol), std::string::npos) << ini;
+    const CommandResult check = RunCommand(Tool("check-ini " + site.Path() + " --key " + key.PublicPem));
+    EXPECT_EQ(check.code, 0) << check.output;
+    for (const std::string& finding : std::vector<std::string>{
+             "BrinquetExpressUpdater.ini: SERIAL 41\n", "warning: EXPIRES 20", "fewer than 7 days left",
+             "CHANNEL: the default channel", "NEWPUBLICKEY " + other.PublicBase64, "the signature holds"})
+        EXPECT_NE(check.output.find(finding), std::string::npos) << finding << "\n" << check.output;
+
+    // The next edition raises the serial; one below the site's would be refused by every
+    // workstation that took it, so publish refuses it.
+    EXPECT_EQ(RunCommand(Tool("publish " + site.Path() + pub)).code, 0);
+    EXPECT_NE(site.Read(kIni).find(eol + "SERIAL=42" + eol), std::string::npos);
+    const std::string published = site.Read(kIni);
+    const CommandResult lower = RunCommand(Tool("publish " + site.Path() + pub + " --serial 7"));
+    EXPECT_EQ(lower.code, 1) << lower.output;
+    EXPECT_NE(lower.output.find("--serial 7 is below the site's SERIAL 42"), std::string::npos) << lower.output;
+    EXPECT_EQ(site.Read(kIni), published);
 }
 
 TEST_F(Publish, CheckIniVerifiesASiteBeforeItIsUploaded) {
@@ -123,6 +152,10 @@ TEST_F(Publish, ArgumentsOtherThanOneSiteAndOneKeyAreUsageErrors) {
                                  "publish " + site.Path() + " --force",
                                  "publish " + site.Path() + k + k,
                                  "publish " + site.Path() + " --key",
+                                 "publish " + site.Path() + " --serial 0",
+                                 "publish " + site.Path() + " --serial x",
+                                 "publish " + site.Path() + " --expires -1",
+                                 "check-ini " + site.Path() + " --serial 3",
                                  "check-ini",
                                  "check-ini " + site.Path() + k + k};
     for (const auto& c : cases) {
