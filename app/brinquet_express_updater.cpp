@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <exception>
 
+#include "app/one_updater.h"
 #include "app/visual_runtime.h"
 #include "platform/file_utils.h"
 #include "product/brinquet_express_update_dialog.h"
@@ -23,6 +24,14 @@ int main(int argc, char** argv) {
     app.ExeName = ExecutableFileName();
     app.Params.assign(argv + 1, argv + argc);
     RegisterVisualRuntime(argc, argv);
+
+    // Held to the end of the process; a second updater in this folder writes nothing.
+    const TFolderLock lock = LockProgramFolder();
+    if (lock.State() == TFolderLock::TState::HeldByOther) {
+        SayAlreadyRunning();
+        return 1;
+    }
+    RemoveMovedAsideCopy();
 
     std::string error;
     {
