@@ -1,4 +1,5 @@
-// A small Windows program the tests start: "exit N", "sleep MS [N]", "write FILE TEXT...".
+// A small Windows program the tests start: "exit N", "sleep MS [N]", "write FILE TEXT...",
+// "short FILE" (prints the file's 8.3 name).
 // It carries a version resource (win_child.rc), so the version readers have a real program.
 // Copied under another name it acts on its name alone, as a downloaded file run without
 // chosen parameters must: "exit<N>.exe" ends with N; "note<...>.exe" writes its parameters
@@ -42,6 +43,13 @@ int main(int argc, char** argv) {
         return argc >= 4 ? std::atoi(argv[3]) : 0;
     }
     if (argc >= 3 && std::strcmp(argv[1], "write") == 0) return WriteNote(argv[2], 3, argc, argv);
+    if (argc >= 3 && std::strcmp(argv[1], "short") == 0) {
+        char path[MAX_PATH];
+        const DWORD n = GetShortPathNameA(argv[2], path, MAX_PATH);
+        if (n == 0 || n >= MAX_PATH) return 2;
+        std::printf("%s\n", path);
+        return 0;
+    }
     return 1;
 }
 
