@@ -25,7 +25,8 @@ void ReplaceFile(const std::string& From, const std::string& To);
 // loaded library, but lets it be renamed. Such a To is moved aside to Aside first (an older
 // Aside is deleted), From takes its place, and Aside is deleted at once when it can be, else
 // marked for deletion at the next restart. Returns true when To was moved aside. Where a file
-// in use can be replaced (POSIX), this is ReplaceFile.
+// in use can be replaced (POSIX), this is ReplaceFile, the new file taking the old one's
+// permission bits.
 bool ReplaceFileMovingAside(const std::string& From, const std::string& To, const std::string& Aside);
 // Creates Folder and the folders above it that are missing. Raises EUpdaterError ("Cannot
 // create folder \"%s\". %s"); a file in the way is an error, an existing folder is not.

@@ -165,6 +165,10 @@ void ReplaceFile(const std::string& From, const std::string& To) {
 }
 
 bool ReplaceFileMovingAside(const std::string& From, const std::string& To, const std::string&) {
+    // The new copy keeps what the old one was allowed: an updater that replaced itself must
+    // still start next time.
+    struct stat old {};
+    if (::stat(To.c_str(), &old) == 0 && S_ISREG(old.st_mode)) ::chmod(From.c_str(), old.st_mode & 07777);
     ReplaceFile(From, To);  // a running program keeps its old file open while the name moves on
     return false;
 }

@@ -1,5 +1,6 @@
 // The built program in a product-shaped tree, against a loopback server that stalls on cue:
-// two updaters in one folder, and an updater killed in the middle of an update.
+// two updaters in one folder, an updater killed in the middle of an update, and an updater
+// that replaces itself.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
@@ -133,6 +134,29 @@ TEST(OneUpdaterPerFolder, AKillRightAfterARunOnceProgramLeavesItsMarker) {
     EXPECT_EQ(ReadWholeFile(product.program + "big.dll"), kBig);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));  // a detached start would have run by now
     EXPECT_EQ(ReadWholeFile(runs), "ran\n") << "welcome.sh ran once";
+}
+
+TEST(SelfUpdate, ARunningUpdaterIsReplacedAndTheNextStartIsTheNewCopy) {
+    Product product;
+    const std::string exe = product.program + "BrinquetExpressUpdater.exe";
+    const std::string newCopy = ReadWholeFile(exe) + "new copy";  // bytes after the program change nothing
+    const std::string ini =
+        "[Update]\r\nFOUNDIT=1\r\nFILECOUNT=2\r\nFILE0NAME=BrinquetExpressUpdater.exe\r\n"
+        "FILE0VERSION=9.0.0.0\r\nFILE0EXECUTE=NEVER\r\nFILE1NAME=after.txt\r\n"
+        "FILE1VERSION=1.0.0.0\r\nFILE1EXECUTE=NEVER\r\n";
+    ScriptedServer server;
+    for (int i = 0; i < 2; ++i) server.Accept().ExpectRequest().Send(IniReply(ini)).Close();
+    server.Accept().ExpectRequest().Send(IniReply(newCopy)).Close();
+    server.Accept().ExpectRequest().Send(IniReply("after")).Close().Start();
+    const CommandResult r = product.Run(server.Url("/"), "self");
+    EXPECT_EQ(r.code, 0) << r.output;
+    EXPECT_EQ(ReadWholeFile(exe), newCopy);
+    EXPECT_EQ(ReadWholeFile(product.program + "after.txt"), "after") << "the entries after it ran";
+    EXPECT_FALSE(fs::exists(exe + ".old")) << "a rename replaces a running program here";
+
+    const CommandResult next = product.Run("http://127.0.0.1:1/", "next");
+    EXPECT_EQ(next.code, 1);
+    EXPECT_NE(next.output.find("is having trouble communicating"), std::string::npos) << "the new copy runs";
 }
 
 }  // namespace
