@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "app/one_updater.h"
+#include "app/self_update.h"
 #include "app/visual_runtime.h"
 #include "platform/file_utils.h"
 #include "product/brinquet_express_update_dialog.h"

@@ -43,6 +43,4 @@ void SayAlreadyRunning() {
     std::fprintf(stderr, "%s: %s\n", Application().Title.c_str(), kAlreadyRunningText);
 }
 
-void RemoveMovedAsideCopy() { DeleteFileIfExists(Application().ExeName + engine::kMovedAsideSuffix); }
-
 }  // namespace app

@@ -18,7 +18,4 @@ platform::TFolderLock LockProgramFolder();
 // been visual, on standard error when its local INI makes it unattended. Writes no file.
 void SayAlreadyRunning();
 
-// Deletes the copy of the updater that an update of itself moved aside while it ran.
-void RemoveMovedAsideCopy();
-
 }  // namespace app
