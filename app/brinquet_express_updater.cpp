@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <exception>
 
+#include "app/one_updater.h"
+#include "app/self_update.h"
 #include "app/visual_runtime.h"
 #include "platform/file_utils.h"
 #include "platform/program_arguments.h"
@@ -24,6 +26,14 @@ int main(int argc, char** argv) {
     app.ExeName = ExecutableFileName();
     app.Params = ProgramArguments(argc, argv);
     RegisterVisualRuntime(argc, argv);
+
+    // Held to the end of the process; a second updater in this folder writes nothing.
+    const TFolderLock lock = LockProgramFolder();
+    if (lock.State() == TFolderLock::TState::HeldByOther) {
+        SayAlreadyRunning();
+        return 1;
+    }
+    RemoveMovedAsideCopy();
 
     std::string error;
     {

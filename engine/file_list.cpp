@@ -4,6 +4,7 @@
 #include "engine/zel_cust_update_dialog.h"
 #include "platform/errors.h"
 #include "platform/file_utils.h"
+#include "platform/folder_lock.h"
 #include "platform/os_services.h"
 #include "platform/strconv.h"
 #include "ui/application.h"
@@ -25,9 +26,20 @@ std::vector<std::string> OwnFileNames(TzelCustUpdaterDialogForm& Form) {
             Form.GetProgName() + "_Local.ini",
             ExtractFileName(Form.LogFileName()),
             kTransferFile,
+            (ext == std::string::npos ? exe : exe.substr(0, ext)) + "Params.ini",
             kKeptTransferFile,
             kResumeRecordFile,
-            (ext == std::string::npos ? exe : exe.substr(0, ext)) + "Params.ini"};
+            kFolderLockFile};
+}
+
+// Whether Name, as it stands in the program folder, is one of the own files under another
+// spelling (Windows: a short 8.3 name; anywhere: a link). Asked before anything is written.
+bool ReachesOwnFile(const std::string& Name, const std::vector<std::string>& OwnFiles) {
+    const std::string target = ProgramFolder() + Name;
+    if (!FileExists(target)) return false;
+    for (const std::string& own : OwnFiles)
+        if (IsSameFile(target, ProgramFolder() + own)) return true;
+    return false;
 }
 
 // FILE{n}NAME without surrounding blanks and control characters, refused as a configuration
@@ -36,8 +48,14 @@ std::string ListedFileName(TzelCustUpdaterDialogForm& Form, int N) {
     const std::string key = FileKey(N, "NAME");
     const std::string name = Trim(Form.ServerIniList().Values(key));
     if (name.empty()) throw EUpdaterError(kConfigProblem + "No filename in Server Ini File Count.");
-    switch (CheckFileName(name, OwnFileNames(Form))) {
+    const std::vector<std::string> own = OwnFileNames(Form);
+    TFileNameFault fault = CheckFileName(name, own);
+    if (fault == TFileNameFault::None && ReachesOwnFile(name, own)) fault = TFileNameFault::OwnFile;
+    switch (fault) {
     case TFileNameFault::None: return name;
+    case TFileNameFault::OtherSpelling:
+        throw EUpdaterError(kConfigProblem + key + " names \"" + name +
+                            "\", which Windows reads as another name (a part ending in a dot or a blank, or a colon).");
     case TFileNameFault::LeavesProgramFolder:
         throw EUpdaterError(kConfigProblem + key + " names \"" + name +
                             "\", which is not a file inside the program folder.");
@@ -88,6 +106,13 @@ void TzelCustUpdaterDialogForm::DownloadAndRunFiles() {
     ParseVersionStr(serverVersion);
     if (count.empty()) throw EUpdaterError(kConfigProblem + "No files in Server Ini File Count.");
     const int n = StrToInt(count);
+    std::vector<std::string> names;
+    for (int i = 0; i < n; ++i) {
+        std::string name = Trim(FServerIniList->Values(FileKey(i, "NAME")));
+        if (name.empty()) break;  // the loop stops there with its error
+        names.push_back(std::move(name));
+    }
+    MoveRanMarkers(names);
     for (int i = 0; i < n && FContinueUpdating; ++i) {
         FCurrentFileNumberOfInterest = i;
         const std::string version = FServerIniList->Values(FileKey(i, "VERSION"));
@@ -95,6 +120,7 @@ void TzelCustUpdaterDialogForm::DownloadAndRunFiles() {
         FCurrentFileOfInterest = name;
         if (!version.empty()) serverVersion.VersionStr = version;
 
+        DeleteFileIfExists(ProgramFolder() + name + kMovedAsideSuffix);  // an old copy that was in use
         // The installed copy is already the offered one: nothing newer, whatever the version says.
         const int flags = InstalledCopyIsOffered(i, ProgramFolder() + name)
                               ? vcNotNewer
@@ -105,11 +131,10 @@ void TzelCustUpdaterDialogForm::DownloadAndRunFiles() {
                                           ", Download Dest = " + name);
             ExpectDownload(i, name);
             DownloadFile(url, name, "");
-            SetLocalIniValue(FileKey(i, "RAN"), "FALSE");
+            SetRanMarker(i, name, "FALSE");
         }
 
-        const TRunDecision d =
-            DecideRun(flags, FServerIniList->Values(FileKey(i, "EXECUTE")), FLocalIniList->Values(FileKey(i, "RAN")));
+        const TRunDecision d = DecideRun(flags, FServerIniList->Values(FileKey(i, "EXECUTE")), RanMarker(i, name));
         if (d.Never) {
             ReportStatus(name + " does not run in this installation.", false, false, false);
             continue;
@@ -126,10 +151,16 @@ bool TzelCustUpdaterDialogForm::RunDownloadedFile(const std::string& FileName, b
 }
 
 bool TzelCustUpdaterDialogForm::RunFile(const std::string& FileName, bool, bool WasDownloaded) {
-    ReportStatus(GetStatusMessage(stRunning, FileName, WasDownloaded ? "True" : "False"), true, false, false);
     const int k = FCurrentFileNumberOfInterest;
-    const int wait = StrToIntDef(FServerIniList->Values(FileKey(k, "WAIT")), 0);
     const std::string params = GetParamsForFileRun(FileName);
+    // Windows hands a batch file to cmd.exe, which reads the whole command line again by its
+    // own rules: "x&y.bat" would run y.bat. Such a run is never started.
+    if (IsBatchFile(FileName) && (HoldsCommandCharacter(ProgramFolder() + FileName) || HoldsCommandCharacter(params)))
+        throw EUpdaterError(kConfigProblem + FileKey(k, "NAME") + " names the batch file \"" + FileName +
+                            "\", whose path or parameters hold a character the command interpreter reads as its own "
+                            "(& | < > ^ % ! \" ( ) or a control character).");
+    ReportStatus(GetStatusMessage(stRunning, FileName, WasDownloaded ? "True" : "False"), true, false, false);
+    const int wait = StrToIntDef(FServerIniList->Values(FileKey(k, "WAIT")), 0);
     BeforeRunFile(FileName);
     bool ok;
     if (wait <= 0) {
@@ -143,7 +174,7 @@ bool TzelCustUpdaterDialogForm::RunFile(const std::string& FileName, bool, bool 
         ReportStatus(GetStatusMessage(stFinishedRunning, FileName, ""), true, false, false);
     else
         ReportStatus(GetStatusMessage(stRunFailed, FileName, ""), true, true, true);
-    if (ok) SetLocalIniValue(FileKey(k, "RAN"), "TRUE");
+    if (ok) SetRanMarker(k, FileName, "TRUE");
     AfterRunFile(FileName);
     return ok;
 }

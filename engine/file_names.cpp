@@ -1,6 +1,7 @@
 #include "engine/file_names.h"
 
 #include <cstdio>
+#include <string_view>
 
 #include "platform/strconv.h"
 
@@ -33,6 +34,16 @@ bool LeavesProgramFolder(const std::string& Name) {
         if (part == ".." || part.size() > kMaxPartLength) return true;
     return NormalizedFileName(Name).empty();  // "." or "./": the folder itself
 }
+
+// Windows drops a trailing dot or blank from each part ("Temp." is "Temp") and reads a colon
+// as the start of a stream name ("app.dll:x"), so such a name reaches another file than the
+// one it spells. No product file is named so.
+bool HasOtherSpelling(const std::string& Name) {
+    if (Name.find(':') != std::string::npos) return true;
+    for (const std::string& part : Parts(Name))
+        if (part != "." && !part.empty() && (part.back() == '.' || part.back() == ' ')) return true;
+    return false;
+}
 }  // namespace
 
 std::string NormalizedFileName(const std::string& Name) {
@@ -49,13 +60,31 @@ TFileNameFault CheckFileName(const std::string& Name, const std::vector<std::str
     for (char c : Name)
         if (IsControl(static_cast<unsigned char>(c))) return TFileNameFault::ControlCharacter;
     if (LeavesProgramFolder(Name)) return TFileNameFault::LeavesProgramFolder;
+    if (HasOtherSpelling(Name)) return TFileNameFault::OtherSpelling;
     const std::string normalized = NormalizedFileName(Name);
+    // What a file in use was moved aside to belongs to the updater until it is deleted.
+    const size_t aside = sizeof kMovedAsideSuffix - 1;
+    if (normalized.size() > aside && SameText(normalized.substr(normalized.size() - aside), kMovedAsideSuffix))
+        return TFileNameFault::OwnFile;
     for (const std::string& own : OwnFiles)
         if (SameText(normalized, own)) return TFileNameFault::OwnFile;
     return TFileNameFault::None;
 }
 
 bool IsSafeFileName(const std::string& Name) { return CheckFileName(Name, {}) == TFileNameFault::None; }
+
+bool IsBatchFile(const std::string& Name) {
+    const std::string ext = Name.size() < 4 ? std::string() : Name.substr(Name.size() - 4);
+    return SameText(ext, ".bat") || SameText(ext, ".cmd");
+}
+
+bool HoldsCommandCharacter(const std::string& Text) {
+    for (char c : Text)
+        if (IsControl(static_cast<unsigned char>(c)) ||
+            std::string_view("&|<>^%!\"()").find(c) != std::string_view::npos)
+            return true;
+    return false;
+}
 
 std::string UrlEncodedFileName(const std::string& Name) {
     // RFC 3986 pchar plus "/": unreserved, sub-delims, ":" and "@".

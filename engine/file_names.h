@@ -12,6 +12,8 @@ inline constexpr char kTransferFile[] = "Temp";
 // Downloads of other files never touch either.
 inline constexpr char kKeptTransferFile[] = "Temp.part";
 inline constexpr char kResumeRecordFile[] = "Temp.resume";
+// What a file in use is moved aside to while its new copy takes its place.
+inline constexpr char kMovedAsideSuffix[] = ".old";
 
 // Why a listed name may not be used.
 enum class TFileNameFault {
@@ -19,6 +21,7 @@ enum class TFileNameFault {
     LeavesProgramFolder,  // absolute, a drive letter, a backslash, "..", a folder, empty or too long
     ControlCharacter,     // a NUL, CR, LF or any other control character
     OwnFile,              // one of the updater's own files (local INI, log, transfer file, ...)
+    OtherSpelling,        // a part ending in a dot or a blank, or a colon: Windows reads another name
 };
 
 // Checks a listed name, already stripped of surrounding blanks. Anyone who can answer in place
@@ -33,6 +36,12 @@ std::string NormalizedFileName(const std::string& Name);
 
 // True when the name stays inside the program folder and holds no control character.
 bool IsSafeFileName(const std::string& Name);
+
+// A .bat or .cmd file, which Windows runs through the command interpreter (any letter case).
+bool IsBatchFile(const std::string& Name);
+// Whether Text holds a character the command interpreter reads as its own when it reads a
+// batch file's command line again: & | < > ^ % ! " ( ) or a control character.
+bool HoldsCommandCharacter(const std::string& Text);
 
 // The name as a URL path: every byte a path may not hold (a blank, "#", "?", "%", a byte
 // beyond ASCII, ...) percent-encoded; "/" and the characters a path may hold stay as they are.

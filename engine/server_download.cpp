@@ -41,14 +41,15 @@ void CheckServerIniSize(const std::string& File) {
 }
 // Moves the transfer file onto TargetFile in the program folder, making the sub-folders it
 // names. A failure is an error naming the file, and the transfer file goes: nothing that did
-// not arrive where it belongs is left to be run or reported as arrived.
-void PutInPlace(const std::string& Transfer, const std::string& TargetFile) {
+// not arrive where it belongs is left to be run or reported as arrived. True when the old file
+// was in use and was moved aside.
+bool PutInPlace(const std::string& Transfer, const std::string& TargetFile) {
     const std::string target = ProgramFolder() + TargetFile;
     try {
         if (SameText(NormalizedFileName(TargetFile), kTransferFile))
             throw EUpdaterError("It is the updater's transfer file.");
         ForceDirectories(ExtractFilePath(target));
-        ReplaceFile(Transfer, target);
+        return ReplaceFileMovingAside(Transfer, target, target + kMovedAsideSuffix);
     } catch (EUpdaterError& e) {
         DeleteFileIfExists(Transfer);
         e.SetMessage(TargetFile + " was downloaded but could not be saved in the program folder. " + e.Message());
@@ -179,7 +180,10 @@ bool TzelCustUpdaterDialogForm::DownloadFile(const std::string& SourceFile, cons
     if (ok) {
         // Outside the handler above: the connection was fine; what arrived or the program folder is not.
         CheckTransferFile(transfer, alias, expected);
-        PutInPlace(transfer, TargetFile);
+        if (PutInPlace(transfer, TargetFile))
+            ReportStatus(TargetFile + " was in use: it was moved aside to " + TargetFile + kMovedAsideSuffix +
+                             ", and the new copy takes effect at its next start.",
+                         true, false, false);
         ReportStatus(GetStatusMessage(stDownloaded, alias, ""), true, false, false);
     }
     return ok;

@@ -6,6 +6,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "platform/string_list.h"
 #include "platform/update_utils.h"
@@ -84,6 +85,15 @@ public:
     bool DownloadFile(const std::string& SourceFile, const std::string& TargetFile, const std::string& TargetFileAlias);
     void MergeServerValue(const std::string& AName);
     void SetLocalIniValue(const std::string& AName, const std::string& Value);
+    // Entry N's RAN marker, N being listed as FileName: the marker recorded for that name, or
+    // an old one without a recorded name; a marker recorded for another name does not apply.
+    std::string RanMarker(int N, const std::string& FileName);
+    // Brings each marker to the entry now listed under the name it was recorded for (Names:
+    // the listed names by entry number) and saves the local INI when one moved.
+    void MoveRanMarkers(const std::vector<std::string>& Names);
+    // Sets entry N's RAN marker, recorded for FileName, and writes the local INI at once: a
+    // crash a moment later must neither run a run-once program again nor lose a FALSE.
+    void SetRanMarker(int N, const std::string& FileName, const std::string& Value);
     void NonVisualUpdatePrepare() {}
     void VisualUpdatePrepare() {}
     void SetLogFileName(const std::string& Value) { FzelLogFileName = Value; }
@@ -158,6 +168,8 @@ protected:
 private:
     friend void engine::DestroyForm(TzelCustUpdaterDialogForm*);
     std::string TroubleMessage(const std::string& Detail);
+    // Writes the local INI list as it stands (no keys merged); not over one that could not be read.
+    void SaveLocalIniFile();
     std::mt19937 FRandom;
     bool FUpdating = false;  // an UpdateNow is running: a nested Proceed is refused
     bool FDestroyed = false;

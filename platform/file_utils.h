@@ -8,6 +8,10 @@
 namespace platform {
 
 bool FileExists(const std::string& FileName);
+// Whether A and B reach the same existing file, whatever spelling each uses: on Windows the
+// same volume serial number and file index (so a short 8.3 name, another letter case or a
+// trailing dot is seen through), on POSIX the same device and inode. False when either is missing.
+bool IsSameFile(const std::string& A, const std::string& B);
 // The file's size in bytes; -1 when it does not exist or cannot be examined.
 int64_t FileSize(const std::string& FileName);
 // Both report success and never raise; callers that do not care ignore the result.
@@ -17,6 +21,13 @@ bool RenameFile(const std::string& From, const std::string& To);
 // either as it was or complete with From's bytes. Raises EUpdaterError ("Cannot replace file
 // \"%s\". %s") and leaves both files as they were; To may not be a folder.
 void ReplaceFile(const std::string& From, const std::string& To);
+// As ReplaceFile, for a To that may be in use: Windows replaces no running program and no
+// loaded library, but lets it be renamed. Such a To is moved aside to Aside first (an older
+// Aside is deleted), From takes its place, and Aside is deleted at once when it can be, else
+// marked for deletion at the next restart. Returns true when To was moved aside. Where a file
+// in use can be replaced (POSIX), this is ReplaceFile, the new file taking the old one's
+// permission bits.
+bool ReplaceFileMovingAside(const std::string& From, const std::string& To, const std::string& Aside);
 // Creates Folder and the folders above it that are missing. Raises EUpdaterError ("Cannot
 // create folder \"%s\". %s"); a file in the way is an error, an existing folder is not.
 void ForceDirectories(const std::string& Folder);

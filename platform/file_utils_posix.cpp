@@ -69,6 +69,12 @@ bool FileExists(const std::string& FileName) {
     return ::stat(FileName.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
+bool IsSameFile(const std::string& A, const std::string& B) {
+    struct stat a {
+    }, b{};
+    return ::stat(A.c_str(), &a) == 0 && ::stat(B.c_str(), &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
 int64_t FileSize(const std::string& FileName) {
     struct stat st {};
     return ::stat(FileName.c_str(), &st) == 0 ? int64_t(st.st_size) : -1;
@@ -158,6 +164,15 @@ void ReplaceFile(const std::string& From, const std::string& To) {
     if (err == 0 && ::stat(To.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) err = EISDIR;
     if (err == 0) err = DurableRename(From, To);
     if (err != 0) throw EUpdaterError("Cannot replace file \"" + To + "\". " + SysText(err));
+}
+
+bool ReplaceFileMovingAside(const std::string& From, const std::string& To, const std::string&) {
+    // The new copy keeps what the old one was allowed: an updater that replaced itself must
+    // still start next time.
+    struct stat old {};
+    if (::stat(To.c_str(), &old) == 0 && S_ISREG(old.st_mode)) ::chmod(From.c_str(), old.st_mode & 07777);
+    ReplaceFile(From, To);  // a running program keeps its old file open while the name moves on
+    return false;
 }
 
 void ForceDirectories(const std::string& Folder) {

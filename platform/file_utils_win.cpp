@@ -65,7 +65,9 @@ int64_t FileSize(const std::string& FileName) {
     return int64_t(uint64_t(data.nFileSizeHigh) << 32 | data.nFileSizeLow);
 }
 
-void ReplaceFile(const std::string& From, const std::string& To) {
+namespace {
+// ReplaceFile's work: 0 or the system's error code.
+DWORD FlushAndRename(const std::string& From, const std::string& To) {
     DWORD err = 0;
     {
         TUniqueFileHandle h(CreateFileW(WidePath(From).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -75,7 +77,33 @@ void ReplaceFile(const std::string& From, const std::string& To) {
     const DWORD a = GetFileAttributesW(WidePath(To).c_str());
     if (err == 0 && a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY)) err = ERROR_ACCESS_DENIED;
     if (err == 0) err = DurableRename(WidePath(From), WidePath(To));
-    if (err != 0) throw EUpdaterError("Cannot replace file \"" + To + "\". " + SystemErrorText(int(err)));
+    return err;
+}
+
+[[noreturn]] void CannotReplace(const std::string& To, DWORD Err) {
+    throw EUpdaterError("Cannot replace file \"" + To + "\". " + SystemErrorText(int(Err)));
+}
+}  // namespace
+
+void ReplaceFile(const std::string& From, const std::string& To) {
+    if (const DWORD err = FlushAndRename(From, To)) CannotReplace(To, err);
+}
+
+bool ReplaceFileMovingAside(const std::string& From, const std::string& To, const std::string& Aside) {
+    const DWORD err = FlushAndRename(From, To);
+    if (err == 0) return false;
+    if ((err != ERROR_ACCESS_DENIED && err != ERROR_SHARING_VIOLATION) || !FileExists(To)) CannotReplace(To, err);
+    const std::wstring to = WidePath(To), aside = WidePath(Aside);
+    DeleteFileW(aside.c_str());
+    if (!MoveFileExW(to.c_str(), aside.c_str(), MOVEFILE_WRITE_THROUGH)) CannotReplace(To, err);
+    if (const DWORD again = DurableRename(WidePath(From), to)) {
+        MoveFileExW(aside.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH);
+        CannotReplace(To, again);
+    }
+    // Still in use: gone at the next restart where the system lets us ask (an administrator),
+    // else at the updater's next start.
+    if (!DeleteFileW(aside.c_str())) MoveFileExW(aside.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    return true;
 }
 
 void ForceDirectories(const std::string& Folder) {
@@ -97,6 +125,22 @@ void SetWriteFaultAfterBytes(int64_t Bytes) { g_write_fault = Bytes; }
 bool FileExists(const std::string& FileName) {
     const DWORD a = GetFileAttributesW(WidePath(FileName).c_str());
     return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+namespace {
+bool Identity(const std::string& FileName, BY_HANDLE_FILE_INFORMATION& Info) {
+    // No access asked for: a file open elsewhere without sharing still tells who it is.
+    TUniqueFileHandle h(CreateFileW(WidePath(FileName).c_str(), 0,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return h.Valid() && GetFileInformationByHandle(h.Get(), &Info);
+}
+}  // namespace
+
+bool IsSameFile(const std::string& A, const std::string& B) {
+    BY_HANDLE_FILE_INFORMATION a{}, b{};
+    return Identity(A, a) && Identity(B, b) && a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
+           a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
 }
 
 bool DeleteFileIfExists(const std::string& FileName) { return DeleteFileW(WidePath(FileName).c_str()) != 0; }

@@ -136,7 +136,9 @@ int32_t TIniFile::ReadInteger(const std::string& Section, const std::string& Key
 
 void TIniFile::WriteString(const std::string& Section, const std::string& Key, const std::string& Value) {
     std::vector<std::string> lines = LoadLines(FFileName);
-    const std::string entry = Key + "=" + Value;
+    // One value is one line: what was typed after a line break would become keys and sections
+    // of its own ("Ann\r\n[Settings]\r\nLocalNumber=666").
+    const std::string entry = Key + "=" + Value.substr(0, Value.find_first_of(std::string_view("\r\n\0", 3)));
     const auto [begin, end] = FindSection(lines, Section);
     if (begin == std::string::npos) {
         lines.push_back("[" + Section + "]");

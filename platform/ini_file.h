@@ -25,7 +25,8 @@ public:
     // Replaces the key's value in place, or adds the key at the end of its section (adding
     // the section, and the file, when missing). On disk when it returns: the new file is
     // written beside the old one and renamed over it. Raises EUpdaterError when the file
-    // exists but cannot be read (it is then left alone) or cannot be written.
+    // exists but cannot be read (it is then left alone) or cannot be written. The value is cut
+    // at its first CR, LF or NUL.
     void WriteString(const std::string& Section, const std::string& Key, const std::string& Value);
 
 private:

@@ -77,7 +77,15 @@ int TzelBrinquetUpdaterDialogForm::ReadLocalNumber() {
 
 std::string TzelBrinquetUpdaterDialogForm::GetTargetExeName() {
     const std::string name = FServerIniList->Values("FILE1TARGET");
-    return name.empty() ? kDefaultTargetExe : name;
+    if (name.empty()) return kDefaultTargetExe;
+    // A file of the application folder, never a way out of it to another program's version.
+    const std::string problem = "Problem with configuration file.  FILE1TARGET ";
+    for (char c : name)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            throw EUpdaterError(problem + "holds a control character, which no file name may hold.");
+    if (name == "." || name == ".." || name.find_first_of("/\\:") != std::string::npos)
+        throw EUpdaterError(problem + "names \"" + name + "\", which is not a file name of the application folder.");
+    return name;
 }
 
 std::string TzelBrinquetUpdaterDialogForm::GetOldFileVersion() {
@@ -98,6 +106,7 @@ void TzelBrinquetUpdaterDialogForm::WriteParamsFile(const std::string& FileName)
     // One key at a time, each on disk before the next is worked out: a missing local number
     // leaves the keys after it as the file held them.
     TIniFile params(FileName);
+    GetTargetExeName();  // a FILE1TARGET that is refused leaves the file as it was
     const std::string root = GetProductRoot();
     params.WriteString(kParamsSection, "BrinquetRoot", root);
     params.WriteString(kParamsSection, "Network_Install", "1");

@@ -14,6 +14,8 @@ using namespace ui;
 
 namespace {
 const std::string kOwnFile = "\", which is one of the updater's own files.";
+const std::string kOtherName =
+    "\", which Windows reads as another name (a part ending in a dot or a blank, or a colon).";
 
 TEST_F(Update, ListedNamesThatAreNotFilesOfTheUpdateAreRefused) {
     const struct {
@@ -29,7 +31,18 @@ TEST_F(Update, ListedNamesThatAreNotFilesOfTheUpdateAreRefused) {
         {"resume record", "Temp.resume", "FILE0NAME names \"Temp.resume" + kOwnFile},
         {"params file", "UpdaterParams.ini", "FILE0NAME names \"UpdaterParams.ini" + kOwnFile},
         {"an escape sequence", "tool\x1b[2J.sh", "FILE0NAME holds a control character, which no file name may hold."},
+        {"lock file", "updater.LOCK", "FILE0NAME names \"updater.LOCK" + kOwnFile},
+        {"local INI, a trailing dot", "Updater_Local.ini.", "FILE0NAME names \"Updater_Local.ini." + kOtherName},
+        {"local INI, dots and blanks", "Updater_Local.ini. . .",
+         "FILE0NAME names \"Updater_Local.ini. . ." + kOtherName},
+        {"log, a trailing dot", "Updater.log.", "FILE0NAME names \"Updater.log." + kOtherName},
+        {"transfer file, a blank and a dot", "Temp .", "FILE0NAME names \"Temp ." + kOtherName},
+        {"a folder ending in a blank", "sub /Updater_Local.ini",
+         "FILE0NAME names \"sub /Updater_Local.ini" + kOtherName},
+        {"a stream", "Updater_Local.ini:x", "FILE0NAME names \"Updater_Local.ini:x" + kOtherName},
+        {"a link to the local INI", "link.ini", "FILE0NAME names \"link.ini" + kOwnFile},
     };
+    std::filesystem::create_symlink("Updater_Local.ini", dir.File("link.ini"));
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         site.Put("/cfg/Updater.ini",
@@ -218,5 +231,43 @@ TEST_F(OwnFiles, AnUnreadableLocalIniIsLeftByteForByte) {
     }  // the closing step runs here
     EXPECT_EQ(dir.Read("Updater_Local.ini"), bytes);
     EXPECT_EQ(LogTexts().back(), "The local INI file could not be read, so it is left as it was.");
+}
+}  // namespace
+
+namespace {
+TEST_F(Update, ABatchFileTheCommandInterpreterWouldReadAgainIsNeverRun) {
+    const struct {
+        const char* what;
+        std::string name, wait;
+        bool runs;
+    } cases[] = {
+        {"an ampersand, waited", "x&y.bat", "5000", false},
+        {"a caret, through the shell", "x^y.bat", "0", false},
+        {"a variable", "x%PATH%y.CMD", "5000", false},
+        {"brackets and an exclamation mark", "a(1)!.cmd", "0", false},
+        {"a plain batch file", "plain.bat", "5000", true},
+        {"not a batch file", "x&y.exe", "0", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        site.Put("/cfg/Updater.ini", kHeader + "FILECOUNT=1\r\nFILE0NAME=" + c.name +
+                                         "\r\nFILE0VERSION=1.0.0.0\r\nFILE0WAIT=" + c.wait + "\r\n");
+        site.Put("/cfg/" + c.name, "@exit /b 300\r\n");
+        os.opened.clear();
+        os.waited.clear();
+        os.codes = {300};
+        runtime.Messages.clear();
+        local = "";
+        RunNonVisual();
+        EXPECT_EQ(errorUpdating, !c.runs);
+        EXPECT_EQ(os.opened.size() + os.waited.size(), c.runs ? 1u : 0u);
+        if (!c.runs) {
+            EXPECT_EQ(LastError(), "Update error: Problem with configuration file.  FILE0NAME names the batch file \"" +
+                                       c.name +
+                                       "\", whose path or parameters hold a character the command interpreter reads "
+                                       "as its own (& | < > ^ % ! \" ( ) or a control character).");
+            EXPECT_EQ(LocalIni().find("FILE0RAN=TRUE"), std::string::npos);
+        }
+    }
 }
 }  // namespace

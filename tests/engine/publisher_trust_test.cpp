@@ -139,7 +139,7 @@ TEST_F(PublisherTrust, ASignedSiteUpdates) {
     EXPECT_FALSE(errorUpdating) << LastError();
     EXPECT_EQ(dir.Read("tool.sh"), kTool);
     EXPECT_EQ(os.opened, std::vector<std::string>{dir.File("tool.sh")});
-    EXPECT_EQ(dir.Read("Updater_Local.ini"), localIni + "FILE0RAN=TRUE\r\n");
+    EXPECT_EQ(dir.Read("Updater_Local.ini"), localIni + "FILE0RAN=TRUE\r\nFILE0RANNAME=tool.sh\r\n");
     EXPECT_TRUE(Logged("carries the publisher's signature"));
     EXPECT_FALSE(Logged("No PUBLICKEY"));
     EXPECT_EQ(ProgramFiles(), (std::vector<std::string>{"Updater.log", "Updater_Local.ini", "current.sh", "tool.sh"}))

@@ -12,9 +12,10 @@
 struct FakeOS : platform::TOSServices {
     std::vector<std::string> opened, waited;
     std::vector<int> codes;  // exit codes of the next waited runs
+    int shellResult = 42;    // 32 or less: the shell could not open the file
     int ShellOpen(const std::string& FileName, const std::string& Params, const std::string&) override {
         opened.push_back(FileName + Params);
-        return 42;
+        return shellResult;
     }
     int RunAndWait(const std::string& FileName, const std::string& Params, int, const std::string&) override {
         waited.push_back(FileName + Params);

@@ -31,7 +31,9 @@ TEST_F(Update, DownloadsWhatIsNewerAndRunsByPolicy) {
     EXPECT_EQ(os.opened, (std::vector<std::string>{dir.File("tool.sh"), dir.File("always.sh")}));
     EXPECT_EQ(os.waited, std::vector<std::string>{dir.File("waited.sh")});
     EXPECT_TRUE(Logged("Finished running waited.sh")) << "exit code 300 counts as completed";
-    EXPECT_EQ(LocalIni(), "CONSOLE=\r\nFILE0RAN=FALSE\r\nFILE1RAN=TRUE\r\nFILE2RAN=TRUE\r\nFILE3RAN=TRUE\r\n");
+    EXPECT_EQ(LocalIni(),
+              "CONSOLE=\r\nFILE0RAN=FALSE\r\nFILE0RANNAME=lib.dll\r\nFILE1RAN=TRUE\r\nFILE1RANNAME=tool.sh\r\n"
+              "FILE2RAN=TRUE\r\nFILE2RANNAME=always.sh\r\nFILE3RAN=TRUE\r\nFILE3RANNAME=waited.sh\r\n");
     EXPECT_FALSE(dir.Exists("Temp"));
 
     // The second update: the library is current, the run-once file already ran.
@@ -49,7 +51,9 @@ TEST_F(Update, DownloadsWhatIsNewerAndRunsByPolicy) {
     EXPECT_EQ(os.opened, std::vector<std::string>{dir.File("always.sh")});
     EXPECT_TRUE(Logged("Successfully downloaded waited.sh")) << "a file without a version resource is always older";
     EXPECT_TRUE(Logged("waited.sh did not complete execution.")) << "exit code 0 is not completion";
-    EXPECT_EQ(LocalIni(), "CONSOLE=\r\nFILE0RAN=FALSE\r\nFILE1RAN=TRUE\r\nFILE2RAN=TRUE\r\nFILE3RAN=FALSE\r\n")
+    EXPECT_EQ(LocalIni(),
+              "CONSOLE=\r\nFILE0RAN=FALSE\r\nFILE0RANNAME=lib.dll\r\nFILE1RAN=TRUE\r\nFILE1RANNAME=tool.sh\r\n"
+              "FILE2RAN=TRUE\r\nFILE2RANNAME=always.sh\r\nFILE3RAN=FALSE\r\nFILE3RANNAME=waited.sh\r\n")
         << "each key set moves to the end";
 }
 
@@ -171,16 +175,6 @@ TEST_F(Update, FileCountZeroProcessesNothingAndSaves) {
     RunNonVisual();
     EXPECT_FALSE(errorUpdating) << LastError();
     EXPECT_EQ(LocalIni(), "CONSOLE=\r\nSERVERPATH=" + site.Url("/cfg/") + "\r\n") << "SERVERPATH is merged";
-}
-
-TEST_F(Update, AnErrorAtEntryTwoLosesEntryZerosMarker) {
-    site.Put("/cfg/Updater.ini",
-             kHeader + "FILECOUNT=3\r\nFILE0NAME=a.sh\r\nFILE0VERSION=0.0.0.0\r\nFILE1NAME=b.sh\r\n");
-    dir.Write("a.sh", "installed");
-    RunNonVisual();
-    EXPECT_TRUE(errorUpdating);
-    EXPECT_EQ(os.opened, (std::vector<std::string>{dir.File("a.sh"), dir.File("b.sh")}));
-    EXPECT_EQ(LocalIni(), "CONSOLE=\r\n") << "both will run again at the next update";
 }
 
 TEST_F(Update, ProofAndFallBack) {

@@ -88,6 +88,33 @@ TEST_F(Installation, ParamsFileAfterAnUpdate) {
     }
 }
 
+TEST_F(Installation, AFileOneTargetOutsideTheApplicationFolderIsRefused) {
+    const std::string problem = "Problem with configuration file.  FILE1TARGET ";
+    const std::string notPlain = "\", which is not a file name of the application folder.";
+    const struct {
+        const char* what;
+        std::string target, error;
+    } cases[] = {
+        {"parent folders", "..\\..\\..\\windows\\system32\\kernel32.dll",
+         problem + "names \"..\\..\\..\\windows\\system32\\kernel32.dll" + notPlain},
+        {"a slash", "../Updates/BrinquetExpressUpdater.exe",
+         problem + "names \"../Updates/BrinquetExpressUpdater.exe" + notPlain},
+        {"a drive", "C:kernel32.dll", problem + "names \"C:kernel32.dll" + notPlain},
+        {"the parent itself", "..", problem + "names \".." + notPlain},
+        {"a control character", "App\x1b.exe", problem + "holds a control character, which no file name may hold."},
+    };
+    InstallSettings("LocalNumber=12");
+    Write("Admin/BQKORVEXP.exe", Versioned(5, 0, 2, 0));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Write(kParams, "[Settings]\r\nApplocation=kept\r\n");
+        ServerIni("FILE1TARGET=" + c.target + "\r\nFILECOUNT=0\r\n");
+        LocalIni("CONSOLE=\r\n");
+        EXPECT_EQ(Run(), c.error);
+        EXPECT_EQ(Read(kParams), "[Settings]\r\nApplocation=kept\r\n") << "nothing written";
+    }
+}
+
 TEST_F(Installation, StartUpAndTheRootOnANetworkDrive) {
     InstallSettings("LocalNumber=5");
     ServerIni("FILECOUNT=0\r\n");

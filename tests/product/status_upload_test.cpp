@@ -136,6 +136,16 @@ TEST_F(Upload, ProceedAsksRunsAndUploads) {
     EXPECT_EQ(os.opened.size(), 2u) << "the list went on to next.sh";
 }
 
+TEST_F(Upload, ALineBreakTypedIntoTheContactDialogEndsTheValue) {
+    ScriptedServer server;
+    Serve(server, 1);
+    AnswerDialogs({{true, "Ann\r\n[Settings]\r\nLocalNumber=666", std::string("ann@example.com\0x", 17)}});
+    ClickProceedWhenWaiting();
+    LocalIni("");
+    EXPECT_EQ(Run(), "");
+    EXPECT_EQ(Read("Utils/Contact.ini"), "[MAIN]\r\nContact=Ann\r\nEmail=ann@example.com\r\n");
+}
+
 TEST_F(Upload, LocalNumbersAsSent) {
     for (const auto& [settings, sent] :
          std::vector<std::pair<std::string, std::string>>{{"LocalNumber=12345", "12345"}, {"LocalNumber=-5", "00-5"}}) {
@@ -231,7 +241,9 @@ TEST_F(Upload, ATransportFailureIsReportedAndTheUpdateFinishes) {
     EXPECT_EQ(os.opened, (std::vector<std::string>{Program() + kScriptUpdaterName + " /s", Program() + "next.sh /s"}));
     EXPECT_EQ(form->JobLabel.Caption, "Done.");
     EXPECT_TRUE(InMemo("Finished all update processes."));
-    EXPECT_EQ(Read("Updates/BrinquetExpressUpdater_Local.ini"), Support() + "FILE0RAN=TRUE\r\nFILE1RAN=TRUE\r\n");
+    EXPECT_EQ(Read("Updates/BrinquetExpressUpdater_Local.ini"),
+              Support() + "FILE0RAN=TRUE\r\nFILE0RANNAME=" + std::string(kScriptUpdaterName) +
+                  "\r\nFILE1RAN=TRUE\r\nFILE1RANNAME=next.sh\r\n");
 }
 
 TEST_F(Upload, ANonVisualRunUploadsOnceWithTheContactFile) {

@@ -210,7 +210,9 @@ TEST_F(Decisions, ProceedRunsTheWaitingEntryAndTheListGoesOn) {
     EXPECT_TRUE(form->UpdateSucceeded());
     EXPECT_EQ(form->JobLabel.Caption, "Done.");
     EXPECT_FALSE(form->ProceedBitBtn.Enabled);
-    EXPECT_EQ(Read("Updates/BrinquetExpressUpdater_Local.ini"), Support() + "FILE0RAN=TRUE\r\nFILE1RAN=TRUE\r\n");
+    EXPECT_EQ(Read("Updates/BrinquetExpressUpdater_Local.ini"),
+              Support() + "FILE0RAN=TRUE\r\nFILE0RANNAME=" + std::string(kScriptUpdaterName) +
+                  "\r\nFILE1RAN=TRUE\r\nFILE1RANNAME=next.sh\r\n");
 }
 
 TEST_F(Decisions, CloseEndsTheWaitAndTheClosingStepStillRuns) {
@@ -226,7 +228,9 @@ TEST_F(Decisions, CloseEndsTheWaitAndTheClosingStepStillRuns) {
     EXPECT_EQ(os.opened, std::vector<std::string>{Program() + "next.sh /s"}) << "the list went on";
     EXPECT_TRUE(InMemo("Finished all update processes."));
     EXPECT_EQ(form->JobLabel.Caption, "Done.");
-    EXPECT_EQ(Read("Updates/BrinquetExpressUpdater_Local.ini"), Support() + "FILE0RAN=FALSE\r\nFILE1RAN=TRUE\r\n");
+    EXPECT_EQ(Read("Updates/BrinquetExpressUpdater_Local.ini"),
+              Support() + "FILE0RAN=FALSE\r\nFILE0RANNAME=" + std::string(kScriptUpdaterName) +
+                  "\r\nFILE1RAN=TRUE\r\nFILE1RANNAME=next.sh\r\n");
 }
 
 TEST_F(Decisions, CloseBeforeTheWaitLeavesNoWait) {

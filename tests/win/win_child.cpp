@@ -1,5 +1,6 @@
 // A small Windows program the tests start: "exit N", "sleep MS [N]", "write FILE TEXT...",
-// "args FILE TEXT..." (the program's arguments as the updater reads them, in UTF-8).
+// "args FILE TEXT..." (the program's arguments as the updater reads them, in UTF-8), "short FILE"
+// (prints the file's 8.3 name).
 // It carries a version resource (win_child.rc), so the version readers have a real program.
 // Copied under another name it acts on its name alone, as a downloaded file run without
 // chosen parameters must: "exit<N>.exe" ends with N; "note<...>.exe" writes its parameters
@@ -51,6 +52,13 @@ int main(int argc, char** argv) {
         std::vector<char*> pointers{argv[0]};
         for (std::string& a : args) pointers.push_back(a.data());
         return WriteNote(argv[2], 3, int(pointers.size()), pointers.data());
+    }
+    if (argc >= 3 && std::strcmp(argv[1], "short") == 0) {
+        char path[MAX_PATH];
+        const DWORD n = GetShortPathNameA(argv[2], path, MAX_PATH);
+        if (n == 0 || n >= MAX_PATH) return 2;
+        std::printf("%s\n", path);
+        return 0;
     }
     return 1;
 }

@@ -1,0 +1,46 @@
+#include "app/one_updater.h"
+
+#include <cstdio>
+
+#include "engine/file_names.h"
+#include "platform/file_utils.h"
+#include "platform/string_list.h"
+#include "ui/application.h"
+#include "ui/runtime.h"
+
+using namespace platform;
+using namespace ui;
+
+namespace app {
+
+namespace {
+// Unattended when the local INI holds CONSOLE, as the form itself decides later.
+bool Unattended() {
+    const std::string exe = ExtractFileName(Application().ExeName);
+    const std::string localIni = ProgramFolder() + engine::ProgramNameOf(exe) + "_Local.ini";
+    try {
+        TStringList list;
+        if (FileExists(localIni)) list.LoadFromFile(localIni);
+        return list.IndexOfName("CONSOLE") >= 0;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+}  // namespace
+
+TFolderLock LockProgramFolder() { return LockFolder(ProgramFolder()); }
+
+void SayAlreadyRunning() {
+    if (!Unattended()) {
+        try {
+            EnterVisualMode();
+            Runtime().ShowMessage(kAlreadyRunningText);
+            return;
+        } catch (const std::exception&) {
+            // No window to be had: the line goes to standard error instead.
+        }
+    }
+    std::fprintf(stderr, "%s: %s\n", Application().Title.c_str(), kAlreadyRunningText);
+}
+
+}  // namespace app
