@@ -105,9 +105,12 @@ bool TzelCustUpdaterDialogForm::LoadServerIni(const std::string& Url, const std:
     FServerIniList->LoadFromBytes(bytes);
     WriteLog(FzelLogFileName,
              "TzelCustUpdaterDialogForm.LoadServerIni(): " + Url + " carries the publisher's signature");
-    // The newest edition taken: an older one replayed later is refused.
-    if (edition.Serial > ParseSerial(Trim(FLocalIniList->Values("SERIAL"))))
+    // The newest edition taken: an older one replayed later is refused, also after a crash or
+    // an update error, so it reaches the disk at once as the RAN markers do.
+    if (edition.Serial > ParseSerial(Trim(FLocalIniList->Values("SERIAL")))) {
         SetLocalIniValue("SERIAL", std::to_string(edition.Serial));
+        SaveLocalIniFile();
+    }
     FNewPublicKey = edition.NewPublicKey;
     return true;
 }

@@ -80,6 +80,7 @@ int TzelCustUpdaterDialogForm::RolloutBucket() {
     if (kept >= 0) return kept;
     const int drawn = std::uniform_int_distribution<int>(0, 99)(FRandom);
     SetLocalIniValue("ROLLOUTBUCKET", std::to_string(drawn));
+    SaveLocalIniFile();  // drawn once: a failed run must not draw again
     WriteLog(FzelLogFileName, "This workstation's staged rollout bucket is " + std::to_string(drawn) + ".");
     return drawn;
 }
