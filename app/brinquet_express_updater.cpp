@@ -41,5 +41,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s: %s\n", app.Title.c_str(), error.c_str());
         return 1;
     }
-    return 0;
+    // 0 unless the run was asked for codes that tell its outcome (EXITCODES).
+    return engine::LastRunExitCode();
 }

@@ -5,6 +5,7 @@
 #include "http/tls_verification.h"
 #include "http/zel_http_file_downloader.h"
 #include "platform/file_utils.h"
+#include "platform/shown_text.h"
 #include "platform/strconv.h"
 #include "trust/server_ini_signature.h"
 #include "ui/application.h"
@@ -64,7 +65,7 @@ bool TzelCustUpdaterDialogForm::LoadServerIni(const std::string& Url, const std:
     const std::string sigUrl = Url + kSignatureSuffix;
     const std::string sigFile = FileName + kSignatureSuffix;
     TDeleteOnExit cleanup{sigFile};
-    WriteLog(FzelLogFileName, "TzelCustUpdaterDialogForm.LoadServerIni(): Signature Source = " + sigUrl);
+    WriteLog(FzelLogFileName, "TzelCustUpdaterDialogForm.LoadServerIni(): Signature Source = " + ShownText(sigUrl));
     std::string signature;
     try {
         FHTTPFileDownloader->MaxFileSize = kMaxSignatureSize;
@@ -76,20 +77,20 @@ bool TzelCustUpdaterDialogForm::LoadServerIni(const std::string& Url, const std:
             throw;
         }
         FHTTPFileDownloader->MaxFileSize = -1;
-        if (!got) throw MissingSignatureError(Url, "the server did not answer");
+        if (!got) throw MissingSignatureError(ShownText(Url), "the server did not answer");
         signature = ReadFileBytes(sigFile);
-        CheckServerIniSignature(key, Url, bytes, signature);
+        CheckServerIniSignature(key, ShownText(Url), bytes, signature);
     } catch (const ETrustError& e) {
         ReportStatus(e.Message(), true, true, true);
         throw;
     } catch (const EUpdaterError& e) {
-        const ETrustError missing = MissingSignatureError(Url, e.Message());
+        const ETrustError missing = MissingSignatureError(ShownText(Url), e.Message());
         ReportStatus(missing.Message(), true, true, true);
         throw missing;
     }
     FServerIniList->LoadFromBytes(bytes);
     WriteLog(FzelLogFileName,
-             "TzelCustUpdaterDialogForm.LoadServerIni(): " + Url + " carries the publisher's signature");
+             "TzelCustUpdaterDialogForm.LoadServerIni(): " + ShownText(Url) + " carries the publisher's signature");
     return true;
 }
 

@@ -8,6 +8,7 @@
 #include "http/zel_http_file_downloader.h"
 #include "platform/errors.h"
 #include "platform/file_utils.h"
+#include "platform/shown_text.h"
 #include "platform/strconv.h"
 #include "trust/server_ini_signature.h"
 #include "ui/application.h"
@@ -56,8 +57,8 @@ void PutInPlace(const std::string& Transfer, const std::string& TargetFile) {
 bool TzelCustUpdaterDialogForm::DownloadAndLoadServerIni() {
     const std::string temp = "temp" + std::to_string(std::uniform_int_distribution<int>(0, 99998)(FRandom)) + ".ini";
     const std::string url = GetServerPath() + GetProgName() + ".ini";
-    WriteLog(FzelLogFileName, "TzelCustUpdaterDialogForm.DownloadAndLoadServerIni(): Prepare to Download = " + url +
-                                  ", Download Dest = " + temp);
+    WriteLog(FzelLogFileName, "TzelCustUpdaterDialogForm.DownloadAndLoadServerIni(): Prepare to Download = " +
+                                  ShownText(url) + ", Download Dest = " + temp);
     bool ok = DownloadFile(url, temp, kConfigurationAlias);
     TempFileGuard guard{ProgramFolder() + temp};
     FUsingDefaultLocation = false;
@@ -73,7 +74,7 @@ bool TzelCustUpdaterDialogForm::DownloadAndLoadServerIni() {
     DeleteFileIfExists(ProgramFolder() + temp);
     const std::string fallback = GetDefaultServerPath() + GetProgName() + ".ini";
     WriteLog(FzelLogFileName, "TzelCustUpdaterDialogForm.DownloadAndLoadServerIni(): Prepare to Download = " +
-                                  fallback + ", Download Dest = " + temp);
+                                  ShownText(fallback) + ", Download Dest = " + temp);
     ok = DownloadFile(fallback, temp, kConfigurationAlias);
     FUsingDefaultLocation = true;
     if (ok) {
@@ -88,7 +89,8 @@ bool TzelCustUpdaterDialogForm::DownloadAndLoadServerIni() {
 
 // What the user reads when a transfer fails: what to check, then the error itself.
 std::string TzelCustUpdaterDialogForm::TroubleMessage(const std::string& Detail) {
-    return FProgName + " is having trouble communicating with the update web site at " + GetServerPath() + "\r" +
+    return FProgName + " is having trouble communicating with the update web site at " + ShownText(GetServerPath()) +
+           "\r" +
            "Please verify you have an active internet connection and that this application is allowed through your "
            "firewall.  " +
            "The specific error message is: " + Detail;
@@ -108,8 +110,8 @@ bool TzelCustUpdaterDialogForm::DownloadFile(const std::string& SourceFile, cons
     DeleteFileIfExists(transfer);
     bool ok = false;
     try {
-        WriteLog(FzelLogFileName, "TzelCustUpdaterDialogForm.DownloadFile(): Download Source = " + SourceFile +
-                                      ", Download Dest = " + TargetFile);
+        WriteLog(FzelLogFileName, "TzelCustUpdaterDialogForm.DownloadFile(): Download Source = " +
+                                      ShownText(SourceFile) + ", Download Dest = " + TargetFile);
         try {
             ok = FHTTPFileDownloader->DownloadFile(SourceFile, transfer, nullptr);
         } catch (const EBodyTooLarge&) {
@@ -120,7 +122,7 @@ bool TzelCustUpdaterDialogForm::DownloadFile(const std::string& SourceFile, cons
         }
         if (!ok) {
             // The target keeps its old content; what arrived stays in the transfer file.
-            WriteLog(FzelLogFileName, "TzelCustUpdaterDialogForm.DownloadFile(): " + SourceFile +
+            WriteLog(FzelLogFileName, "TzelCustUpdaterDialogForm.DownloadFile(): " + ShownText(SourceFile) +
                                           " was not downloaded; " + TargetFile + " was left as it was.");
         }
     } catch (const ETrustError&) {

@@ -6,6 +6,7 @@
 #include <random>
 #include <string>
 
+#include "engine/last_run.h"
 #include "platform/string_list.h"
 #include "platform/update_utils.h"
 #include "trust/file_expectation.h"
@@ -16,6 +17,8 @@ class TzelCustUpdaterDialogForm;
 namespace engine {
 // Runs FormDestroy (its Finish included) and frees the form.
 void DestroyForm(TzelCustUpdaterDialogForm* Form);
+// The exit code the last form's run ended with, set when the form is destroyed.
+int LastRunExitCode();
 
 }  // namespace engine
 
@@ -93,6 +96,14 @@ public:
     // Loads the local INI; one that exists but cannot be read is then never saved over.
     void LoadLocalIniFile(const std::string& FileName);
 
+    // Another updater holds this program folder: the run ends as AlreadyRunning, and its
+    // record and exit code say so.
+    void NoteAlreadyRunning(const std::string& Text);
+    // The exit code this run ends with as it stands (EXITCODES among the parameters: one that
+    // tells the outcome).
+    int ExitCode() const;
+    const engine::TLastRun& LastRun() const { return FLastRun; }
+
     // Properties.
     bool Debug() const { return FDebug; }
     TzelHTTPFileDownloader& HTTPFileDownloader() { return *FHTTPFileDownloader; }
@@ -140,10 +151,14 @@ protected:
                            const trust::TFileExpectation& Expected);
     [[noreturn]] void RefuseDownload(const std::string& Text);
     trust::TFileExpectation FExpectedDownload;  // what the next DownloadFile must deliver
+    engine::TLastRun FLastRun;
+    // An event for the system's log, filed under the program name; server text shown escaped.
+    void ReportEvent(platform::TEventType Type, const std::string& Text);
 
 private:
     friend void engine::DestroyForm(TzelCustUpdaterDialogForm*);
     std::string TroubleMessage(const std::string& Detail);
+    void WriteLastRun();
     std::mt19937 FRandom;
     bool FUpdating = false;  // an UpdateNow is running: a nested Proceed is refused
     bool FDestroyed = false;

@@ -4,6 +4,7 @@
 #include "http/socket_errors.h"
 #include "platform/errors.h"
 #include "platform/file_utils.h"
+#include "platform/shown_text.h"
 #include "platform/strconv.h"
 
 using namespace http;
@@ -18,21 +19,12 @@ constexpr const char* kNoAvailableConnection =
     "application and you can view web sites through your browser.";
 
 // The reply's header lines as the failure message quotes them, each followed by CR LF. The
-// lines come from the network and the message goes to a terminal and a log: any other control
-// character is shown as \xNN, so an escape sequence in a header cannot drive the terminal.
+// lines come from the network and the message goes to a terminal, a log and a record: the
+// line ends are shown as \x0D\x0A like every other control character, so no header line can
+// stand at the start of a line of the log as an entry of its own.
 std::string ShownHeaderText(const TStringList& Headers) {
-    static const char kHex[] = "0123456789ABCDEF";
     std::string out;
-    for (const std::string& line : Headers.Lines()) {
-        for (const char ch : line) {
-            const auto c = static_cast<unsigned char>(ch);
-            if (c < 0x20 || c == 0x7F)
-                out += std::string("\\x") + kHex[c >> 4] + kHex[c & 15];
-            else
-                out += ch;
-        }
-        out += "\r\n";
-    }
+    for (const std::string& line : Headers.Lines()) out += ShownText(line + "\r\n");
     return out;
 }
 }  // namespace
@@ -69,7 +61,8 @@ bool TzelHTTPFileDownloader::DownloadFile(const std::string& URL, const std::str
         // Success is the status code itself; a "200 OK" anywhere in the header text (another
         // header's value, a reason phrase) proves nothing.
         if (result && ResultCode != 200)
-            throw EUpdaterError("Unable to get file at location: \"" + URL + "\"\r" + ShownHeaderText(Headers));
+            throw EUpdaterError("Unable to get file at location: \"" + ShownText(URL) + "\"\r" +
+                                ShownHeaderText(Headers));
     } catch (ESocketError& e) {
         deleteFile = true;
         // A time-out, the connect's or a receive's, means no way out to the internet.
