@@ -74,25 +74,16 @@ std::string IsoLocalTimeText(const TLocalDateTime& When) {
     return buf;
 }
 
-void TLastRun::NoteError(const std::string& Text) {
-    if (FError.empty()) FError = Text;
+namespace {
+void Keep(std::optional<std::string>& Slot, const std::string& Text) {
+    if (!Slot) Slot = Text;
 }
-void TLastRun::NoteStartError(const std::string& Text) {
-    FStartError = true;
-    NoteError(Text);
-}
-void TLastRun::NoteUpdateError(const std::string& Text) {
-    FUpdateError = true;
-    NoteError(Text);
-}
-void TLastRun::NoteRunFailed(const std::string& Text) {
-    FRunFailed = true;
-    NoteError(Text);
-}
-void TLastRun::NoteAlreadyRunning(const std::string& Text) {
-    FAlreadyRunning = true;
-    NoteError(Text);
-}
+}  // namespace
+
+void TLastRun::NoteStartError(const std::string& Text) { Keep(FStartError, Text); }
+void TLastRun::NoteUpdateError(const std::string& Text) { Keep(FUpdateError, Text); }
+void TLastRun::NoteRunFailed(const std::string& Text) { Keep(FRunFailed, Text); }
+void TLastRun::NoteAlreadyRunning(const std::string& Text) { Keep(FAlreadyRunning, Text); }
 
 TLastRunEntry& TLastRun::Entry(int Number) {
     for (auto& e : FEntries)
@@ -117,7 +108,8 @@ void TLastRun::NoteUpload(TUploadState State, const std::string& Text) {
                               : State == TUploadState::UploadFailed ? "UploadFailed"
                                                                     : "NotDue");
     SetProductValue("UploadError", Text);
-    if (State == TUploadState::UploadFailed) NoteError(Text);
+    FUploadError.reset();
+    if (State == TUploadState::UploadFailed) FUploadError = Text;
 }
 
 TRunOutcome TLastRun::Outcome() const {
@@ -131,6 +123,16 @@ TRunOutcome TLastRun::Outcome() const {
     return TRunOutcome::UpToDate;
 }
 
+std::string TLastRun::Error() const {
+    switch (Outcome()) {
+    case TRunOutcome::AlreadyRunning: return *FAlreadyRunning;
+    case TRunOutcome::StartError: return *FStartError;
+    case TRunOutcome::UpdateError: return *FUpdateError;
+    case TRunOutcome::RunFailed: return *FRunFailed;
+    default: return FUploadError.value_or("");
+    }
+}
+
 std::string TLastRun::IniText(int ExitCode) const {
     std::string out;
     // Every value on its one line: a server's name or version, an error quoting a reply.
@@ -141,7 +143,7 @@ std::string TLastRun::IniText(int ExitCode) const {
     put("Started", FStarted);
     put("Ended", IsoLocalTimeText(LogClockNow()));
     put("Outcome", OutcomeName(Outcome()));
-    put("Error", FError);
+    put("Error", Error());
     put("ExitCode", std::to_string(ExitCode));
     for (const auto& e : FEntries) {
         out += "[FILE" + std::to_string(e.Number) + "]\r\n";

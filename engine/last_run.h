@@ -1,6 +1,7 @@
 #pragma once
 // What one run did, kept as it happens and written at its end as <program name>_LastRun.ini,
 // so an unattended run leaves its truth behind whether or not anyone asked for a log.
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -61,17 +62,18 @@ public:
     bool UploadFailed() const { return FUpload == TUploadState::UploadFailed; }
 
     TRunOutcome Outcome() const;
-    const std::string& Error() const { return FError; }
+    // The error behind the outcome (the first of its kind); a failed upload's after a run
+    // that otherwise went through.
+    std::string Error() const;
     const std::vector<TLastRunEntry>& Entries() const { return FEntries; }
 
     // The record's INI text (UTF-8, CR LF), ended now with ExitCode.
     std::string IniText(int ExitCode) const;
 
 private:
-    void NoteError(const std::string& Text);
     std::string FStarted;
-    std::string FError;  // the first error of the run
-    bool FStartError = false, FUpdateError = false, FRunFailed = false, FAlreadyRunning = false;
+    // The first text of each kind; a kind happened when its text is there.
+    std::optional<std::string> FStartError, FUpdateError, FRunFailed, FAlreadyRunning, FUploadError;
     bool FCompleted = false, FStopping = false;
     std::vector<TLastRunEntry> FEntries;
     std::vector<std::pair<std::string, std::string>> FProduct;

@@ -39,6 +39,19 @@ TEST(LastRunCodes, ExitCodeAndEventTypePerOutcome) {
     }
 }
 
+TEST(LastRunCodes, TheErrorIsTheOneBehindTheOutcome) {
+    TLastRun run;
+    run.NoteUpload(TUploadState::UploadFailed, "upload refused");
+    EXPECT_EQ(run.Error(), "upload refused") << "a run that otherwise went through";
+    run.NoteRunFailed("x.sh did not complete");
+    run.NoteRunFailed("y.sh did not complete");
+    EXPECT_EQ(run.Outcome(), TRunOutcome::RunFailed);
+    EXPECT_EQ(run.Error(), "x.sh did not complete") << "the first of its kind";
+    run.NoteUpdateError("");
+    EXPECT_EQ(run.Outcome(), TRunOutcome::UpdateError) << "an error without a text is still an error";
+    EXPECT_EQ(run.Error(), "");
+}
+
 #ifndef _WIN32
 TEST(LastRunCodes, IsoTimeCarriesTheOffset) {
     const char* old = std::getenv("TZ");
