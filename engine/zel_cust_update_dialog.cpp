@@ -188,13 +188,18 @@ int& ExitCodeOfLastRun() {
 int engine::LastRunExitCode() { return ExitCodeOfLastRun(); }
 
 void TzelCustUpdaterDialogForm::NoteAlreadyRunning(const std::string& Text) {
+    // The lock may be found before Start: the record is still written when the form goes.
+    if (!FLastRun.Started()) FLastRun.NoteStarted();
     FLastRun.NoteAlreadyRunning(Text);
     ReportEvent(TEventType::Warning, Text);
 }
 
 int TzelCustUpdaterDialogForm::ExitCode() const {
-    return ExitCodeFor(FLastRun.Outcome(), FLastRun.UploadFailed(),
-                       FParamList && FParamList->IndexOf("EXITCODES") >= 0);
+    // The command line itself, as the parameter list is filled from it: another updater's lock
+    // may end a run before that list is filled.
+    bool asked = false;
+    for (const auto& p : Application().Params) asked |= SameText(p, "EXITCODES");
+    return ExitCodeFor(FLastRun.Outcome(), FLastRun.UploadFailed(), asked);
 }
 
 void TzelCustUpdaterDialogForm::ReportEvent(TEventType Type, const std::string& Text) {
@@ -211,7 +216,8 @@ void TzelCustUpdaterDialogForm::WriteLastRun() {
     std::string text = std::string("The run ended: ") + OutcomeName(outcome) + ".";
     if (!FLastRun.Error().empty()) text += " " + FLastRun.Error();
     ReportEvent(EventTypeFor(outcome, FLastRun.UploadFailed()), text);
-    const std::string file = ProgramFolder() + FProgName + kLastRunSuffix;
+    const std::string name = FProgName.empty() ? ProgramNameOf(ExtractFileName(Application().ExeName)) : FProgName;
+    const std::string file = ProgramFolder() + name + kLastRunSuffix;
     try {
         WriteFileAtomically(file, Utf8ToAnsi(FLastRun.IniText(code)));
     } catch (const std::exception& e) {
