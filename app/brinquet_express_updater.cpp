@@ -27,11 +27,12 @@ int main(int argc, char** argv) {
     app.Params = ProgramArguments(argc, argv);
     RegisterVisualRuntime(argc, argv);
 
-    // Held to the end of the process; a second updater in this folder writes nothing.
+    // Held to the end of the process; a second updater in this folder writes nothing but its
+    // last-run record.
     const TFolderLock lock = LockProgramFolder();
     if (lock.State() == TFolderLock::TState::HeldByOther) {
         SayAlreadyRunning();
-        return 1;
+        return RecordAlreadyRunning();
     }
     RemoveMovedAsideCopy();
 
@@ -52,5 +53,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s: %s\n", app.Title.c_str(), error.c_str());
         return 1;
     }
-    return 0;
+    // 0 unless the run was asked for codes that tell its outcome (EXITCODES).
+    return engine::LastRunExitCode();
 }

@@ -3,7 +3,10 @@
 #include <cstdio>
 
 #include "engine/file_names.h"
+#include "engine/last_run.h"
+#include "platform/codepage.h"
 #include "platform/file_utils.h"
+#include "platform/strconv.h"
 #include "platform/string_list.h"
 #include "ui/application.h"
 #include "ui/runtime.h"
@@ -41,6 +44,25 @@ void SayAlreadyRunning() {
         }
     }
     std::fprintf(stderr, "%s: %s\n", Application().Title.c_str(), kAlreadyRunningText);
+}
+
+int RecordAlreadyRunning() {
+    engine::TLastRun record;
+    record.NoteStarted();
+    record.NoteAlreadyRunning(kAlreadyRunningText);
+    bool asked = false;
+    for (const auto& p : Application().Params) asked |= SameText(p, "EXITCODES");
+    const int code = asked ? engine::ExitCodeFor(engine::TRunOutcome::AlreadyRunning, false, true) : 1;
+    const std::string name = engine::ProgramNameOf(ExtractFileName(Application().ExeName));
+    ReportSystemEvent(engine::EventTypeFor(engine::TRunOutcome::AlreadyRunning, false), name,
+                      std::string("The run ended: AlreadyRunning. ") + kAlreadyRunningText);
+    try {
+        WriteFileAtomically(ProgramFolder() + name + engine::kLastRunSuffix, Utf8ToAnsi(record.IniText(code)));
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s: The last-run record could not be written: %s\n", Application().Title.c_str(),
+                     e.what());
+    }
+    return code;
 }
 
 }  // namespace app

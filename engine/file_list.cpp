@@ -6,6 +6,7 @@
 #include "platform/file_utils.h"
 #include "platform/folder_lock.h"
 #include "platform/os_services.h"
+#include "platform/shown_text.h"
 #include "platform/strconv.h"
 #include "ui/application.h"
 #include "ui/runtime.h"
@@ -24,6 +25,8 @@ std::vector<std::string> OwnFileNames(TzelCustUpdaterDialogForm& Form) {
     const size_t ext = exe.rfind('.');
     return {Form.ProgName() + "_Local.ini",
             Form.GetProgName() + "_Local.ini",
+            Form.ProgName() + kLastRunSuffix,
+            Form.GetProgName() + kLastRunSuffix,
             ExtractFileName(Form.LogFileName()),
             kTransferFile,
             (ext == std::string::npos ? exe : exe.substr(0, ext)) + "Params.ini",
@@ -57,14 +60,20 @@ std::string ListedFileName(TzelCustUpdaterDialogForm& Form, int N) {
         throw EUpdaterError(kConfigProblem + key + " names \"" + name +
                             "\", which Windows reads as another name (a part ending in a dot or a blank, or a colon).");
     case TFileNameFault::LeavesProgramFolder:
-        throw EUpdaterError(kConfigProblem + key + " names \"" + name +
+        throw EUpdaterError(kConfigProblem + key + " names \"" + ShownText(name) +
                             "\", which is not a file inside the program folder.");
     case TFileNameFault::ControlCharacter:
         throw EUpdaterError(kConfigProblem + key + " holds a control character, which no file name may hold.");
     case TFileNameFault::OwnFile:
-        throw EUpdaterError(kConfigProblem + key + " names \"" + name + "\", which is one of the updater's own files.");
+        throw EUpdaterError(kConfigProblem + key + " names \"" + ShownText(name) +
+                            "\", which is one of the updater's own files.");
     }
     return name;
+}
+
+std::string VersionText(const TFileVerRec& V) {
+    return std::to_string(V.Version[1]) + "." + std::to_string(V.Version[2]) + "." + std::to_string(V.Version[3]) +
+           "." + std::to_string(V.Version[4]);
 }
 
 // The installed file's version numbers; 0.0.0.0 when it is missing or has none.
@@ -80,7 +89,7 @@ TFileVerRec InstalledVersion(const std::string& FileName) {
 // Runs entry N as its REQUEST says: at once, or in a window after the user agreed.
 void RunEntry(TzelCustUpdaterDialogForm& Form, int N, const std::string& Name, bool Downloaded) {
     Form.SetCurrentStep(2);
-    const std::string message = Form.ServerIniList().Values(FileKey(N, "MESSAGE"));
+    const std::string message = ShownText(Form.ServerIniList().Values(FileKey(N, "MESSAGE")));
     if (!Form.ShowForms()) {
         Form.RunDownloadedFile(Name, false, Downloaded);
         return;
@@ -121,16 +130,21 @@ void TzelCustUpdaterDialogForm::DownloadAndRunFiles() {
         if (!version.empty()) serverVersion.VersionStr = version;
 
         DeleteFileIfExists(ProgramFolder() + name + kMovedAsideSuffix);  // an old copy that was in use
+        const TFileVerRec installed = InstalledVersion(ProgramFolder() + name);
+        TLastRunEntry& entry = FLastRun.Entry(i);
+        entry.Name = name;
+        entry.Offered = serverVersion.VersionStr;
+        entry.InstalledBefore = VersionText(installed);
         // The installed copy is already the offered one: nothing newer, whatever the version says.
         const int flags = InstalledCopyIsOffered(i, ProgramFolder() + name)
                               ? vcNotNewer
-                              : CompareFileVersions(serverVersion, InstalledVersion(ProgramFolder() + name), name);
+                              : CompareFileVersions(serverVersion, installed, name);
         if (flags & vcDownload) {
             const std::string url = GetServerPath() + UrlEncodedFileName(name);
-            WriteLog(FzelLogFileName, "TzelCustUpdaterDialogForm.DownloadAndRunFiles(): Prepare to Download = " + url +
-                                          ", Download Dest = " + name);
+            WriteLog(FzelLogFileName, "TzelCustUpdaterDialogForm.DownloadAndRunFiles(): Prepare to Download = " +
+                                          ShownText(url) + ", Download Dest = " + name);
             ExpectDownload(i, name);
-            DownloadFile(url, name, "");
+            FLastRun.Entry(i).Downloaded = DownloadFile(url, name, "");
             SetRanMarker(i, name, "FALSE");
         }
 
@@ -168,8 +182,22 @@ bool TzelCustUpdaterDialogForm::RunFile(const std::string& FileName, bool, bool 
         if (!ok) throw EOSError(OSServices().LastErrorText(), 0);
     } else {
         // The listed file itself, never a prefix of its path that happens to name another file.
-        ok = IsCompletedExitCode(RunAndWait(ProgramFolder() + FileName, params, wait, ProgramFolder()));
+        const int code = RunAndWait(ProgramFolder() + FileName, params, wait, ProgramFolder());
+        ok = IsCompletedExitCode(code);
+        TLastRunEntry& entry = FLastRun.Entry(k);
+        entry.Waited = true;
+        entry.ExitCode = code;
+        WriteLog(FzelLogFileName, "TzelCustUpdaterDialogForm.RunFile(): " + FileName + " ended with exit code " +
+                                      std::to_string(code) +
+                                      (ok ? ", which counts as completed." : ", which does not count as completed."));
+        if (!ok) {
+            const std::string failure =
+                FileName + " did not complete execution: exit code " + std::to_string(code) + ".";
+            FLastRun.NoteRunFailed(failure);
+            ReportEvent(TEventType::Warning, failure);
+        }
     }
+    FLastRun.Entry(k).Ran = ok ? "TRUE" : "FAILED";
     if (ok)
         ReportStatus(GetStatusMessage(stFinishedRunning, FileName, ""), true, false, false);
     else

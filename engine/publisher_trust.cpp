@@ -8,6 +8,7 @@
 #include "http/zel_http_file_downloader.h"
 #include "platform/file_utils.h"
 #include "platform/scoped_value.h"
+#include "platform/shown_text.h"
 #include "platform/strconv.h"
 #include "trust/publisher_keys.h"
 #include "trust/server_ini_edition.h"
@@ -69,7 +70,7 @@ bool TzelCustUpdaterDialogForm::LoadServerIni(const std::string& Url, const std:
     const std::string sigUrl = Url + kSignatureSuffix;
     const std::string sigFile = FileName + kSignatureSuffix;
     TDeleteOnExit cleanup{sigFile};
-    WriteLog(FzelLogFileName, "TzelCustUpdaterDialogForm.LoadServerIni(): Signature Source = " + sigUrl);
+    WriteLog(FzelLogFileName, "TzelCustUpdaterDialogForm.LoadServerIni(): Signature Source = " + ShownText(sigUrl));
     std::string signature;
     TServerIniEdition edition;
     try {
@@ -84,27 +85,27 @@ bool TzelCustUpdaterDialogForm::LoadServerIni(const std::string& Url, const std:
             throw;
         }
         FHTTPFileDownloader->MaxFileSize = -1;
-        if (!got) throw MissingSignatureError(Url, "the server did not answer");
+        if (!got) throw MissingSignatureError(ShownText(Url), "the server did not answer");
         signature = ReadFileBytes(sigFile);
-        CheckServerIniSignature(keys, Url, bytes, signature);
+        CheckServerIniSignature(keys, ShownText(Url), bytes, signature);
         edition = ReadServerIniEdition(candidate, Url);
-        CheckServerIniEdition(edition, Url, ParseSerial(Trim(FLocalIniList->Values("SERIAL"))),
+        CheckServerIniEdition(edition, ShownText(Url), ParseSerial(Trim(FLocalIniList->Values("SERIAL"))),
                               FLocalIniList->Values("CHANNEL"), UtcNow());
         for (const auto& k : SplitKeys(edition.NewPublicKey))
             if (!IsPublicKey(k))
-                throw ETrustError("The server INI at " + Url + " gives a NEWPUBLICKEY that is not the base64 text of " +
+                throw ETrustError("The server INI at " + ShownText(Url) + " gives a NEWPUBLICKEY that is not the base64 text of " +
                                   "an ECDSA P-256 public key; the server INI is not used.");
     } catch (const ETrustError& e) {
         ReportStatus(e.Message(), true, true, true);
         throw;
     } catch (const EUpdaterError& e) {
-        const ETrustError missing = MissingSignatureError(Url, e.Message());
+        const ETrustError missing = MissingSignatureError(ShownText(Url), e.Message());
         ReportStatus(missing.Message(), true, true, true);
         throw missing;
     }
     FServerIniList->LoadFromBytes(bytes);
     WriteLog(FzelLogFileName,
-             "TzelCustUpdaterDialogForm.LoadServerIni(): " + Url + " carries the publisher's signature");
+             "TzelCustUpdaterDialogForm.LoadServerIni(): " + ShownText(Url) + " carries the publisher's signature");
     // The newest edition taken: an older one replayed later is refused, also after a crash or
     // an update error, so it reaches the disk at once as the RAN markers do.
     if (edition.Serial > ParseSerial(Trim(FLocalIniList->Values("SERIAL")))) {

@@ -14,6 +14,7 @@
 #include "platform/errors.h"
 #include "platform/file_utils.h"
 #include "platform/scoped_value.h"
+#include "platform/shown_text.h"
 #include "platform/strconv.h"
 #include "trust/server_ini_signature.h"
 #include "ui/application.h"
@@ -61,8 +62,8 @@ bool PutInPlace(const std::string& Transfer, const std::string& TargetFile) {
 bool TzelCustUpdaterDialogForm::DownloadAndLoadServerIni() {
     const std::string temp = "temp" + std::to_string(std::uniform_int_distribution<int>(0, 99998)(FRandom)) + ".ini";
     const std::string url = GetServerPath() + GetProgName() + ".ini";
-    WriteLog(FzelLogFileName, "TzelCustUpdaterDialogForm.DownloadAndLoadServerIni(): Prepare to Download = " + url +
-                                  ", Download Dest = " + temp);
+    WriteLog(FzelLogFileName, "TzelCustUpdaterDialogForm.DownloadAndLoadServerIni(): Prepare to Download = " +
+                                  ShownText(url) + ", Download Dest = " + temp);
     // A caching proxy must not answer with yesterday's list.
     ScopedValue<bool> noCache(FHTTPFileDownloader->NoCache, true);
     bool ok = DownloadFile(url, temp, kConfigurationAlias);
@@ -80,7 +81,7 @@ bool TzelCustUpdaterDialogForm::DownloadAndLoadServerIni() {
     DeleteFileIfExists(ProgramFolder() + temp);
     const std::string fallback = GetDefaultServerPath() + GetProgName() + ".ini";
     WriteLog(FzelLogFileName, "TzelCustUpdaterDialogForm.DownloadAndLoadServerIni(): Prepare to Download = " +
-                                  fallback + ", Download Dest = " + temp);
+                                  ShownText(fallback) + ", Download Dest = " + temp);
     ok = DownloadFile(fallback, temp, kConfigurationAlias);
     FUsingDefaultLocation = true;
     if (ok) {
@@ -113,7 +114,8 @@ bool TzelCustUpdaterDialogForm::PauseBeforeRetry(int Ms) {
 
 // What the user reads when a transfer fails: what to check, then the error itself.
 std::string TzelCustUpdaterDialogForm::TroubleMessage(const std::string& Detail) {
-    return FProgName + " is having trouble communicating with the update web site at " + GetServerPath() + "\r" +
+    return FProgName + " is having trouble communicating with the update web site at " + ShownText(GetServerPath()) +
+           "\r" +
            "Please verify you have an active internet connection and that this application is allowed through your "
            "firewall.  " +
            "The specific error message is: " + Detail;
@@ -135,8 +137,8 @@ bool TzelCustUpdaterDialogForm::DownloadFile(const std::string& SourceFile, cons
     TzelHTTPFileDownloader& downloader = *FHTTPFileDownloader;
     bool ok = false;
     try {
-        WriteLog(FzelLogFileName, "TzelCustUpdaterDialogForm.DownloadFile(): Download Source = " + SourceFile +
-                                      ", Download Dest = " + TargetFile);
+        WriteLog(FzelLogFileName, "TzelCustUpdaterDialogForm.DownloadFile(): Download Source = " +
+                                      ShownText(SourceFile) + ", Download Dest = " + TargetFile);
         for (size_t attempt = 0;; ++attempt) {
             try {
                 ok = resumable
@@ -155,18 +157,18 @@ bool TzelCustUpdaterDialogForm::DownloadFile(const std::string& SourceFile, cons
                 if (!downloader.LastFailureTransient || attempt >= std::size(kRetryPausesMs)) throw;
                 const int pause = kRetryPausesMs[attempt];
                 WriteLog(FzelLogFileName, "TzelCustUpdaterDialogForm.DownloadFile(): attempt " +
-                                              std::to_string(attempt + 1) + " of " + SourceFile + " failed: " +
-                                              e.what() + " - trying again in " + std::to_string(pause / 1000) + " s");
+                                              std::to_string(attempt + 1) + " of " + ShownText(SourceFile) + " failed: " +
+                                              ShownText(e.what()) + " - trying again in " + std::to_string(pause / 1000) + " s");
                 if (!PauseBeforeRetry(pause)) throw;
             }
         }
         if (downloader.LastResumedFrom > 0)
-            WriteLog(FzelLogFileName, "TzelCustUpdaterDialogForm.DownloadFile(): " + SourceFile + " continued after " +
+            WriteLog(FzelLogFileName, "TzelCustUpdaterDialogForm.DownloadFile(): " + ShownText(SourceFile) + " continued after " +
                                           std::to_string(downloader.LastResumedFrom) +
                                           " bytes kept from an earlier attempt");
         if (!ok) {
             // The target keeps its old content; what arrived stays in the transfer file.
-            WriteLog(FzelLogFileName, "TzelCustUpdaterDialogForm.DownloadFile(): " + SourceFile +
+            WriteLog(FzelLogFileName, "TzelCustUpdaterDialogForm.DownloadFile(): " + ShownText(SourceFile) +
                                           " was not downloaded; " + TargetFile + " was left as it was.");
         }
     } catch (const ETrustError&) {

@@ -5,9 +5,12 @@
 
 #include "engine/file_names.h"
 #include "http/zel_http_file_downloader.h"
+#include "platform/codepage.h"
 #include "platform/errors.h"
+#include "platform/event_log.h"
 #include "platform/file_utils.h"
 #include "platform/os_services.h"
+#include "platform/shown_text.h"
 #include "platform/strconv.h"
 #include "ui/application.h"
 #include "ui/runtime.h"
@@ -21,7 +24,12 @@ TzelCustUpdaterDialogForm::TzelCustUpdaterDialogForm() {
     StopBitBtn.OnClick = [this] { StopBitBtnClick(); };
     ProceedBitBtn.OnClick = [this] { ProceedBitBtnClick(&ProceedBitBtn); };
     CloseBtn.OnClick = [this] { CloseBtnClick(); };
-    ApplicationEvents1.OnException = [this](const std::exception& E) { ApplicationEvents1Exception(E); };
+    ApplicationEvents1.OnException = [this](const std::exception& E) {
+        // What escaped an event handler broke the update it belonged to.
+        FLastRun.NoteUpdateError(E.what());
+        ReportEvent(TEventType::Error, E.what());
+        ApplicationEvents1Exception(E);
+    };
 }
 
 TzelCustUpdaterDialogForm::~TzelCustUpdaterDialogForm() {
@@ -64,11 +72,13 @@ void TzelCustUpdaterDialogForm::FormDestroy() {
     } catch (const std::exception& e) {
         const std::string text = "Exception:  " + std::string(e.what());
         std::fprintf(stderr, "%s\n", text.c_str());
+        FLastRun.NoteUpdateError(e.what());
         try {
             WriteLog(FzelLogFileName, text);
         } catch (const std::exception&) {
         }
     }
+    if (FLastRun.Started() && FParamList) WriteLastRun();
     FHTTPFileDownloader.reset();
     FParamList.reset();
     FLocalIniList.reset();
@@ -103,6 +113,7 @@ void TzelCustUpdaterDialogForm::InitializeIt() {
 }
 
 void TzelCustUpdaterDialogForm::Start() {
+    FLastRun.NoteStarted();
     try {
         InitializeIt();
         if (FShowForms) {
@@ -117,6 +128,8 @@ void TzelCustUpdaterDialogForm::Start() {
             UpdateNow();
         }
     } catch (const std::exception& e) {
+        FLastRun.NoteStartError(e.what());
+        ReportEvent(TEventType::Error, e.what());
         try {
             WriteLog(FzelLogFileName, "Exception:  " + std::string(e.what()));
         } catch (const std::exception&) {
@@ -139,12 +152,17 @@ void TzelCustUpdaterDialogForm::UpdateNow() {
             DownloadAndLoadServerIni();
             if (!FStopping) {
                 DownloadAndRunFiles();
-                if (!FStopping) Finish();
+                if (!FStopping) {
+                    Finish();
+                    FLastRun.NoteCompleted();
+                }
             }
         }
     } catch (const std::exception& e) {
         SetErrorUpdating(true);
         const std::string text = "Update error: " + std::string(e.what());
+        FLastRun.NoteUpdateError(e.what());
+        ReportEvent(TEventType::Error, text);
         Runtime().ShowMessage(text);
         ReportStatus(text, true, true, false);
         ProceedBitBtn.Visible = false;
@@ -157,3 +175,54 @@ void TzelCustUpdaterDialogForm::Finish() {
 }
 
 void TzelCustUpdaterDialogForm::SetErrorUpdating(bool Value) { FErrorUpdating = Value; }
+
+// ---- The run's record ----------------------------------------------------------------
+
+namespace {
+int& ExitCodeOfLastRun() {
+    static int code = 0;
+    return code;
+}
+}  // namespace
+
+int engine::LastRunExitCode() { return ExitCodeOfLastRun(); }
+
+void TzelCustUpdaterDialogForm::NoteAlreadyRunning(const std::string& Text) {
+    // The lock may be found before Start: the record is still written when the form goes.
+    if (!FLastRun.Started()) FLastRun.NoteStarted();
+    FLastRun.NoteAlreadyRunning(Text);
+    ReportEvent(TEventType::Warning, Text);
+}
+
+int TzelCustUpdaterDialogForm::ExitCode() const {
+    // The command line itself, as the parameter list is filled from it: another updater's lock
+    // may end a run before that list is filled.
+    bool asked = false;
+    for (const auto& p : Application().Params) asked |= SameText(p, "EXITCODES");
+    return ExitCodeFor(FLastRun.Outcome(), FLastRun.UploadFailed(), asked);
+}
+
+void TzelCustUpdaterDialogForm::ReportEvent(TEventType Type, const std::string& Text) {
+    ReportSystemEvent(Type, FProgName, ShownText(Text));
+}
+
+// Written however the run went, beside the old record and renamed over it, so that a second
+// updater that found the folder taken still leaves its own truth and never half a file.
+void TzelCustUpdaterDialogForm::WriteLastRun() {
+    FLastRun.NoteStopping(FStopping);
+    const int code = ExitCode();
+    ExitCodeOfLastRun() = code;
+    const TRunOutcome outcome = FLastRun.Outcome();
+    std::string text = std::string("The run ended: ") + OutcomeName(outcome) + ".";
+    if (!FLastRun.Error().empty()) text += " " + FLastRun.Error();
+    ReportEvent(EventTypeFor(outcome, FLastRun.UploadFailed()), text);
+    const std::string name = FProgName.empty() ? ProgramNameOf(ExtractFileName(Application().ExeName)) : FProgName;
+    const std::string file = ProgramFolder() + name + kLastRunSuffix;
+    try {
+        WriteFileAtomically(file, Utf8ToAnsi(FLastRun.IniText(code)));
+    } catch (const std::exception& e) {
+        const std::string failure = "The last-run record could not be written: " + std::string(e.what());
+        std::fprintf(stderr, "%s\n", failure.c_str());
+        ReportEvent(TEventType::Error, failure);
+    }
+}

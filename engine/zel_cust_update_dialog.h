@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/last_run.h"
 #include "platform/string_list.h"
 #include "platform/update_utils.h"
 #include "trust/file_expectation.h"
@@ -18,6 +19,8 @@ class TzelCustUpdaterDialogForm;
 namespace engine {
 // Runs FormDestroy (its Finish included) and frees the form.
 void DestroyForm(TzelCustUpdaterDialogForm* Form);
+// The exit code the last form's run ended with, set when the form is destroyed.
+int LastRunExitCode();
 
 }  // namespace engine
 
@@ -107,6 +110,14 @@ public:
     // returning false ends the retries as Stop does.
     std::function<bool(int Ms)> RetryPause;
 
+    // Another updater holds this program folder: the run ends as AlreadyRunning, and its
+    // record and exit code say so.
+    void NoteAlreadyRunning(const std::string& Text);
+    // The exit code this run ends with as it stands (EXITCODES among the parameters: one that
+    // tells the outcome).
+    int ExitCode() const;
+    const engine::TLastRun& LastRun() const { return FLastRun; }
+
     // Properties.
     bool Debug() const { return FDebug; }
     TzelHTTPFileDownloader& HTTPFileDownloader() { return *FHTTPFileDownloader; }
@@ -164,12 +175,16 @@ protected:
     // and its bucket, drawn at the first release that needs it (engine/staged_release.cpp).
     bool HeldBackByRollout(const std::string& FileName);
     int RolloutBucket();
+    engine::TLastRun FLastRun;
+    // An event for the system's log, filed under the program name; server text shown escaped.
+    void ReportEvent(platform::TEventType Type, const std::string& Text);
 
 private:
     friend void engine::DestroyForm(TzelCustUpdaterDialogForm*);
     std::string TroubleMessage(const std::string& Detail);
     // Writes the local INI list as it stands (no keys merged); not over one that could not be read.
     void SaveLocalIniFile();
+    void WriteLastRun();
     std::mt19937 FRandom;
     bool FUpdating = false;  // an UpdateNow is running: a nested Proceed is refused
     bool FDestroyed = false;

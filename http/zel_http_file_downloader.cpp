@@ -7,6 +7,7 @@
 #include "http/socket_errors.h"
 #include "platform/errors.h"
 #include "platform/file_utils.h"
+#include "platform/shown_text.h"
 #include "platform/strconv.h"
 
 using namespace http;
@@ -21,21 +22,12 @@ constexpr const char* kNoAvailableConnection =
     "application and you can view web sites through your browser.";
 
 // The reply's header lines as the failure message quotes them, each followed by CR LF. The
-// lines come from the network and the message goes to a terminal and a log: any other control
-// character is shown as \xNN, so an escape sequence in a header cannot drive the terminal.
+// lines come from the network and the message goes to a terminal, a log and a record: the
+// line ends are shown as \x0D\x0A like every other control character, so no header line can
+// stand at the start of a line of the log as an entry of its own.
 std::string ShownHeaderText(const TStringList& Headers) {
-    static const char kHex[] = "0123456789ABCDEF";
     std::string out;
-    for (const std::string& line : Headers.Lines()) {
-        for (const char ch : line) {
-            const auto c = static_cast<unsigned char>(ch);
-            if (c < 0x20 || c == 0x7F)
-                out += std::string("\\x") + kHex[c >> 4] + kHex[c & 15];
-            else
-                out += ch;
-        }
-        out += "\r\n";
-    }
+    for (const std::string& line : Headers.Lines()) out += ShownText(line + "\r\n");
     return out;
 }
 
@@ -149,7 +141,7 @@ bool TzelHTTPFileDownloader::Fetch(const std::string& URL, const std::string& Fi
     // What a reply's head must be before its body is stored, and where the body goes.
     auto check = [&](TDownloadSink& Sink, const TReply& Head, bool& Continued) {
         const std::string fault = FramingFault(Head);
-        if (!fault.empty()) throw EUpdaterError("The server's reply for \"" + URL + "\" was refused: " + fault + ".");
+        if (!fault.empty()) throw EUpdaterError("The server's reply for \"" + ShownText(URL) + "\" was refused: " + ShownText(fault) + ".");
         const int64_t offset = Resume ? Resume->Offset : 0;
         if (offset > 0 && Head.Code == 206) {
             if (!ContinuesAt(Head, offset, Resume->Key.Size)) throw TRestartFromZero();
@@ -204,7 +196,7 @@ bool TzelHTTPFileDownloader::Fetch(const std::string& URL, const std::string& Fi
             // header's value, a reason phrase) proves nothing.
             if (result && ResultCode != 200 && !(continued && ResultCode == 206)) {
                 LastFailureTransient = IsTransientStatus(ResultCode);
-                throw EUpdaterError("Unable to get file at location: \"" + URL + "\"\r" + ShownHeaderText(Headers));
+                throw EUpdaterError("Unable to get file at location: \"" + ShownText(URL) + "\"\r" + ShownHeaderText(Headers));
             }
             break;
         }

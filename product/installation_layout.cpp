@@ -53,6 +53,10 @@ std::string ParamsFileNameOf(const std::string& Executable) {
 void TzelBrinquetUpdaterDialogForm::InitializeIt() {
     TzelCustUpdaterDialogForm::InitializeIt();
     FUpdateSucceeded = false;
+    // The product's part of the record, as it stands until the script updater comes up.
+    FLastRun.SetProductValue("ScriptUpdaterDue", "FALSE");
+    FLastRun.SetProductValue("ScriptUpdaterRan", "FALSE");
+    FLastRun.NoteUpload(engine::TUploadState::NotDue);
     FWorkingDir = ProgramFolder();
     if (!OSServices().SetCurrentDir(FWorkingDir))
         throw EUpdaterError("Unable to set working directory to " + FWorkingDir);

@@ -12,6 +12,7 @@
 #include "product/brinquet_express_contact_dialog.h"
 #include "product/brinquet_express_update_dialog.h"
 #include "product/status_upload.h"
+#include "ui/runtime.h"
 
 using namespace engine;
 using namespace http;
@@ -46,6 +47,7 @@ void TzelBrinquetUpdaterDialogForm::CarryOutWaitingEntry(const std::string& Cont
     }
     // The engine's run: the waiting entry is not deferred a second time.
     const bool ok = RunFile(FCurrentFileName, FCurrentFromVisual, FCurrentwasDownloaded);
+    if (isScriptUpdater) FLastRun.SetProductValue("ScriptUpdaterRan", ok ? "TRUE" : "FALSE");
     if (ok && isScriptUpdater) {
         try {
             UploadStatus({FServerIniList->Values(FileKey(FCurrentFileNumberOfInterest, "VERSION")), pastVer, localNum,
@@ -53,6 +55,10 @@ void TzelBrinquetUpdaterDialogForm::CarryOutWaitingEntry(const std::string& Cont
         } catch (const std::exception& e) {
             // The update program has run and is marked as ran: a failed upload is reported,
             // and the update goes on rather than leaving the user in a wait only Close ends.
+            FLastRun.NoteUpload(TUploadState::UploadFailed, e.what());
+            ReportEvent(TEventType::Warning, e.what());
+            // Unattended, nobody sees the window: the error goes where the other errors go.
+            if (!FShowForms) Runtime().ShowMessage(e.what());
             try {
                 ApplicationEvents1Exception(e);
             } catch (const std::exception&) {
@@ -76,8 +82,14 @@ void TzelBrinquetUpdaterDialogForm::UploadStatus(const TStatusUpload& Upload) {
     } catch (const std::exception& e) {
         throw EUpdaterError(kUploadTrouble + e.what());
     }
-    if (reply.Text().find("Got It") != std::string::npos)
+    if (reply.Text().find("Got It") != std::string::npos) {
+        FLastRun.NoteUpload(TUploadState::Uploaded);
         ReportStatus("Uploaded current version status.", true, false, false);
+    } else {
+        const std::string text = "The support service did not confirm the upload.";
+        FLastRun.NoteUpload(TUploadState::UploadFailed, text);
+        ReportEvent(TEventType::Warning, text);
+    }
 }
 
 std::string TzelBrinquetUpdaterDialogForm::SupportUrl() {

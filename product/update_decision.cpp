@@ -8,6 +8,7 @@
 #include "platform/file_utils.h"
 #include "platform/ini_file.h"
 #include "platform/native_path.h"
+#include "platform/shown_text.h"
 #include "platform/strconv.h"
 #include "platform/update_utils.h"
 #include "product/brinquet_express_update_dialog.h"
@@ -60,6 +61,9 @@ int TzelBrinquetUpdaterDialogForm::CompareFileVersions(TFileVerRec ServerVersion
         }
         // A blocked update ends the file list after this entry.
         SetContinueUpdating(outcome != vcBlocked);
+        FLastRun.SetProductValue("ScriptUpdaterDue", outcome == vcBlocked                          ? "BLOCKED"
+                                                     : (outcome & (vcDownload | vcRunAnyway)) != 0 ? "TRUE"
+                                                                                                   : "FALSE");
     } else if (SameText(FileName, kClientExeName)) {
         if (ReadParamsValue("Network_Install") == "1") {
             std::string root = ReadParamsValue("BrinquetRoot");
@@ -119,7 +123,7 @@ std::string TzelBrinquetUpdaterDialogForm::GetStatusMessage(int StatusType, cons
     case stFinishedRunning:
         FUpdateSucceeded = true;
         return kBrinquet + " is now updated to version " +
-               FServerIniList->Values(FileKey(FCurrentFileNumberOfInterest, "VERSION")) + ".";
+               ShownText(FServerIniList->Values(FileKey(FCurrentFileNumberOfInterest, "VERSION"))) + ".";
     case stRunFailed: {
         std::string message = ReadParamsValue("Installer_Message");
         if (!message.empty()) message += '\r';

@@ -5,6 +5,7 @@
 #include "crypto/crypto.h"
 #include "platform/errors.h"
 #include "platform/file_utils.h"
+#include "platform/shown_text.h"
 
 using namespace platform;
 
@@ -20,7 +21,8 @@ std::string Unblanked(const std::string& s) {
 }
 
 [[noreturn]] void Malformed(const std::string& key, const std::string& value, const char* want) {
-    throw EUpdaterError("Problem with configuration file.  " + key + " \"" + value + "\" is not " + want + ".");
+    throw EUpdaterError("Problem with configuration file.  " + key + " \"" + ShownText(value) + "\" is not " + want +
+                        ".");
 }
 }  // namespace
 

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <regex>
 
+#include "tests/support/real_peers.h"
 #include "tests/support/run_command.h"
 #include "tests/support/temp_dir.h"
 
@@ -47,4 +48,50 @@ TEST(ProgramEntry, NonVisualRunWithAnUnreachableServerEndsWithOneAndAWellFormedL
     EXPECT_NE(log.find(":  Exception:  BrinquetExpressUpdater is having trouble"), std::string::npos) << log;
     EXPECT_EQ(dir.Read("BrinquetExpressUpdater_Local.ini"), "CONSOLE=\r\n") << "not saved after the error";
 }
+
+// The exit code an administrator's scheduled task sees, with and without EXITCODES, and the
+// record the run leaves beside the program.
+TEST(ProgramEntry, ExitCodesTellTheOutcomeOnlyWhenAsked) {
+    TempDir site;
+    NginxServer nginx(site.Path());
+    ASSERT_TRUE(nginx.Started()) << nginx.Error();
+    site.Write("check.sh", "#!/bin/sh\nexit 0\n");  // 0 is not a completed run
+    const std::string header = "[Update]\r\nFOUNDIT=1\r\n";
+    struct Case {
+        const char* what;
+        std::string ini;  // the server INI; empty: no server at all
+        const char* outcome;
+        int plain, asked;
+    } cases[] = {
+        {"up to date", header + "FILECOUNT=0\r\n", "UpToDate", 0, 0},
+        {"a start error", "", "StartError", 1, 1},
+        {"an update error", header, "UpdateError", 0, 2},
+        {"a run that failed",
+         header + "FILECOUNT=1\r\nFILE0NAME=check.sh\r\nFILE0VERSION=1.0.0.0\r\nFILE0WAIT=5000\r\n", "RunFailed", 0, 3},
+    };
+    for (const auto& c : cases) {
+        for (const bool asked : {false, true}) {
+            SCOPED_TRACE(std::string(c.what) + (asked ? " with EXITCODES" : ""));
+            TempDir root;
+            std::filesystem::create_directories(root.File("Updates"));
+            std::filesystem::create_directories(root.File("Admin/Client"));
+            root.Write("Admin/Client/install.ini", "[Settings]\r\nLocalNumber=12\r\n");
+            std::filesystem::copy_file(UPDATER, root.File("Updates/BrinquetExpressUpdater.exe"));
+            std::filesystem::permissions(root.File("Updates/BrinquetExpressUpdater.exe"),
+                                         std::filesystem::perms::owner_all);
+            root.Write("Updates/BrinquetExpressUpdater_Local.ini", "CONSOLE=\r\n");
+            site.Write("BrinquetExpressUpdater.ini", c.ini.empty() ? header : c.ini);
+            const std::string server = c.ini.empty() ? "http://127.0.0.1:1/" : nginx.Url("/");
+            const CommandResult r = RunCommand("cd " + root.File("Updates") +
+                                               " && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "
+                                               "./BrinquetExpressUpdater.exe SERVERPATH=" +
+                                               server + (asked ? " EXITCODES" : "") + " 2>&1");
+            EXPECT_EQ(r.code, asked ? c.asked : c.plain) << r.output;
+            const std::string record = root.Read("Updates/BrinquetExpressUpdater_LastRun.ini");
+            EXPECT_NE(record.find("\r\nOutcome=" + std::string(c.outcome) + "\r\n"), std::string::npos) << record;
+            EXPECT_NE(record.find("\r\nExitCode=" + std::to_string(r.code) + "\r\n"), std::string::npos) << record;
+        }
+    }
+}
+
 }  // namespace

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/zel_cust_update_dialog.h"
+#include "platform/event_log.h"
 #include "tests/support/temp_dir.h"
 #include "ui/application.h"
 #include "ui/headless_runtime.h"
@@ -20,8 +21,12 @@ protected:
         ui::Application().ExeName = dir.File("Updater.exe");
         ui::Application().Params.clear();
         ui::Application().MainForm = nullptr;
+        platform::SetEventSink([this](platform::TEventType Type, const std::string&, const std::string& Text) {
+            events.push_back({Type, Text});
+        });
     }
     void TearDown() override {
+        platform::SetEventSink(nullptr);
         ui::SetRuntime(nullptr);
         ui::Application().Params.clear();
     }
@@ -35,6 +40,11 @@ protected:
 
     TempDir dir;
     ui::THeadlessRuntime runtime;
+    struct Event {
+        platform::TEventType type;
+        std::string text;
+    };
+    std::vector<Event> events;  // what went to the system's event log
 };
 
 template <class T = TzelCustUpdaterDialogForm>

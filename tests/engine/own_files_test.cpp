@@ -166,8 +166,8 @@ TEST_F(Update, AServerIniOver16MiBIsRefusedBeforeItIsRead) {
               "Update error: Problem with configuration file.  It is 17825792 bytes long; a configuration "
               "file may hold at most 16 MiB (16777216 bytes).");
     EXPECT_EQ(beforeDefault, 0) << "no second try at the default location";
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 2)
-        << "only the log and the local INI remain";
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 3)
+        << "only the log, the local INI and the last-run record remain";
 }
 
 // A program folder whose name has a blank, and a program planted at the prefix before it.

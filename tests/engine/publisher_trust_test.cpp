@@ -142,7 +142,8 @@ TEST_F(PublisherTrust, ASignedSiteUpdates) {
     EXPECT_EQ(dir.Read("Updater_Local.ini"), localIni + "FILE0RAN=TRUE\r\nFILE0RANNAME=tool.sh\r\n");
     EXPECT_TRUE(Logged("carries the publisher's signature"));
     EXPECT_FALSE(Logged("No PUBLICKEY"));
-    EXPECT_EQ(ProgramFiles(), (std::vector<std::string>{"Updater.log", "Updater_Local.ini", "current.sh", "tool.sh"}))
+    EXPECT_EQ(ProgramFiles(), (std::vector<std::string>{"Updater.log", "Updater_LastRun.ini", "Updater_Local.ini",
+                                                        "current.sh", "tool.sh"}))
         << "no temporary INI, signature or transfer file is left";
 }
 
@@ -188,7 +189,7 @@ TEST_F(PublisherTrust, AServerIniWithoutAValidSignatureIsNeverUsed) {
         EXPECT_TRUE(Logged(c.text));
         EXPECT_TRUE(os.opened.empty());
         EXPECT_EQ(dir.Read("Updater_Local.ini"), localIni) << "the local INI is not saved";
-        EXPECT_EQ(ProgramFiles(), (std::vector<std::string>{"Updater.log", "Updater_Local.ini"}))
+        EXPECT_EQ(ProgramFiles(), (std::vector<std::string>{"Updater.log", "Updater_LastRun.ini", "Updater_Local.ini"}))
             << "nothing was downloaded";
     }
 }

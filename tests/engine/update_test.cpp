@@ -209,8 +209,8 @@ TEST_F(Update, ProofAndFallBack) {
         EXPECT_EQ(Logged("Connected to server - configuration file was not found or is incorrect. - Will attempt to "
                          "connect to the default server location."),
                   c.triedDefault);
-        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 2)
-            << "only the log and the local INI remain: no temporary INI, no transfer file";
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 3)
+            << "only the log, the local INI and the last-run record remain: no temporary INI, no transfer file";
     }
 }
 

@@ -26,6 +26,12 @@ protected:
     TempDir dir;
 };
 
+// Header lines as a failure message quotes them: their line ends shown escaped.
+std::string Shown(std::string Lines) {
+    for (size_t at; (at = Lines.find("\r\n")) != std::string::npos;) Lines.replace(at, 2, "\\x0D\\x0A");
+    return Lines;
+}
+
 TEST_F(DownloaderFailure, MessagesAndNoFileLeft) {
     struct Case {
         const char* name;
@@ -36,7 +42,7 @@ TEST_F(DownloaderFailure, MessagesAndNoFileLeft) {
     const std::string h404 = "HTTP/1.1 404 Not Found\r\nContent-Type: text/html\r\nContent-Length: 9\r\n\r\n";
     const std::string h302 = "HTTP/1.0 302 Found\r\nLocation: http://elsewhere/\r\n\r\n";
     const Case cases[] = {
-        {"404 with the header text", h404 + "not found", 0, "Unable to get file at location: \"{url}\"\r" + h404},
+        {"404 with the header text", h404 + "not found", 0, "Unable to get file at location: \"{url}\"\r" + Shown(h404)},
         // No length: the server's close ends the reply as a reset.
         {"redirect without length", h302 + "moved", 0, "TCP/IP Socket error 10054: Connection reset by peer"},
         {"undeclared length", "HTTP/1.0 200 OK\r\n\r\nbody", 0, "TCP/IP Socket error 10054: Connection reset by peer"},

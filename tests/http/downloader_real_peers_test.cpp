@@ -178,8 +178,8 @@ TEST_F(DownloaderRealPeers, MissingFileIsRefusedWithTheHeaderText) {
         FAIL() << "no exception";
     } catch (const EUpdaterError& e) {
         const std::string m = e.what();
-        EXPECT_EQ(m.rfind("Unable to get file at location: \"" + url + "\"\rHTTP/1.1 404 Not Found\r\n", 0), 0u) << m;
-        EXPECT_EQ(m.substr(m.size() - 4), "\r\n\r\n");
+        EXPECT_EQ(m.rfind("Unable to get file at location: \"" + url + "\"\rHTTP/1.1 404 Not Found\\x0D\\x0A", 0), 0u) << m;
+        EXPECT_EQ(m.substr(m.size() - 16), "\\x0D\\x0A\\x0D\\x0A");
     }
     EXPECT_FALSE(out.Exists("m"));
 }

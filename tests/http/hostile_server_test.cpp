@@ -160,6 +160,12 @@ TEST_F(HostileServer, LowSpeedRule) {
     }
 }
 
+// Header lines as a failure message quotes them: their line ends shown escaped.
+std::string Shown(std::string Lines) {
+    for (size_t at; (at = Lines.find("\r\n")) != std::string::npos;) Lines.replace(at, 2, "\\x0D\\x0A");
+    return Lines;
+}
+
 TEST_F(HostileServer, DownloadOutcomes) {
     const std::string chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n";
     const std::string upstream = "HTTP/1.1 404 Not Found\r\nX-Upstream-Status: 200 OK\r\nContent-Length: 4\r\n\r\n";
@@ -170,16 +176,16 @@ TEST_F(HostileServer, DownloadOutcomes) {
         std::string Message;  // empty: success with File in the target; "{url}" stands for the URL
         std::string File;
     } const cases[] = {
-        {"404 with a \"200 OK\" header", upstream + "gone", "Unable to get file at location: \"{url}\"\r" + upstream,
+        {"404 with a \"200 OK\" header", upstream + "gone", "Unable to get file at location: \"{url}\"\r" + Shown(upstream),
          ""},
-        {"status 500 with \"200 OK\" after it", five00 + "fail", "Unable to get file at location: \"{url}\"\r" + five00,
+        {"status 500 with \"200 OK\" after it", five00 + "fail", "Unable to get file at location: \"{url}\"\r" + Shown(five00),
          ""},
         {"200 without a reason phrase", "HTTP/1.1 200\r\nContent-Length: 4\r\n\r\nbody", "", "body"},
         {"200 Ok", "HTTP/1.1 200 Ok\r\nContent-Length: 4\r\n\r\nbody", "", "body"},
         {"escape sequence in a header is shown escaped",
          "HTTP/1.1 403 \x1b[2JForbidden\r\nX-Bell: a\x07z\r\nContent-Length: 0\r\n\r\n",
-         "Unable to get file at location: \"{url}\"\rHTTP/1.1 403 \\x1B[2JForbidden\r\nX-Bell: a\\x07z\r\n"
-         "Content-Length: 0\r\n\r\n",
+         "Unable to get file at location: \"{url}\"\rHTTP/1.1 403 \\x1B[2JForbidden\\x0D\\x0AX-Bell: a\\x07z\\x0D\\x0A"
+         "Content-Length: 0\\x0D\\x0A\\x0D\\x0A",
          ""},
         {"chunk size zz", chunked + "zz\r\nmore\r\n0\r\n\r\n", "TCP/IP Socket error 10022: Invalid argument", ""},
         {"chunk size -5", chunked + "-5\r\nmore\r\n0\r\n\r\n", "TCP/IP Socket error 10022: Invalid argument", ""},

@@ -295,3 +295,50 @@ TEST_F(Upload, AMissingUtilsFolderIsSwallowed) {
     EXPECT_EQ(Lines("=== Error ==="), 0);
 }
 }  // namespace
+
+namespace {
+TEST_F(Upload, TheLastRunRecordTellsTheProductsOutcome) {
+    const std::string unreachable = supportUrl;
+    struct Case {
+        const char* what;
+        bool serve;
+        std::string reply;
+        bool unattended, current;
+        const char *due, *ran, *upload;
+        int exitCode;  // with EXITCODES
+    } cases[] = {
+        {"a failed upload, unattended", false, "", true, false, "TRUE", "TRUE", "UploadFailed", 4},
+        {"uploaded", true, "OK, Got It\r\n", false, false, "TRUE", "TRUE", "Uploaded", 0},
+        {"a reply that does not confirm", true, "", false, false, "TRUE", "TRUE", "UploadFailed", 4},
+        {"the application is current", false, "", true, true, "FALSE", "FALSE", "NotDue", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScriptedServer server;
+        supportUrl = unreachable;
+        if (c.serve) Serve(server, 1, c.reply);
+        Write("Admin/BQKORVEXP.exe", c.current ? Versioned(5, 1, 0, 0) : Versioned(5, 0, 2, 0));
+        std::filesystem::remove(Program() + kScriptUpdaterName);
+        AnswerDialogs({});
+        ClickProceedWhenWaiting();
+        LocalIni(c.unattended ? "CONSOLE=\r\n" : "");
+        runtime.Messages.clear();
+        EXPECT_EQ(Run({"EXITCODES"}), "");
+        form.reset();
+        const TIniFile record(Program() + "BrinquetExpressUpdater_LastRun.ini");
+        EXPECT_EQ(record.ReadString("Product", "ScriptUpdaterDue", "?"), c.due);
+        EXPECT_EQ(record.ReadString("Product", "ScriptUpdaterRan", "?"), c.ran);
+        EXPECT_EQ(record.ReadString("Product", "Upload", "?"), c.upload);
+        EXPECT_EQ(record.ReadString("LastRun", "ExitCode", "?"), std::to_string(c.exitCode));
+        EXPECT_EQ(engine::LastRunExitCode(), c.exitCode);
+        const std::string error = record.ReadString("Product", "UploadError", "?");
+        EXPECT_EQ(error.empty(), std::string(c.upload) != "UploadFailed") << error;
+        if (c.unattended && !c.current) {
+            // Unattended, the failed upload goes to standard error like every other error.
+            ASSERT_EQ(runtime.Messages.size(), 1u);
+            EXPECT_EQ(runtime.Messages[0].rfind(kBrinquet + " updater is having trouble communicating", 0), 0u)
+                << runtime.Messages[0];
+        }
+    }
+}
+}  // namespace

@@ -11,6 +11,7 @@
 
 #include "platform/codepage.h"
 #include "platform/errors.h"
+#include "platform/event_log.h"
 #include "platform/file_utils.h"
 #include "platform/file_version.h"
 #include "platform/ini_file.h"
@@ -297,4 +298,12 @@ TEST(WinFiles, PathsSplitAtEitherSeparator) {
     // A local path has no UNC form and comes back as it was.
     EXPECT_EQ(OSServices().ExpandUNCFileName("C:\\windows\\win.ini"), "C:\\windows\\win.ini");
 }
+// What Event Viewer cannot show here is shown by a real Windows machine; this proves the calls
+// and their arguments are accepted.
+TEST(WinEventLog, ReportsEachTypeThroughTheSystem) {
+    for (const TEventType type : {TEventType::Information, TEventType::Warning, TEventType::Error})
+        EXPECT_TRUE(SystemEventSink(type, "BrinquetExpressUpdater", "The run ended: Updated. Caf\xC3\xA9"))
+            << int(type);
+}
+
 }  // namespace

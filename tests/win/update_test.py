@@ -56,15 +56,27 @@ def make_product(root, demo):
     return program
 
 
-def run(wine, program, url):
+def run(wine, program, url, *extra):
     local = os.path.join(program, "BrinquetExpressUpdater_Local.ini")
     log = os.path.join(program, "BrinquetExpressUpdater.log")
     start = len(read(log)) if os.path.exists(log) else 0
-    done = subprocess.run([wine, "BrinquetExpressUpdater.exe", "DEBUG", "SERVERPATH=" + url], cwd=program,
+    done = subprocess.run([wine, "BrinquetExpressUpdater.exe", "DEBUG", "SERVERPATH=" + url, *extra], cwd=program,
                           stdin=subprocess.DEVNULL, capture_output=True, timeout=120)
     text = read(log)[start:]
     print(f"exit code {done.returncode}\nlocal INI:\n{read(local)}log:\n{text}")
     return done.returncode, read(local), text
+
+
+def last_run(program):
+    """The last-run record's keys, section.key -> value."""
+    values, section = {}, ""
+    for line in read(os.path.join(program, "BrinquetExpressUpdater_LastRun.ini")).split("\r\n"):
+        if line.startswith("["):
+            section = line.strip("[]")
+        elif "=" in line:
+            key, value = line.split("=", 1)
+            values[section + "." + key] = value
+    return values
 
 
 def publish_site(server_ini, demo):
@@ -112,13 +124,40 @@ def main():
         check("is now updated to version 5.1.0.0." in log, "the log says the product is updated")
         check("collect-info.exe did not complete execution." in log, "the log names the failed run")
         check(wait_for(os.path.join(program, "welcome.txt")), "the shell started welcome.exe")
+        record = last_run(program)
+        print(f"last-run record: {record}")
+        check(record.get("LastRun.Outcome") == "RunFailed", "the record says a run failed")
+        check(record.get("LastRun.ExitCode") == "0", "the record holds the exit code 0")
+        check(record.get("FILE3.ExitCode") == "0", "the record holds collect-info.exe's exit code")
+        check(record.get("Product.ScriptUpdaterRan") == "TRUE", "the record says the script updater ran")
+        check(record.get("Product.Upload") == "UploadFailed", "the record says the upload failed")
 
         os.remove(note)
-        code, ini, log = run(wine, program, url)
-        check(code == 0, f"the second run ends with 0 (got {code})")
+        # collect-info.exe is still not marked as ran: it runs, and fails, again.
+        code, ini, log = run(wine, program, url, "EXITCODES")
+        check(code == 3, f"the second run, asked for exit codes, ends with 3: a run failed (got {code})")
         check("You have the current version of Brinquet\u00ae Express." in log,
               "the second run reads the new application's version and finds the product current")
         check(not os.path.exists(note), "the second run does not run the script updater again")
+
+        # One run per remaining exit code, each against a site of its own.
+        www = os.environ["ZEL_WIN_WWW"]
+        for folder, text in (("current", "FILECOUNT=0\r\n"), ("broken", ""),
+                             ("upload", "FILECOUNT=2\r\nFILE1TARGET=BQKORVEXP.exe\r\n"
+                                        "FILE0NAME=BrinquetTool.dll\r\nFILE0VERSION=2.1.0.5\r\nFILE0EXECUTE=NEVER\r\n"
+                                        "FILE1NAME=BrinquetExpressScriptUpdater.exe\r\nFILE1VERSION=5.1.0.0\r\n"
+                                        "FILE1WAIT=60000\r\n")):
+            os.makedirs(os.path.join(www, folder))
+            with open(os.path.join(www, folder, "BrinquetExpressUpdater.ini"), "w", newline="") as f:
+                f.write("[Update]\r\nFOUNDIT=1\r\n" + text)
+        shutil.copy(os.path.join(demo, "BQKORVEXP.exe"), application)  # the application is old again
+        site = f"http://127.0.0.1:{port}/"
+        for what, path, want in (("a failed upload", site + "upload/", 4), ("up to date", site + "current/", 0),
+                                 ("an update error", site + "broken/", 2),
+                                 ("a start error", "http://127.0.0.1:1/", 1)):
+            code, _, _ = run(wine, program, path, "EXITCODES")
+            check(code == want, f"{what} ends with {want} under EXITCODES (got {code})")
+            check(last_run(program).get("LastRun.ExitCode") == str(want), f"{what}: the record holds {want}")
     finally:
         shutil.rmtree(root, ignore_errors=True)
     return 1 if failures else 0
