@@ -89,11 +89,18 @@ TEST(OneUpdaterPerFolder, ASecondUpdaterWritesNothingAndTheFirstFinishes) {
     auto first = std::async(std::launch::async, [&] { return product.Run(server.Url("/"), "first"); });
     ASSERT_EQ(stalled.get_future().wait_for(std::chrono::seconds(60)), std::future_status::ready);
 
-    const auto before = product.Files();
+    const std::string record = product.program + "BrinquetExpressUpdater_LastRun.ini";
+    auto before = product.Files();
+    before.erase(record);
     const CommandResult second = product.Run(server.Url("/"), "second");
     EXPECT_EQ(second.code, 1);
     EXPECT_EQ(second.output, "Brinquet\xC2\xAE Express Updater: An update is already running in this folder.\n");
-    EXPECT_EQ(product.Files(), before) << "the second updater wrote nothing, its log line neither";
+    // Its last-run record is the one trace it leaves, for the administrator.
+    EXPECT_NE(ReadWholeFile(record).find("Outcome=AlreadyRunning"), std::string::npos) << ReadWholeFile(record);
+    EXPECT_EQ(product.Run(server.Url("/") + " EXITCODES", "asked").code, 5) << "the code that tells it";
+    auto after = product.Files();
+    after.erase(record);
+    EXPECT_TRUE(after == before) << "the second updater wrote nothing else, its log line neither";
 
     release.set_value();
     const CommandResult r = first.get();
