@@ -52,10 +52,15 @@ void TzelBrinquetUpdaterDialogForm::CarryOutWaitingEntry(const std::string& Cont
         } catch (const std::exception& e) {
             // The update program has run and is marked as ran: a failed upload is reported,
             // and the update goes on rather than leaving the user in a wait only Close ends.
-            try {
-                ApplicationEvents1Exception(e);
-            } catch (const std::exception&) {
-                // Unattended, the exception event hands the error on after logging it.
+            // Close pressed while the upload waited is the user's stop, not a fault.
+            if (FStopping) {
+                ReportStatus(kUserStopText, true, true, false);
+            } else {
+                try {
+                    ApplicationEvents1Exception(e);
+                } catch (const std::exception&) {
+                    // Unattended, the exception event hands the error on after logging it.
+                }
             }
         }
     }

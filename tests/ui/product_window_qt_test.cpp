@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTextEdit>
 #include <QTimer>
@@ -10,6 +11,7 @@
 
 #include "platform/ini_file.h"
 #include "product/brinquet_express_update_dialog.h"
+#include "tests/support/real_peers.h"
 #include "tests/ui/qt_fixture.h"
 #include "ui/qt/qt_widgets.h"
 
@@ -59,6 +61,40 @@ TEST_F(ProductWindow, APanelsHiddenRunMakesTheWindowTallerAndAfterwardsAsShown) 
     EXPECT_EQ(memo->height(), memoHeight);
     EXPECT_EQ(runtime->WidgetOf(form->JobTitlePanel)->height(), 33);
     EXPECT_TRUE(runtime->WidgetOf(form->CloseBtn)->isEnabled());
+}
+
+// Every title the update shows stays clear of the busy indicator (at any scale: the suite
+// also runs at 150 %), and the indicator stops when the update has ended in an error.
+TEST_F(ProductWindow, TheTitleKeepsClearOfTheBusyIndicatorWhichStopsAtTheEnd) {
+    QWidget* window = runtime->WindowOf(*form);
+    auto* label = Widget<QLabel>(form->JobLabel);
+    auto* busy = dynamic_cast<TQtBusyIndicator*>(runtime->WidgetOf(form->Animate1));
+    ASSERT_TRUE(label && busy);
+    const QRect indicator(busy->mapTo(window, QPoint()), busy->size());
+    for (const char* caption :
+         {"Checking for Brinquet\xC2\xAE Express Updates", "Checking for updates.",
+          "Ready to run update process from downloaded files.", "Problem", "Upgrading", "Done."}) {
+        SCOPED_TRACE(caption);
+        form->JobLabel.Caption = caption;
+        runtime->ProcessMessages();
+        const QRect text =
+            label->fontMetrics()
+                .boundingRect(label->contentsRect(), int(label->alignment()) | Qt::TextWordWrap, label->text())
+                .translated(label->mapTo(window, QPoint()));
+        EXPECT_FALSE(text.intersects(indicator))
+            << "text " << text.x() << "+" << text.width() << ", indicator at " << indicator.x();
+        EXPECT_GE(text.top(), label->mapTo(window, QPoint()).y()) << "the text fits the title's height";
+    }
+    EXPECT_TRUE(busy->Active());
+    form->ProgressBar.Position = 60;
+    Application().Params = {"SERVERPATH=http://127.0.0.1:" + std::to_string(FreeLoopbackPort()) + "/"};
+    const auto cwd = std::filesystem::current_path();
+    form->InitializeIt();                 // it makes the program folder current
+    EXPECT_ANY_THROW(form->UpdateNow());  // the product's first load fails outside the engine's handling
+    std::filesystem::current_path(cwd);
+    runtime->ProcessMessages();
+    EXPECT_FALSE(busy->Active());
+    EXPECT_EQ(Widget<QProgressBar>(form->ProgressBar)->value(), 0) << "a failed update leaves the bar empty";
 }
 
 TEST_F(ProductWindow, TheLinkUnderlinesUnderThePointer) {
