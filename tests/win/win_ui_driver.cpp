@@ -165,7 +165,7 @@ bool Act(DWORD pid, std::set<HWND>& pressed) {
             if (c.text == L"&Close" && !c.enabled) closeDisabled = true;
         if (!running && closeDisabled) {
             running = true;
-            Shoot(top, L"running", 1500);
+            Shoot(top, L"running", 0);  // BeforeRunFile painted it; a short run ends soon
         }
         for (const Child& c : children) {
             if (!main || downloading || c.cls != L"msctls_progress32") continue;
