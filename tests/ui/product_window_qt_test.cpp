@@ -97,6 +97,33 @@ TEST_F(ProductWindow, TheTitleKeepsClearOfTheBusyIndicatorWhichStopsAtTheEnd) {
     EXPECT_EQ(Widget<QProgressBar>(form->ProgressBar)->value(), 0) << "a failed update leaves the bar empty";
 }
 
+// A listed file's run that ends in an error gives the window back before the error goes on:
+// panels and height as shown, Close enabled, and a click on it closes the window.
+TEST_F(ProductWindow, ARunsErrorGivesTheWindowBackAndCloseEndsIt) {
+    QWidget* window = runtime->WindowOf(*form);
+    const int height = window->height();
+    dir.Write("slow.sh", "#!/bin/sh\nsleep 5\n", 0755);
+    const struct {
+        const char* name;
+        const char* file;
+        const char* wait;
+    } cases[] = {{"time-out", "slow.sh", "200"}, {"shell failure", "missing.exe", "0"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        form->ServerIniList().Clear();
+        form->ServerIniList().Add(std::string("FILE0WAIT=") + c.wait);
+        EXPECT_ANY_THROW(form->RunFile(c.file, true, false));
+        runtime->ProcessMessages();
+        EXPECT_EQ(window->height(), height);
+        EXPECT_EQ(runtime->WidgetOf(form->JobTitlePanel)->height(), 33);
+        EXPECT_EQ(runtime->WidgetOf(form->ProgressPanel)->height(), 32);
+        EXPECT_TRUE(runtime->WidgetOf(form->CloseBtn)->isEnabled());
+    }
+    Click(form->CloseBtn);
+    EXPECT_FALSE(form->Showing);
+    EXPECT_EQ(runtime->WindowOf(*form), nullptr) << "the window is gone";
+}
+
 TEST_F(ProductWindow, TheLinkUnderlinesUnderThePointer) {
     form->MoreInfoLabel.Visible = true;
     runtime->ProcessMessages();
