@@ -132,6 +132,19 @@ void Shoot(HWND Window, const wchar_t* State, DWORD Settle = 400) {
     Say("picture", path);
 }
 
+// Which of the system's icons a message box shows: "error", "question", "other" (an icon, not
+// the system's own handle: Wine shows a copy) or "none".
+std::wstring IconOf(HWND Box) {
+    HICON shown = nullptr;
+    for (const Child& c : ChildrenOf(Box))  // the static control that shows an icon
+        if (c.cls == L"Static" && (GetWindowLongW(c.window, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
+            shown = reinterpret_cast<HICON>(SendMessageW(c.window, STM_GETICON, 0, 0));
+    if (!shown) return L"none";
+    if (shown == LoadIconW(nullptr, IDI_ERROR)) return L"error";
+    if (shown == LoadIconW(nullptr, IDI_QUESTION)) return L"question";
+    return L"other";
+}
+
 // Posted, not sent: the click may open a modal loop in the program, which must not hold us.
 void Press(HWND button) { PostMessageW(button, BM_CLICK, 0, 0); }
 
@@ -144,6 +157,7 @@ bool Act(DWORD pid, std::set<HWND>& pressed) {
             if (pressed.count(top)) continue;
             for (const Child& c : children)
                 if (c.cls == L"Static" && !c.text.empty()) Say("box", c.text);
+            Say("box icon", IconOf(top));
             Shoot(top, L"question");
             HWND yes = GetDlgItem(top, IDYES);
             HWND answer = yes ? yes : GetDlgItem(top, IDOK);
