@@ -257,10 +257,11 @@ TEST(SocketFailures, FaultInjectorFailsTheNthReadOrWrite) {
 }
 
 // The window's hook runs between the slices of every wait; a stop it reports ends the wait
-// at once with 10053, whether the connect or the receive is waiting.
+// at once with 10053, whether the connect, the TLS handshake or the receive is waiting.
 TEST(SocketFailures, AWaitHookThatReportsAStopEndsTheWait) {
-    ScriptedServer silent;
+    ScriptedServer silent, silentTls;
     silent.Accept().SleepMs(1500).Start();
+    silentTls.Accept().SleepMs(1500).Start();
     const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
     const int full = BindToLoopback(listener);
     ASSERT_EQ(::listen(listener, 0), 0);
@@ -278,6 +279,12 @@ TEST(SocketFailures, AWaitHookThatReportsAStopEndsTheWait) {
          [&](TTCPClientSocket& s) {
              s.ConnectionTimeout = 60000;
              s.Connect("127.0.0.1", Port(full));
+         }},
+        {"TLS handshake with a server that never answers it",
+         [&](TTCPClientSocket& s) {
+             s.Connect("127.0.0.1", Port(silentTls.Port()));
+             ASSERT_EQ(s.LastError, 0);
+             EXPECT_FALSE(s.StartTLS());
          }},
         {"receive from a silent server",
          [&](TTCPClientSocket& s) {
