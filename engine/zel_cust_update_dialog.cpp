@@ -12,6 +12,7 @@
 #include "platform/os_services.h"
 #include "platform/shown_text.h"
 #include "platform/strconv.h"
+#include "platform/wait_hook.h"
 #include "ui/application.h"
 #include "ui/runtime.h"
 
@@ -116,6 +117,13 @@ void TzelCustUpdaterDialogForm::Start() {
     FLastRun.NoteStarted();
     try {
         InitializeIt();
+        // Waits for a program or a socket keep the window alive, and a stop asked for in
+        // one of them ends a transfer at once; unattended, they simply wait.
+        const TScopedWaitHook waits(FShowForms ? TWaitHook([this] {
+            Runtime().ProcessMessagesWhileWaiting();
+            return FStopping;
+        })
+                                               : TWaitHook());
         if (FShowForms) {
             EnterVisualMode();
             Application().ShowMainForm = true;
@@ -159,14 +167,25 @@ void TzelCustUpdaterDialogForm::UpdateNow() {
             }
         }
     } catch (const std::exception& e) {
-        SetErrorUpdating(true);
-        const std::string text = "Update error: " + std::string(e.what());
-        FLastRun.NoteUpdateError(e.what());
-        ReportEvent(TEventType::Error, text);
-        Runtime().ShowMessage(text);
-        ReportStatus(text, true, true, false);
-        ProceedBitBtn.Visible = false;
+        if (FStopping) {
+            // Stop or Close ended a transfer in the middle: the user's own doing, not a fault
+            // of the network, so no error box and no error that would keep the local INI unsaved.
+            ReportStatus(kUserStopText, true, true, false);
+        } else {
+            SetErrorUpdating(true);
+            const std::string text = "Update error: " + std::string(e.what());
+            FLastRun.NoteUpdateError(e.what());
+            ReportEvent(TEventType::Error, text);
+            Runtime().ShowError(text);
+            ReportStatus(text, true, true, false);
+            ProceedBitBtn.Visible = false;
+        }
     }
+    ShowUpdateEnd(!FErrorUpdating && !FStopping);
+}
+
+void TzelCustUpdaterDialogForm::ShowUpdateEnd(bool Completed) {
+    ProgressBar.Position = Completed ? ProgressBar.Max : ProgressBar.Min;
 }
 
 void TzelCustUpdaterDialogForm::Finish() {

@@ -30,6 +30,8 @@ enum : int { vcNotNewer = 1, vcDownload = 2, vcRunAnyway = 4, vcDoNotRun = 8, vc
 namespace engine {
 // The alias the server INI's download is reported under; it has status texts of its own.
 inline constexpr char kConfigurationAlias[] = "Configuration File";
+// The line that tells the user an update ended because they pressed Stop or Close.
+inline constexpr char kUserStopText[] = "The update was stopped by the user.";
 }  // namespace engine
 
 // Status types, the steps of an update that GetStatusMessage names.
@@ -104,6 +106,8 @@ public:
     void SetCurrentStep(int Value) { FCurrentStep = Value; }
     void SetStopping(bool Value) { FStopping = Value; }
     void SetContinueUpdating(bool Value) { FContinueUpdating = Value; }
+    // The progress bar at an update's end: full when it completed, empty when it failed or was stopped.
+    void ShowUpdateEnd(bool Completed);
     // Loads the local INI; one that exists but cannot be read is then never saved over.
     void LoadLocalIniFile(const std::string& FileName);
     // Replaces the wait before a failed download is tried again (Ms: 1000, 4000, 10000);

@@ -3,6 +3,7 @@
 #include "http/socket_io.h"
 
 #include "http/socket_errors.h"
+#include "platform/wait_hook.h"
 
 #include <algorithm>
 #include <atomic>
@@ -33,6 +34,7 @@ void RawPause(int Ms) {
     TSocketRawIO* io = g_rawIO.load();
     (io ? *io : SystemSocketIO()).Pause(Ms);
 }
+using platform::RunWaitHook;
 
 TWaitResult WaitSocket(int Fd, bool Write, int TimeoutMs, const std::atomic<bool>* Stop, int& Error) {
     // Slices keep a stop flag set by another thread from waiting out the whole time.
@@ -44,6 +46,9 @@ TWaitResult WaitSocket(int Fd, bool Write, int TimeoutMs, const std::atomic<bool
         const TWaitResult r = WaitSlice(Fd, Write, left < 0 ? kSliceMs : std::min(left, kSliceMs), Error);
         if (r != TWaitResult::TimedOut) return r;
         if (left >= 0 && RemainingMs(deadline, TimeoutMs) == 0) return TWaitResult::TimedOut;
+        // A silent peer does not hold the window: its messages run, and a stop asked for
+        // there ends the wait at once.
+        if (RunWaitHook()) return TWaitResult::Stopped;
     }
 }
 

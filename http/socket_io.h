@@ -36,7 +36,8 @@ void RawPause(int Ms);
 
 enum class TWaitResult { Ready, TimedOut, Stopped, Failed };
 // Waits until Fd is readable (Write false) or writable. TimeoutMs < 0 waits without limit.
-// A set Stop flag ends the wait within a few tens of milliseconds. Failed sets Error.
+// A set Stop flag ends the wait within a few tens of milliseconds, and so does a wait hook
+// (platform/wait_hook.h) that reports a stop; the hook runs between the slices. Failed sets Error.
 TWaitResult WaitSocket(int Fd, bool Write, int TimeoutMs, const std::atomic<bool>* Stop, int& Error);
 // One slice of that wait, the platform's part (socket_io_posix.cpp, socket_io_win.cpp): Ready,
 // Failed with Error set, or TimedOut when SliceMs passed (or the wait was interrupted).

@@ -8,6 +8,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -18,6 +19,7 @@
 #include "platform/os_error.h"
 #include "platform/process_runner.h"
 #include "platform/unique_fd.h"
+#include "platform/wait_hook.h"
 
 extern char** environ;
 
@@ -25,6 +27,8 @@ namespace platform {
 
 namespace {
 using Clock = std::chrono::steady_clock;
+// How long a waited run goes without a look at the window.
+constexpr std::chrono::milliseconds kPumpSlice{25};
 
 // argv for exec: the strings stay owned by the caller's vectors.
 std::vector<char*> MakeArgv(const std::string& program, const std::vector<std::string>& args) {
@@ -99,11 +103,20 @@ bool WaitUntil(ChildGuard& child, pid_t pid, bool limited, Clock::time_point dea
 #else
     UniqueFd pidfd;
 #endif
+    // With a window to keep alive, it gets its messages between short slices of the wait;
+    // the program is never stopped for them.
+    Clock::time_point nextPump = Clock::now() + kPumpSlice;
     for (;;) {
+        const bool pumping = HasWaitHook();
+        if (pumping && Clock::now() >= nextPump) {
+            RunWaitHook();
+            nextPump = Clock::now() + kPumpSlice;
+        }
         timespec ts{}, *timeout = nullptr;
-        if (limited) {
-            const auto left = deadline - Clock::now();
-            if (left <= Clock::duration::zero()) return child.TryReap(status);
+        if (limited || pumping) {
+            auto left = limited ? deadline - Clock::now() : Clock::duration(kPumpSlice);
+            if (limited && left <= Clock::duration::zero()) return child.TryReap(status);
+            if (pumping) left = std::min<Clock::duration>(left, std::max<Clock::duration>(nextPump - Clock::now(), {}));
             const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
             ts.tv_sec = time_t(ns / 1000000000);
             ts.tv_nsec = long(ns % 1000000000);

@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <algorithm>
 #include <chrono>
 #include <vector>
 
@@ -8,6 +9,7 @@
 #include "platform/os_error.h"
 #include "platform/process_runner.h"
 #include "platform/unique_handle_win.h"
+#include "platform/wait_hook.h"
 #include "platform/wide_text_win.h"
 
 namespace platform {
@@ -32,6 +34,9 @@ bool LiesInFolder(const std::string& FileName, const std::string& Folder) {
 }
 
 namespace {
+// How long a waited run goes without a look at the window when no message arrives.
+constexpr DWORD kPumpSliceMs = 50;
+
 // One argument as the C runtime's parser reads it back (CommandLineToArgvW's rules):
 // quoted when it holds blanks or quotes, backslashes doubled before a quote.
 std::wstring Quoted(const std::wstring& Arg) {
@@ -89,8 +94,15 @@ int RunProcessAndWait(const TCommand& Command, const std::string& CommandLine, i
             // Rounded up: the wait must not end before the deadline.
             wait = now >= deadline ? 0 : DWORD(std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count());
         }
-        const DWORD r = WaitForSingleObject(process.Get(), wait);
+        // With a window to keep alive, the wait also ends when a message arrives, and the
+        // messages run before the next wait; the program is never stopped for them.
+        const bool pumping = HasWaitHook();
+        HANDLE h = process.Get();
+        const DWORD r = pumping
+                            ? MsgWaitForMultipleObjects(1, &h, FALSE, std::min<DWORD>(wait, kPumpSliceMs), QS_ALLINPUT)
+                            : WaitForSingleObject(h, wait);
         if (r == WAIT_OBJECT_0) break;
+        if (pumping && r != WAIT_FAILED) RunWaitHook();
         if (r == WAIT_FAILED) throw OSErrorFromErrno(int(GetLastError()));
         if (limited && Clock::now() >= deadline) {
             TerminateProcess(process.Get(), 0);  // only the started process; programs it started run on

@@ -39,6 +39,8 @@ public:
 
     // Replaced operations of the engine.
     bool RunDownloadedFile(const std::string& FileName, bool FromVisual, bool WasDownloaded) override;
+    // The engine's run; a run that ends in an error gives the window its layout back first.
+    bool RunFile(const std::string& FileName, bool FromVisual, bool WasDownloaded) override;
     std::string GetParamsForFileRun(const std::string& aFileName) override;
     std::string GetServerPath() override;
     void AfterRunFile(const std::string& FileName) override;
@@ -111,6 +113,10 @@ private:
     // An unattended run's Proceed: no dialog; the contact file's values.
     void ProceedUnattended();
     void UploadStatus(const product::TStatusUpload& Upload);
+    // The title and progress panels and the height a file run took away, and Close.
+    void RestoreLayout();
+    // The busy indicator stopped, the progress bar at its end (empty when Failed).
+    void ShowEnd(bool Failed);
 
     std::string FWorkingDir;
     std::string FAdminDir;

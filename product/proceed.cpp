@@ -55,14 +55,20 @@ void TzelBrinquetUpdaterDialogForm::CarryOutWaitingEntry(const std::string& Cont
         } catch (const std::exception& e) {
             // The update program has run and is marked as ran: a failed upload is reported,
             // and the update goes on rather than leaving the user in a wait only Close ends.
-            FLastRun.NoteUpload(TUploadState::UploadFailed, e.what());
-            ReportEvent(TEventType::Warning, e.what());
-            // Unattended, nobody sees the window: the error goes where the other errors go.
-            if (!FShowForms) Runtime().ShowMessage(e.what());
-            try {
-                ApplicationEvents1Exception(e);
-            } catch (const std::exception&) {
-                // Unattended, the exception event hands the error on after logging it.
+            // Close pressed while the upload waited is the user's stop, not a fault.
+            if (FStopping) {
+                FLastRun.NoteUpload(TUploadState::UploadFailed, kUserStopText);
+                ReportStatus(kUserStopText, true, true, false);
+            } else {
+                FLastRun.NoteUpload(TUploadState::UploadFailed, e.what());
+                ReportEvent(TEventType::Warning, e.what());
+                // Unattended, nobody sees the window: the error goes where the other errors go.
+                if (!FShowForms) Runtime().ShowMessage(e.what());
+                try {
+                    ApplicationEvents1Exception(e);
+                } catch (const std::exception&) {
+                    // Unattended, the exception event hands the error on after logging it.
+                }
             }
         }
     }

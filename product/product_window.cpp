@@ -46,14 +46,35 @@ void TzelBrinquetUpdaterDialogForm::BeforeRunFile(const std::string& FileName) {
     Repaint();
 }
 
-void TzelBrinquetUpdaterDialogForm::AfterRunFile(const std::string& FileName) {
-    TzelCustUpdaterDialogForm::AfterRunFile(FileName);
+void TzelBrinquetUpdaterDialogForm::RestoreLayout() {
     ExternalAppPanel.Height = 0;
     SetOuterHeight(*this, FOldHeight);
     JobTitlePanel.Height = FOldJobTitlePanelHeight;
     ProgressPanel.Height = FOldProgressPanelHeight;
     CloseBtn.Enabled = true;
     if (MoreInfoLabel.Visible) MoreInfoLabel.Enabled = true;
+}
+
+bool TzelBrinquetUpdaterDialogForm::RunFile(const std::string& FileName, bool FromVisual, bool WasDownloaded) {
+    try {
+        return TzelCustUpdaterDialogForm::RunFile(FileName, FromVisual, WasDownloaded);
+    } catch (const std::exception&) {
+        // The error ends the update; a window left without its panels and with Close
+        // disabled could not even be closed.
+        RestoreLayout();
+        Repaint();
+        throw;
+    }
+}
+
+void TzelBrinquetUpdaterDialogForm::ShowEnd(bool Failed) {
+    Animate1.Active = false;
+    ShowUpdateEnd(!Failed && !ErrorUpdating() && !Stopping());
+}
+
+void TzelBrinquetUpdaterDialogForm::AfterRunFile(const std::string& FileName) {
+    TzelCustUpdaterDialogForm::AfterRunFile(FileName);
+    RestoreLayout();
     if (FUpdateSucceeded && ReadParamsValue("Network_Install") == "1")
         ReportStatus(
             "To complete this update, all workstations need to log out of Brinquet\xC2\xAE Express.  "

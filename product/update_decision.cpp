@@ -2,6 +2,7 @@
 // own update program against the installed application, the run deferred until the user
 // decides, the product's status texts and its server location.
 #include <chrono>
+#include <exception>
 #include <thread>
 
 #include "engine/file_names.h"
@@ -147,10 +148,22 @@ void TzelBrinquetUpdaterDialogForm::DownloadAndRunFiles() {
 }
 
 void TzelBrinquetUpdaterDialogForm::UpdateNow() {
+    // However the update ends, an error here included, the window shows that it has.
+    struct TEndGuard {
+        TzelBrinquetUpdaterDialogForm& form;
+        const int inFlight = std::uncaught_exceptions();
+        ~TEndGuard() { form.ShowEnd(std::uncaught_exceptions() > inFlight); }
+    } end{*this};
     // Outside the engine's error handling: a failure here ends this update before the list.
     if (CheckUpdateStarter()) {
-        DownloadAndLoadServerIni();  // gives the params file the server's FILE1TARGET
-        WriteParamsFile(GetParamsFileName());
+        try {
+            DownloadAndLoadServerIni();  // gives the params file the server's FILE1TARGET
+            WriteParamsFile(GetParamsFileName());
+        } catch (const std::exception&) {
+            if (!FStopping) throw;
+            // Stop or Close ended the transfer: no error; the engine's update then stops at once.
+            ReportStatus(kUserStopText, true, true, false);
+        }
     }
     TzelCustUpdaterDialogForm::UpdateNow();
     TzelCustUpdaterDialogForm::Finish();

@@ -20,18 +20,28 @@ void Dispatch(const std::function<void()>& action) {
 }
 }  // namespace
 
-void THeadlessRuntime::ProcessMessages() {
-    ++Pumps;
-    auto it = at_pump_.find(Pumps);
-    if (it == at_pump_.end()) return;
+namespace {
+void RunScheduled(std::map<int, std::vector<std::function<void()>>>& Schedule, int N) {
+    auto it = Schedule.find(N);
+    if (it == Schedule.end()) return;
     auto actions = std::move(it->second);
-    at_pump_.erase(it);
+    Schedule.erase(it);
     for (auto& a : actions) Dispatch(a);
 }
+}  // namespace
+
+void THeadlessRuntime::ProcessMessages() { RunScheduled(at_pump_, ++Pumps); }
+
+void THeadlessRuntime::ProcessMessagesWhileWaiting() { RunScheduled(at_wait_pump_, ++WaitPumps); }
 
 void THeadlessRuntime::ShowMessage(const std::string& Text) {
     Messages.push_back(Text);
     if (EchoMessages) std::fprintf(stderr, "%s\n", Text.c_str());
+}
+
+void THeadlessRuntime::ShowError(const std::string& Text) {
+    Errors.push_back(Text);
+    ShowMessage(Text);
 }
 
 bool THeadlessRuntime::Confirm(const std::string& Text) {

@@ -44,6 +44,9 @@ void ApplyProductLayout(TEngineDialog& Form, TProductDialogExtras& Extras) {
     Form.ProgressMemo.SelColor = clWindowText;
 
     Extras.Animate1.Left = 327, Extras.Animate1.Top = 2, Extras.Animate1.Width = 16, Extras.Animate1.Height = 16;
+    // Placed, not docked: the title ends short of the busy indicator, which never covers its text.
+    Form.JobLabel.Align = TAlign::None;
+    Form.JobLabel.Width = Extras.Animate1.Left - 4;
     Extras.Animate1.StartFrame = 1, Extras.Animate1.StopFrame = 8;
     Extras.Animate1.Active = true;
 

@@ -18,8 +18,12 @@ public:
     virtual ~TWindowRuntime() = default;
     // Lets pending window messages run: clicks, timers, repaints.
     virtual void ProcessMessages() = 0;
+    // Lets pending window messages run while the thread waits for a program or a socket.
+    virtual void ProcessMessagesWhileWaiting() { ProcessMessages(); }
     // A modal box with Text and one OK button; Caption is the application title.
     virtual void ShowMessage(const std::string& Text) = 0;
+    // The same box with the error icon, for an error that ended an update.
+    virtual void ShowError(const std::string& Text) { ShowMessage(Text); }
     // The "Confirm" box with "&Yes" and "&No", question icon, centred; true for Yes.
     virtual bool Confirm(const std::string& Text) = 0;
     virtual void ShowForm(TForm& Form) = 0;

@@ -1,9 +1,12 @@
 // Faults found by reading the engine: what a freed component leaves behind, and the
 // "update is running" flag when reporting an update error fails.
+#include <chrono>
 #include <memory>
 
 #include "platform/errors.h"
+#include "platform/wait_hook.h"
 #include "tests/engine/engine_fixture.h"
+#include "tests/support/scripted_server.h"
 #include "ui/branding.h"
 #include "ui/contact_dialog.h"
 
@@ -79,5 +82,29 @@ TEST_F(EngineFaults, AnErrorInsideTheUpdateErrorHandlerLeavesProceedUsable) {
     form->ProceedBitBtnClick(&form->ProceedBitBtn);
     EXPECT_EQ(form->updates, 2) << "the second Proceed ran an update";
     EXPECT_EQ(failing.Messages, std::vector<std::string>{"Update error: server unreachable"});
+}
+// The user's Stop, handled while the thread waits for a server that never answers, ends the
+// transfer there: one line says so, no error box, no update error, and Proceed starts anew.
+TEST_F(EngineFaults, StopDuringASilentServerIsTheUsersStopNotANetworkFault) {
+    ScriptedServer silent;
+    silent.Accept().SleepMs(2000).Close();
+    silent.Start();
+    Params({"SERVERPATH=" + silent.Url("/")});
+    auto form = MakeForm();
+    form->InitializeIt();
+    runtime.AtWaitPump(1, [&] { PressButton(form->StopBitBtn); });
+    const TScopedWaitHook waits([&] {
+        runtime.ProcessMessagesWhileWaiting();
+        return form->Stopping();
+    });
+    const auto started = std::chrono::steady_clock::now();
+    form->ProceedBitBtnClick(&form->ProceedBitBtn);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(1000));
+    EXPECT_TRUE(runtime.Messages.empty()) << runtime.Messages.front();
+    ASSERT_FALSE(form->ProgressMemo.Lines.empty());
+    EXPECT_EQ(form->ProgressMemo.Lines.back().Text, kUserStopText);
+    EXPECT_FALSE(form->ErrorUpdating());
+    EXPECT_TRUE(form->ProceedBitBtn.Visible);
+    EXPECT_EQ(form->ProgressBar.Position, form->ProgressBar.Min);
 }
 }  // namespace

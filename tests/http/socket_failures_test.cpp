@@ -7,10 +7,14 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <functional>
+#include <memory>
 #include <thread>
+#include <vector>
 
 #include "http/tcp_socket.h"
+#include "platform/wait_hook.h"
 #include "tests/http/socket_test_util.h"
 #include "tests/support/loopback.h"
 #include "tests/support/real_peers.h"
@@ -250,4 +254,55 @@ TEST(SocketFailures, FaultInjectorFailsTheNthReadOrWrite) {
         }
         ClearSocketFault();
     }
+}
+
+// The window's hook runs between the slices of every wait; a stop it reports ends the wait
+// at once with 10053, whether the connect, the TLS handshake or the receive is waiting.
+TEST(SocketFailures, AWaitHookThatReportsAStopEndsTheWait) {
+    ScriptedServer silent, silentTls;
+    silent.Accept().SleepMs(1500).Start();
+    silentTls.Accept().SleepMs(1500).Start();
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    const int full = BindToLoopback(listener);
+    ASSERT_EQ(::listen(listener, 0), 0);
+    std::vector<std::unique_ptr<TTCPClientSocket>> fillers;
+    for (int i = 0; i < 2; ++i) {
+        fillers.push_back(std::make_unique<TTCPClientSocket>());
+        fillers.back()->ConnectionTimeout = 200;
+        fillers.back()->Connect("127.0.0.1", Port(full));
+    }
+    const struct {
+        const char* name;
+        std::function<void(TTCPClientSocket&)> wait;
+    } cases[] = {
+        {"connect to a listener that never accepts",
+         [&](TTCPClientSocket& s) {
+             s.ConnectionTimeout = 60000;
+             s.Connect("127.0.0.1", Port(full));
+         }},
+        {"TLS handshake with a server that never answers it",
+         [&](TTCPClientSocket& s) {
+             s.Connect("127.0.0.1", Port(silentTls.Port()));
+             ASSERT_EQ(s.LastError, 0);
+             EXPECT_FALSE(s.StartTLS());
+         }},
+        {"receive from a silent server",
+         [&](TTCPClientSocket& s) {
+             s.Connect("127.0.0.1", Port(silent.Port()));
+             ASSERT_EQ(s.LastError, 0);
+             EXPECT_EQ(s.RecvPacket(60000), "");
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        int calls = 0;
+        const platform::TScopedWaitHook hook([&] { return ++calls == 3; });
+        TTCPClientSocket s;
+        const auto start = std::chrono::steady_clock::now();
+        c.wait(s);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
+        EXPECT_EQ(calls, 3);
+        EXPECT_EQ(s.LastError, 10053);
+    }
+    ::close(listener);
 }

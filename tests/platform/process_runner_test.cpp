@@ -7,10 +7,12 @@
 
 #include <chrono>
 #include <cstdio>
+#include <vector>
 
 #include "platform/errors.h"
 #include "platform/process_runner.h"
 #include "platform/update_utils.h"
+#include "platform/wait_hook.h"
 #include "tests/support/temp_dir.h"
 
 using namespace platform;
@@ -142,4 +144,34 @@ TEST(RunAndWait, NoTimeOutLetsTheProgramFinish) {
     EXPECT_EQ(RunAndWait(file, "", 0, ""), 9);
     EXPECT_EQ(RunAndWait(file, "", -5, ""), 9);
     EXPECT_EQ(RunAndWait(file, "", 20000, ""), 9);
+}
+
+// With a window to keep alive the wait lets it take its messages all along, and neither the
+// exit code, nor the time-out, nor a stop asked for in the meantime changes the run.
+TEST(RunAndWait, AWaitHookRunsAllAlongWithoutChangingTheRun) {
+    TempDir dir("zel-run");
+    const std::string file = dir.Write("wait.sh", Script("sleep 0.4; exit 7"), 0755);
+    const struct {
+        const char* name;
+        int timeout;
+    } cases[] = {{"no limit", 0}, {"limited", 20000}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<Clock::time_point> calls;
+        const TScopedWaitHook hook([&] {
+            calls.push_back(Clock::now());
+            return true;  // the user's stop is not the program's end
+        });
+        const auto start = Clock::now();
+        EXPECT_EQ(RunAndWait(file, "", c.timeout, ""), 7);
+        ASSERT_GE(calls.size(), 4u) << "the window took its messages only " << calls.size() << " times in 400 ms";
+        Clock::time_point last = start;
+        for (const auto& t : calls) {
+            EXPECT_LT(t - last, std::chrono::milliseconds(150)) << "a gap in the window's messages";
+            last = t;
+        }
+    }
+    const TScopedWaitHook hook([] { return false; });
+    const std::string slow = dir.Write("slow.sh", Script("exec sleep 30"), 0755);
+    EXPECT_THROW(RunAndWait(slow, "", 200, ""), EUpdaterError);
 }

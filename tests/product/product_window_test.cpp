@@ -1,11 +1,15 @@
 // The product window: the start timer, the layout during a run, Close, the information link,
 // the workstation line and an error shown over a hidden layout.
 #include <algorithm>
+#include <chrono>
+#include <functional>
 
 #include "platform/errors.h"
 #include "platform/ini_file.h"
 #include "tests/product/product_fixture.h"
 #include "tests/support/scripted_server.h"
+#include "ui/application.h"
+#include "ui/runtime.h"
 
 using namespace platform;
 using namespace product;
@@ -145,5 +149,75 @@ TEST_F(Window, AnErrorWhileThePanelsAreHiddenRestoresThemFirst) {
     EXPECT_TRUE(form->CloseBtn.Enabled);
     EXPECT_EQ(form->JobLabel.Caption, "Done.");
     EXPECT_EQ(form->afterRuns, std::vector<std::string>{""}) << "restored before the error lines, by the event";
+}
+TEST_F(Window, AnOrdinaryRunsErrorGivesTheWindowBackAndCloseEndsIt) {
+    struct Case {
+        const char* name;
+        const char* wait;  // FILE0WAIT
+        std::function<void(FakeProductOS&)> arrange;
+    } cases[] = {
+        {"time-out", "5000",
+         [](FakeProductOS& o) {
+             o.onRun = [](const std::string& line) {
+                 throw EUpdaterError(line + " exceeded timeout setting and has been closed.");
+             };
+         }},
+        {"shell failure", "0", [](FakeProductOS& o) { o.shellResult = 2; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        os = FakeProductOS();
+        c.arrange(os);
+        runtime.Errors.clear();
+        ServerIni("FILECOUNT=1\r\nFILE0NAME=tool.exe\r\nFILE0VERSION=0.0.0.0\r\nFILE0WAIT=" + std::string(c.wait) +
+                  "\r\n");
+        Write("Updates/tool.exe", "MZ");
+        int shownHeight = 0;
+        runtime.onPump = [&] {
+            if (!shownHeight) shownHeight = form->Height;
+        };
+        LocalIni("");
+        EXPECT_EQ(Run(), "");
+        ASSERT_EQ(runtime.Errors.size(), 1u) << "one error box, with the error icon";
+        EXPECT_EQ(runtime.Errors[0].rfind("Update error: ", 0), 0u);
+        EXPECT_EQ(form->Height, shownHeight);
+        EXPECT_EQ(form->JobTitlePanel.Height, 33);
+        EXPECT_EQ(form->ProgressPanel.Height, 32);
+        EXPECT_FALSE(form->Animate1.Active) << "the busy indicator stops at the end";
+        EXPECT_EQ(form->ProgressBar.Position, form->ProgressBar.Min) << "a failed update leaves the bar empty";
+        EXPECT_TRUE(form->CloseBtn.Enabled);
+        PressButton(form->CloseBtn);
+        EXPECT_FALSE(form->Showing) << "Close ends the program";
+    }
+}
+
+TEST_F(Window, ACompletedUpdateEndsWithAFullBarAndTheIndicatorStopped) {
+    ServerIni("FILECOUNT=0\r\n");
+    LocalIni("");
+    EXPECT_EQ(Run(), "");
+    EXPECT_TRUE(runtime.Errors.empty());
+    EXPECT_FALSE(form->Animate1.Active);
+    EXPECT_EQ(form->ProgressBar.Position, form->ProgressBar.Max);
+}
+
+TEST_F(Window, CloseWhileTheServerIsSilentStopsTheUpdateWithoutAnError) {
+    ScriptedServer silent;
+    silent.Accept().SleepMs(3000).Close();
+    silent.Start();
+    runtime.AtWaitPump(2, [this] { PressButton(form->CloseBtn); });
+    LocalIni("SERVERPATH=" + silent.Url("/") + "\r\n");
+    Application().Params = {"DEBUG"};
+    form.reset();
+    form = engine::CreateForm<ProductForm>();
+    const auto started = std::chrono::steady_clock::now();
+    form->Start();
+    const auto took = std::chrono::steady_clock::now() - started;
+    EXPECT_LT(took, std::chrono::milliseconds(1500)) << "the wait ended at the Close, not at the server's close";
+    EXPECT_GE(runtime.WaitPumps, 2);
+    EXPECT_TRUE(runtime.Messages.empty()) << runtime.Messages.front();
+    EXPECT_TRUE(InMemo(engine::kUserStopText));
+    for (const auto& line : MemoTexts()) EXPECT_EQ(line.find("Update error"), std::string::npos) << line;
+    EXPECT_FALSE(form->ErrorUpdating());
+    EXPECT_FALSE(form->Showing);
 }
 }  // namespace

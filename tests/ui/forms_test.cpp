@@ -55,7 +55,7 @@ TEST_F(Forms, ProductLayout) {
     EXPECT_EQ(window->windowTitle().toStdString(), "Brinquet\xC2\xAE Express Updater");
     ExpectLayout(*this, *runtime, form,
                  {{"JobTitlePanel", 0, 0, 407, 33},
-                  {"JobLabel", 0, 0, 407, 33},
+                  {"JobLabel", 0, 0, 323, 33},
                   {"Animate1", 327, 2, 16, 16},
                   {"ProgressPanel", 0, 33, 407, 32},
                   {"Label1", 2, 0, 102, 15},

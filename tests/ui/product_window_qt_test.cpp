@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTextEdit>
 #include <QTimer>
@@ -10,6 +11,7 @@
 
 #include "platform/ini_file.h"
 #include "product/brinquet_express_update_dialog.h"
+#include "tests/support/real_peers.h"
 #include "tests/ui/qt_fixture.h"
 #include "ui/qt/qt_widgets.h"
 
@@ -59,6 +61,67 @@ TEST_F(ProductWindow, APanelsHiddenRunMakesTheWindowTallerAndAfterwardsAsShown) 
     EXPECT_EQ(memo->height(), memoHeight);
     EXPECT_EQ(runtime->WidgetOf(form->JobTitlePanel)->height(), 33);
     EXPECT_TRUE(runtime->WidgetOf(form->CloseBtn)->isEnabled());
+}
+
+// Every title the update shows stays clear of the busy indicator (at any scale: the suite
+// also runs at 150 %), and the indicator stops when the update has ended in an error.
+TEST_F(ProductWindow, TheTitleKeepsClearOfTheBusyIndicatorWhichStopsAtTheEnd) {
+    QWidget* window = runtime->WindowOf(*form);
+    auto* label = Widget<QLabel>(form->JobLabel);
+    auto* busy = dynamic_cast<TQtBusyIndicator*>(runtime->WidgetOf(form->Animate1));
+    ASSERT_TRUE(label && busy);
+    const QRect indicator(busy->mapTo(window, QPoint()), busy->size());
+    for (const char* caption :
+         {"Checking for Brinquet\xC2\xAE Express Updates", "Checking for updates.",
+          "Ready to run update process from downloaded files.", "Problem", "Upgrading", "Done."}) {
+        SCOPED_TRACE(caption);
+        form->JobLabel.Caption = caption;
+        runtime->ProcessMessages();
+        const QRect text =
+            label->fontMetrics()
+                .boundingRect(label->contentsRect(), int(label->alignment()) | Qt::TextWordWrap, label->text())
+                .translated(label->mapTo(window, QPoint()));
+        EXPECT_FALSE(text.intersects(indicator))
+            << "text " << text.x() << "+" << text.width() << ", indicator at " << indicator.x();
+        EXPECT_GE(text.top(), label->mapTo(window, QPoint()).y()) << "the text fits the title's height";
+    }
+    EXPECT_TRUE(busy->Active());
+    form->ProgressBar.Position = 60;
+    Application().Params = {"SERVERPATH=http://127.0.0.1:" + std::to_string(FreeLoopbackPort()) + "/"};
+    const auto cwd = std::filesystem::current_path();
+    form->InitializeIt();                 // it makes the program folder current
+    EXPECT_ANY_THROW(form->UpdateNow());  // the product's first load fails outside the engine's handling
+    std::filesystem::current_path(cwd);
+    runtime->ProcessMessages();
+    EXPECT_FALSE(busy->Active());
+    EXPECT_EQ(Widget<QProgressBar>(form->ProgressBar)->value(), 0) << "a failed update leaves the bar empty";
+}
+
+// A listed file's run that ends in an error gives the window back before the error goes on:
+// panels and height as shown, Close enabled, and a click on it closes the window.
+TEST_F(ProductWindow, ARunsErrorGivesTheWindowBackAndCloseEndsIt) {
+    QWidget* window = runtime->WindowOf(*form);
+    const int height = window->height();
+    dir.Write("slow.sh", "#!/bin/sh\nsleep 5\n", 0755);
+    const struct {
+        const char* name;
+        const char* file;
+        const char* wait;
+    } cases[] = {{"time-out", "slow.sh", "200"}, {"shell failure", "missing.exe", "0"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        form->ServerIniList().Clear();
+        form->ServerIniList().Add(std::string("FILE0WAIT=") + c.wait);
+        EXPECT_ANY_THROW(form->RunFile(c.file, true, false));
+        runtime->ProcessMessages();
+        EXPECT_EQ(window->height(), height);
+        EXPECT_EQ(runtime->WidgetOf(form->JobTitlePanel)->height(), 33);
+        EXPECT_EQ(runtime->WidgetOf(form->ProgressPanel)->height(), 32);
+        EXPECT_TRUE(runtime->WidgetOf(form->CloseBtn)->isEnabled());
+    }
+    Click(form->CloseBtn);
+    EXPECT_FALSE(form->Showing);
+    EXPECT_EQ(runtime->WindowOf(*form), nullptr) << "the window is gone";
 }
 
 TEST_F(ProductWindow, TheLinkUnderlinesUnderThePointer) {

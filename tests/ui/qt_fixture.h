@@ -30,7 +30,7 @@ public:
         static char* argv[] = {name, nullptr};
         runtime = std::make_unique<ui::qt::TQtRuntime>(argc, argv);
         runtime->OnMessageBox = [this](QMessageBox& box) -> QAbstractButton* {
-            boxes.push_back({box.windowTitle().toStdString(), box.text().toStdString()});
+            boxes.push_back({box.windowTitle().toStdString(), box.text().toStdString(), box.icon()});
             return box.defaultButton() ? box.defaultButton() : box.buttons().value(0);
         };
         ui::SetRuntime(runtime.get());
@@ -95,6 +95,7 @@ public:
 
     struct Box {
         std::string caption, text;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
     };
     TempDir dir;
     std::unique_ptr<ui::qt::TQtRuntime> runtime;

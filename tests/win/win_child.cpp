@@ -3,8 +3,8 @@
 // (prints the file's 8.3 name).
 // It carries a version resource (win_child.rc), so the version readers have a real program.
 // Copied under another name it acts on its name alone, as a downloaded file run without
-// chosen parameters must: "exit<N>.exe" ends with N; "note<...>.exe" writes its parameters
-// into "note<...>.txt" beside itself.
+// chosen parameters must: "exit<N>.exe" ends with N; "sleep<MS>.exe" ends with 300 after MS
+// milliseconds; "note<...>.exe" writes its parameters into "note<...>.txt" beside itself.
 #include <windows.h>
 
 #include <cctype>
@@ -34,6 +34,10 @@ std::string OwnName() {
 int main(int argc, char** argv) {
     const std::string self = OwnName();
     if (self.rfind("exit", 0) == 0 && self.size() > 4) return std::atoi(self.c_str() + 4);
+    if (self.rfind("sleep", 0) == 0 && self.size() > 5) {
+        Sleep(DWORD(std::atoi(self.c_str() + 5)));
+        return 300;  // done, as Windows counts a waited run's end
+    }
     if (self.rfind("note", 0) == 0) {
         char path[MAX_PATH];
         const DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);

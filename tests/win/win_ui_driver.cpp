@@ -1,12 +1,17 @@
-// Plays the user for the visual updater: "win_ui_driver [--shots DIR] PROGRAM [ARGS...]"
+// Plays the user for the visual updater: "win_ui_driver [--shots DIR] [--probe]
+// [--close-after MS] PROGRAM [ARGS...]"
 // starts PROGRAM in the current folder and, while it runs, presses Proceed when it is enabled,
 // OK in the contact dialog, Yes (or OK) in every message box, and Close once the title reads
 // "Done.". Prints what it saw and did, one line each, and ends with the program's exit code
 // (99 when the program did not end within a minute and a half). With --shots it first takes
 // the client area of each window it is about to answer as DIR/win-<state>.bmp: downloading
 // (the progress bar part-way), start (waiting for Proceed), contact (the dialog), question
-// (a confirmation box) and done. A file that runs blocks the window's thread, so the window
-// does not repaint then: there is no picture of it.
+// (a confirmation box), running (a file runs: the title and progress panels hidden) and done.
+// With --probe it asks Windows every 250 ms whether each window of the program is hung
+// (IsHungAppWindow) and sends it WM_NULL with a time-out of one second, and prints how many
+// looks found a hung window or an unanswered message. With --close-after it presses Close
+// MS ms after the start, whatever the window shows, and prints how long the program took to
+// end after that press.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -127,6 +132,19 @@ void Shoot(HWND Window, const wchar_t* State, DWORD Settle = 400) {
     Say("picture", path);
 }
 
+// Which of the system's icons a message box shows: "error", "question", "other" (an icon, not
+// the system's own handle: Wine shows a copy) or "none".
+std::wstring IconOf(HWND Box) {
+    HICON shown = nullptr;
+    for (const Child& c : ChildrenOf(Box))  // the static control that shows an icon
+        if (c.cls == L"Static" && (GetWindowLongW(c.window, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
+            shown = reinterpret_cast<HICON>(SendMessageW(c.window, STM_GETICON, 0, 0));
+    if (!shown) return L"none";
+    if (shown == LoadIconW(nullptr, IDI_ERROR)) return L"error";
+    if (shown == LoadIconW(nullptr, IDI_QUESTION)) return L"question";
+    return L"other";
+}
+
 // Posted, not sent: the click may open a modal loop in the program, which must not hold us.
 void Press(HWND button) { PostMessageW(button, BM_CLICK, 0, 0); }
 
@@ -139,6 +157,7 @@ bool Act(DWORD pid, std::set<HWND>& pressed) {
             if (pressed.count(top)) continue;
             for (const Child& c : children)
                 if (c.cls == L"Static" && !c.text.empty()) Say("box", c.text);
+            Say("box icon", IconOf(top));
             Shoot(top, L"question");
             HWND yes = GetDlgItem(top, IDYES);
             HWND answer = yes ? yes : GetDlgItem(top, IDOK);
@@ -152,6 +171,15 @@ bool Act(DWORD pid, std::set<HWND>& pressed) {
         for (const Child& c : children) {
             if (c.text == L"Done.") done = true;
             if (c.text == L"&Close") main = true;
+        }
+        // Close is disabled only while a file runs.
+        static bool running = false;
+        bool closeDisabled = false;
+        for (const Child& c : children)
+            if (c.text == L"&Close" && !c.enabled) closeDisabled = true;
+        if (!running && closeDisabled) {
+            running = true;
+            Shoot(top, L"running", 0);  // BeforeRunFile painted it; a short run ends soon
         }
         for (const Child& c : children) {
             if (!main || downloading || c.cls != L"msctls_progress32") continue;
@@ -174,13 +202,54 @@ bool Act(DWORD pid, std::set<HWND>& pressed) {
     }
     return false;
 }
+
+// One look at whether the program's windows take their messages.
+struct Probe {
+    int looks = 0, hung = 0, unanswered = 0;
+    void Look(DWORD pid) {
+        ++looks;
+        bool anyHung = false, anyUnanswered = false;
+        for (HWND top : TopWindowsOf(pid)) {
+            if (IsHungAppWindow(top)) anyHung = true;
+            DWORD_PTR result = 0;
+            if (!SendMessageTimeoutW(top, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &result)) anyUnanswered = true;
+        }
+        hung += anyHung;
+        unanswered += anyUnanswered;
+    }
+};
+
+// Presses the program's Close button, enabled or not as the window says; true when found.
+bool PressClose(DWORD pid) {
+    for (HWND top : TopWindowsOf(pid))
+        for (const Child& c : ChildrenOf(top))
+            if (c.cls == L"Button" && c.text == L"&Close" && c.enabled) {
+                Say("press", c.text);
+                Press(c.window);
+                return true;
+            }
+    return false;
+}
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     int first = 1;
-    if (argc > 3 && std::wstring(argv[1]) == L"--shots") {
-        g_shots = argv[2];
-        first = 3;
+    bool probing = false;
+    DWORD closeAfter = 0;
+    for (;;) {
+        const std::wstring option = first < argc ? argv[first] : L"";
+        if (option == L"--shots" && first + 1 < argc) {
+            g_shots = argv[first + 1];
+            first += 2;
+        } else if (option == L"--close-after" && first + 1 < argc) {
+            closeAfter = DWORD(_wtoi(argv[first + 1]));
+            first += 2;
+        } else if (option == L"--probe") {
+            probing = true;
+            ++first;
+        } else {
+            break;
+        }
     }
     if (argc <= first) return 2;
     std::wstring line;
@@ -194,10 +263,24 @@ int wmain(int argc, wchar_t** argv) {
     }
     std::set<HWND> pressed;
     bool closed = false;
-    DWORD waited = 0;
-    while (WaitForSingleObject(pi.hProcess, 100) == WAIT_TIMEOUT) {
-        waited += 100;
-        if (!closed) closed = Act(pi.dwProcessId, pressed);
+    DWORD waited = 0, closedAt = 0, lastLook = 0;
+    Probe probe;
+    const DWORD begun = GetTickCount();
+    while (WaitForSingleObject(pi.hProcess, probing ? 50 : 100) == WAIT_TIMEOUT) {
+        waited = GetTickCount() - begun;
+        if (probing && waited - lastLook >= 250) {
+            lastLook = waited;
+            probe.Look(pi.dwProcessId);
+        }
+        if (closeAfter) {
+            Act(pi.dwProcessId, pressed);  // a box is still answered, and reported
+            if (!closed && waited >= closeAfter && PressClose(pi.dwProcessId)) {
+                closed = true;
+                closedAt = GetTickCount();
+            }
+        } else if (!closed) {
+            closed = Act(pi.dwProcessId, pressed);
+        }
         if (waited > 90000) {
             std::printf("the program did not end; it shows:\n");
             Dump(pi.dwProcessId);
@@ -206,6 +289,10 @@ int wmain(int argc, wchar_t** argv) {
             return 99;
         }
     }
+    if (closedAt) std::printf("ended after Close: %lu ms\n", GetTickCount() - closedAt);
+    if (probing)
+        std::printf("probe: %d looks, %d found a hung window, %d an unanswered message\n", probe.looks, probe.hung,
+                    probe.unanswered);
     DWORD code = 0;
     GetExitCodeProcess(pi.hProcess, &code);
     std::printf("exit code: %lu%s\n", code, closed ? "" : " (ended before Close was pressed)");

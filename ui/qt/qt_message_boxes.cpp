@@ -30,6 +30,12 @@ void TQtRuntime::ShowMessage(const std::string& Text) {
     RunBox(box);
 }
 
+void TQtRuntime::ShowError(const std::string& Text) {
+    QMessageBox box(QMessageBox::Critical, QString::fromStdString(Application().Title), QString::fromStdString(Text),
+                    QMessageBox::Ok);
+    RunBox(box);
+}
+
 bool TQtRuntime::Confirm(const std::string& Text) {
     QMessageBox box(QMessageBox::Question, "Confirm", QString::fromStdString(Text));
     QPushButton* yes = box.addButton(QMessageBox::Yes);

@@ -28,6 +28,7 @@ public:
 
     void ProcessMessages() override;
     void ShowMessage(const std::string& Text) override;
+    void ShowError(const std::string& Text) override;
     bool Confirm(const std::string& Text) override;
     void ShowForm(TForm& Form) override;
     void CloseForm(TForm& Form) override;

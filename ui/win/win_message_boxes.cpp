@@ -29,6 +29,11 @@ void TWinRuntime::ShowMessage(const std::string& Text) {
     Box(Application().Title, Text, MB_OK);
 }
 
+void TWinRuntime::ShowError(const std::string& Text) {
+    Sync();
+    Box(Application().Title, Text, MB_OK | MB_ICONERROR);
+}
+
 bool TWinRuntime::Confirm(const std::string& Text) {
     Sync();
     // Without an owner the system centres the box on the screen; Yes is the default button.

@@ -4,6 +4,8 @@
 
 #include <commctrl.h>
 
+#include <string>
+
 #include "tests/ui/win/win_fixture.h"
 #include "ui/engine_dialog.h"
 #include "ui/product_dialog.h"
@@ -160,6 +162,56 @@ TEST_F(Controls, TheBusyIndicatorRunsAtItsPlace) {
     }
     RecordProperty("BusyIndicator", system ? "SysAnimate32" : "stand-in");
     EXPECT_TRUE(IsWindowVisible(w));
+}
+
+// Every title the update shows stays clear of the busy indicator (at 100 % and 150 %), and
+// the indicator stands still once it is stopped.
+TEST_F(Controls, TheTitleKeepsClearOfTheBusyIndicatorWhichStops) {
+    HWND label = Window(form.JobLabel), busy = Window(extras.Animate1);
+    RECT indicator;
+    GetWindowRect(busy, &indicator);
+    for (const char* caption :
+         {"Checking for Brinquet\xC2\xAE Express Updates", "Checking for updates.",
+          "Ready to run update process from downloaded files.", "Problem", "Upgrading", "Done."}) {
+        SCOPED_TRACE(caption);
+        form.JobLabel.Caption = caption;
+        runtime->Repaint(form);
+        // Where the label draws its text: centred across its width, as many lines as it needs.
+        RECT box;
+        GetClientRect(label, &box);
+        const std::wstring text = [&] {
+            std::wstring w(size_t(GetWindowTextLengthW(label)) + 1, L'\0');
+            w.resize(size_t(GetWindowTextW(label, w.data(), int(w.size()))));
+            return w;
+        }();
+        ASSERT_FALSE(text.empty());
+        HDC dc = GetDC(label);
+        HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0)));
+        RECT need = box;
+        DrawTextW(dc, text.c_str(), int(text.size()), &need, DT_CENTER | DT_WORDBREAK | DT_CALCRECT);
+        SelectObject(dc, old);
+        ReleaseDC(label, dc);
+        const LONG width = need.right - need.left;
+        POINT at{(box.right - width) / 2, 0};
+        ClientToScreen(label, &at);
+        EXPECT_LE(at.x + width, indicator.left)
+            << "the text ends at " << at.x + width << ", the indicator begins at " << indicator.left;
+        EXPECT_LE(need.bottom - need.top, box.bottom) << "the text fits the title's height";
+    }
+    extras.Animate1.Active = false;
+    runtime->Repaint(form);
+    const LONG_PTR frame = GetWindowLongPtrW(busy, 0);
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < 300) {
+        runtime->ProcessMessages();
+        Sleep(10);
+    }
+    wchar_t cls[32] = {};
+    GetClassNameW(busy, cls, 32);
+    if (lstrcmpiW(cls, ANIMATE_CLASSW) == 0)
+        EXPECT_FALSE(SendMessageW(busy, ACM_ISPLAYING, 0, 0));
+    else
+        EXPECT_EQ(GetWindowLongPtrW(busy, 0), frame) << "the stand-in still steps";
 }
 
 TEST_F(Controls, TheLinkUnderlinesUnderThePointerAndClicks) {

@@ -89,7 +89,7 @@ TEST_F(Layouts, TheProductDialogIsPlacedAsItsTableSays) {
     EXPECT_EQ(client.cy, 282);
     ExpectPlaces(*this, form,
                  {{"JobTitlePanel", {0, 0, 407, 33}},
-                  {"JobLabel", {0, 0, 407, 33}},
+                  {"JobLabel", {0, 0, 323, 33}},
                   {"Animate1", {327, 2, 16, 16}},
                   {"ProgressPanel", {0, 33, 407, 32}},
                   {"ProgressBar", {0, 16, 407, 16}},
