@@ -9,6 +9,7 @@
 #include "platform/file_utils.h"
 #include "platform/os_services.h"
 #include "platform/strconv.h"
+#include "platform/url_secrets.h"
 #include "ui/application.h"
 #include "ui/runtime.h"
 
@@ -62,7 +63,7 @@ void TzelCustUpdaterDialogForm::FormDestroy() {
     try {
         if (FLocalIniList) Finish();
     } catch (const std::exception& e) {
-        const std::string text = "Exception:  " + std::string(e.what());
+        const std::string text = MaskUrlSecrets("Exception:  " + std::string(e.what()));
         std::fprintf(stderr, "%s\n", text.c_str());
         try {
             WriteLog(FzelLogFileName, text);
@@ -144,7 +145,7 @@ void TzelCustUpdaterDialogForm::UpdateNow() {
         }
     } catch (const std::exception& e) {
         SetErrorUpdating(true);
-        const std::string text = "Update error: " + std::string(e.what());
+        const std::string text = MaskUrlSecrets("Update error: " + std::string(e.what()));
         Runtime().ShowMessage(text);
         ReportStatus(text, true, true, false);
         ProceedBitBtn.Visible = false;
