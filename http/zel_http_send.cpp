@@ -149,17 +149,30 @@ bool TzelHttpSend::HTTPMethod(const std::string& Method, const std::string& URL)
     const TUrlParts url = SplitUrl(Trim(URL));
     SetupProxy(url.Protocol);
     const bool https = SameText(url.Protocol, "HTTPS");
+    // The automatic configuration decides for each URL, bypass included. Its list of proxies
+    // to try is in order of preference: the first is taken.
+    std::string automaticText;
+    const bool automatic = OSServices().ProxyForUrl(Trim(URL), automaticText);
+    TProxySetting automaticProxy;
+    if (automatic) {
+        const std::string first = SeparateLeft(SeparatorsToCommas(Trim(automaticText)), ",");
+        automaticProxy = ProxySettingFromText({first, "", ""}, url.Protocol);
+    }
+    ScopedValue<std::string> automaticHost(ProxyHost, automatic ? automaticProxy.Host : ProxyHost);
+    ScopedValue<std::string> automaticPort(
+        ProxyPort, automatic && !automaticProxy.Port.empty() ? automaticProxy.Port : ProxyPort);
     // The proxy stays set for the next request; this one goes around it when it is listed.
-    const bool bypassed = !ProxyHost.empty() && ProxyBypassed(FProxyBypass, url.Host, url.Port);
+    const bool bypassed = !automatic && !ProxyHost.empty() && ProxyBypassed(FProxyBypass, url.Host, url.Port);
     ScopedValue<std::string> route(ProxyHost, bypassed ? std::string() : ProxyHost);
     if (ProxyHost.empty()) {
-        Note("Connecting directly to " + url.Host + ":" + url.Port + (bypassed ? " (listed to bypass the proxy)" : ""));
+        Note("Connecting directly to " + url.Host + ":" + url.Port +
+             (bypassed ? " (listed to bypass the proxy)" : automatic ? " (automatic configuration)" : ""));
         return THTTPTransport::HTTPMethod(Method, URL);
     }
     const std::string proxy = (ProxyHost.find(':') != std::string::npos ? "[" + ProxyHost + "]" : ProxyHost) + ":" +
                               ProxyPort;
     Note("Connecting to " + url.Host + ":" + url.Port + " through the proxy " + proxy +
-         (https ? " (CONNECT tunnel)" : ""));
+         (https ? " (CONNECT tunnel)" : "") + (automatic ? " (automatic configuration)" : ""));
     TProxyHandshake handshake(proxy, {ProxyUser, ProxyPass}, !ProxyUser.empty());
     bool ok;
     try {

@@ -116,6 +116,33 @@ TEST(OfficeProxyBypass, ListedHostsGoStraightOut) {
     }
 }
 
+// The automatic configuration answers per URL and overrides the manual settings and their
+// bypass list; its first proxy is taken.
+TEST(OfficeProxyAutomatic, EachUrlGetsItsOwnAnswer) {
+    struct AutoServices : FakeProxyServices {
+        std::string proxyText;
+        bool ProxyForUrl(const std::string& Url, std::string& Answer) override {
+            Answer = Url.find("/direct") != std::string::npos ? "" : proxyText;
+            return true;
+        }
+    } os;
+    ScriptedServer proxy;
+    proxy.Accept().ExpectRequest().Send(Reply200("proxied")).Close();
+    proxy.Accept().ExpectRequest().Send(Reply200("direct")).Close().Start();
+    os.proxyText = proxy.HostPort() + "; 10.9.9.9:1";
+    os.Text = {"127.0.0.1:1", "*", ""};  // manual settings that would send everything straight out
+    ScopedOSServices use(os);
+    TzelHttpSend http;
+    TStringList reply;
+    ASSERT_TRUE(http.GetText("http://origin.example/file", reply));
+    EXPECT_EQ(reply.Text(), "proxied\r\n");
+    http.Clear();
+    ASSERT_TRUE(http.GetText(proxy.Url("/direct"), reply));
+    EXPECT_EQ(reply.Text(), "direct\r\n");
+    EXPECT_EQ(proxy.Request(0).substr(0, 37), "GET http://origin.example:80/file HTT");
+    EXPECT_EQ(proxy.Request(1).substr(0, 16), "GET /direct HTTP");
+}
+
 std::string Challenge407(const std::string& Schemes, bool WithLength = true) {
     std::string lines;
     size_t from = 0;
