@@ -258,11 +258,31 @@ TEST_F(WinTls, TheSenderUsesTheProxyOfTheInternetSettings) {
         RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(v.c_str()),
                        DWORD((v.size() + 1) * sizeof(wchar_t)));
     };
+    // Windows keeps the settings twice: the values of the key, and the LAN connection's record
+    // (format version 0x46, a counter, the flags, then each text after its length), which
+    // WinHTTP reads. The flags: 1 direct, 2 the proxy switched on.
+    const std::string proxyText = "127.0.0.1:" + Env("ZEL_WIN_PROXY_PORT");
+    const std::string bypassText = "*.example.com;intranet";
     auto setEnable = [&](DWORD on) {
         RegSetValueExW(key, L"ProxyEnable", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&on), sizeof on);
+        std::string record;
+        auto put32 = [&](uint32_t v) { record.append(reinterpret_cast<const char*>(&v), 4); };
+        put32(0x46);
+        put32(on + 1);
+        put32(on ? 3 : 1);
+        put32(uint32_t(proxyText.size()));
+        record += proxyText;
+        put32(uint32_t(bypassText.size()));
+        record += bypassText;
+        record += std::string(36, '\0');  // no configuration script, nothing more
+        HKEY connections = nullptr;
+        RegCreateKeyExW(key, L"Connections", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &connections, nullptr);
+        RegSetValueExW(connections, L"DefaultConnectionSettings", 0, REG_BINARY,
+                       reinterpret_cast<const BYTE*>(record.data()), DWORD(record.size()));
+        RegCloseKey(connections);
     };
-    setString(L"ProxyServer", Widen("127.0.0.1:" + Env("ZEL_WIN_PROXY_PORT")));
-    setString(L"ProxyOverride", L"*.example.com;intranet");
+    setString(L"ProxyServer", Widen(proxyText));
+    setString(L"ProxyOverride", Widen(bypassText));
     setEnable(1);
 
     TSystemProxyText text;
@@ -289,6 +309,7 @@ TEST_F(WinTls, TheSenderUsesTheProxyOfTheInternetSettings) {
     EXPECT_EQ(text.ProxyServer, "") << "proxy switched off";
     RegDeleteValueW(key, L"ProxyServer");
     RegDeleteValueW(key, L"ProxyOverride");
+    RegDeleteKeyW(key, L"Connections");
     RegCloseKey(key);
 }
 
