@@ -11,6 +11,8 @@
 // clang-format on
 
 #include <chrono>
+#include <fstream>
+#include <vector>
 #include <string>
 
 #include "http/stream.h"
@@ -336,3 +338,54 @@ TEST(WinFileStream, KeepsBytesAsTheyAre) {
     }
 }
 }  // namespace
+
+// A configuration script named in the settings (served by nginx) decides for each URL; WinHTTP
+// fetches and runs it.
+TEST(WinProxyScript, TheScriptAnswersPerUrl) {
+    const std::string www = Env("ZEL_WIN_WWW");
+    const std::string proxy = "127.0.0.1:" + Env("ZEL_WIN_PROXY_PORT");
+    {
+        std::ofstream pac("Z:" + www + "/office.pac", std::ios::binary);
+        pac << "function FindProxyForURL(url, host) {\n"
+               "  if (host == \"direct.example\") return \"DIRECT\";\n"
+               "  return \"PROXY " << proxy << "; DIRECT\";\n}\n";
+    }
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER,
+                              L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Connections", 0,
+                              nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    const std::string script = "http://127.0.0.1:" + Env("ZEL_WIN_HTTP_PORT") + "/office.pac";
+    std::string record;
+    auto put32 = [&](uint32_t v) { record.append(reinterpret_cast<const char*>(&v), 4); };
+    put32(0x46);
+    put32(7);
+    put32(1 | 4);  // direct, and the configuration script
+    put32(0);
+    put32(0);
+    put32(uint32_t(script.size()));
+    record += script;
+    record += std::string(32, '\0');
+    RegSetValueExW(key, L"DefaultConnectionSettings", 0, REG_BINARY, reinterpret_cast<const BYTE*>(record.data()),
+                   DWORD(record.size()));
+
+    std::string text = "unset";
+    EXPECT_TRUE(OSServices().ProxyForUrl("http://origin.example/a.ini", text));
+    EXPECT_EQ(text.substr(0, proxy.size()), proxy) << text;
+    text = "unset";
+    EXPECT_TRUE(OSServices().ProxyForUrl("http://direct.example/a.ini", text));
+    EXPECT_EQ(text, "");
+    {
+        // The script's proxy (tinyproxy) fetches the file for the sender.
+        TzelHttpSend http;
+        std::vector<std::string> notes;
+        http.OnProxyNote = [&](TzelHttpSend&, const std::string& n) { notes.push_back(n); };
+        EXPECT_TRUE(http.HTTPMethod("GET", "http://127.0.0.1:" + Env("ZEL_WIN_HTTP_PORT") + "/hello.txt"));
+        EXPECT_EQ(http.ResultCode, 200);
+        ASSERT_FALSE(notes.empty());
+        EXPECT_NE(notes.back().find("through the proxy " + proxy + " (automatic configuration)"), std::string::npos)
+            << notes.back();
+    }
+    RegDeleteValueW(key, L"DefaultConnectionSettings");
+    RegCloseKey(key);
+}
