@@ -8,6 +8,7 @@
 #include "app/visual_runtime.h"
 #include "platform/file_utils.h"
 #include "platform/program_arguments.h"
+#include "platform/url_secrets.h"
 #include "product/brinquet_express_update_dialog.h"
 #include "ui/application.h"
 
@@ -50,7 +51,7 @@ int main(int argc, char** argv) {
         }
     }  // the form is destroyed here, its closing step included, before the error is shown
     if (!error.empty()) {
-        std::fprintf(stderr, "%s: %s\n", app.Title.c_str(), error.c_str());
+        std::fprintf(stderr, "%s: %s\n", app.Title.c_str(), platform::MaskUrlSecrets(error).c_str());
         return 1;
     }
     // 0 unless the run was asked for codes that tell its outcome (EXITCODES).

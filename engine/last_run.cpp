@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "platform/shown_text.h"
+#include "platform/url_secrets.h"
 
 using namespace platform;
 
@@ -75,8 +76,9 @@ std::string IsoLocalTimeText(const TLocalDateTime& When) {
 }
 
 namespace {
+// No password of a URL in an error text reaches the record.
 void Keep(std::optional<std::string>& Slot, const std::string& Text) {
-    if (!Slot) Slot = Text;
+    if (!Slot) Slot = platform::MaskUrlSecrets(Text);
 }
 }  // namespace
 
@@ -107,9 +109,9 @@ void TLastRun::NoteUpload(TUploadState State, const std::string& Text) {
     SetProductValue("Upload", State == TUploadState::Uploaded       ? "Uploaded"
                               : State == TUploadState::UploadFailed ? "UploadFailed"
                                                                     : "NotDue");
-    SetProductValue("UploadError", Text);
+    SetProductValue("UploadError", MaskUrlSecrets(Text));
     FUploadError.reset();
-    if (State == TUploadState::UploadFailed) FUploadError = Text;
+    if (State == TUploadState::UploadFailed) FUploadError = MaskUrlSecrets(Text);
 }
 
 TRunOutcome TLastRun::Outcome() const {

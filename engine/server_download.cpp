@@ -9,6 +9,7 @@
 #include "engine/file_names.h"
 #include "engine/server_ini_limits.h"
 #include "engine/zel_cust_update_dialog.h"
+#include "http/proxy_auth.h"
 #include "http/size_limited_stream.h"
 #include "http/zel_http_file_downloader.h"
 #include "platform/errors.h"
@@ -173,6 +174,8 @@ bool TzelCustUpdaterDialogForm::DownloadFile(const std::string& SourceFile, cons
         }
     } catch (const ETrustError&) {
         throw;  // the site answered, and what it sent is refused: no connection trouble
+    } catch (const http::EProxyAuthError&) {
+        throw;  // the proxy answered: it wants to know who we are, and its error says so
     } catch (EUpdaterError& e) {
         e.SetMessage(TroubleMessage(e.Message()));
         throw;

@@ -7,14 +7,16 @@
 #include "platform/errors.h"
 #include "platform/file_utils.h"
 #include "platform/strconv.h"
+#include "platform/url_secrets.h"
 #include "ui/runtime.h"
 
 using namespace engine;
 using namespace platform;
 using namespace ui;
 
-void TzelCustUpdaterDialogForm::ReportStatus(const std::string& Stat, bool Visual, bool Bold, bool Red) {
-    if (Stat.empty()) return;
+void TzelCustUpdaterDialogForm::ReportStatus(const std::string& Status, bool Visual, bool Bold, bool Red) {
+    if (Status.empty()) return;
+    const std::string Stat = MaskUrlSecrets(Status);
     if (Visual && FShowForms) {
         if (Bold) ProgressMemo.SelBold = true;
         if (Red) ProgressMemo.SelColor = clRed;
@@ -24,7 +26,9 @@ void TzelCustUpdaterDialogForm::ReportStatus(const std::string& Stat, bool Visua
     if (FDebug) WriteLog(FzelLogFileName, Stat);
 }
 
-void TzelCustUpdaterDialogForm::WriteLog(const std::string& FileName, const std::string& Text) {
+void TzelCustUpdaterDialogForm::WriteLog(const std::string& FileName, const std::string& Line) {
+    // Every URL the updater writes down may carry a password (SERVERPATH, a proxy's).
+    const std::string Text = MaskUrlSecrets(Line);
     // Opened and closed for every entry, so all that was written survives an abrupt end.
     if (FDebug) AppendToFile(FileName, Utf8ToAnsi(LogStampText(LogClockNow()) + ":  " + Text + "\r\n"));
     if (FVisualDebug) Runtime().ShowMessage(Text);
@@ -76,7 +80,7 @@ void TzelCustUpdaterDialogForm::ApplicationEvents1Exception(const std::exception
         ProgressMemo.Append("=== Error ===");
         ProgressMemo.SelColor = clRed;
         ProgressMemo.SelBold = false;
-        ProgressMemo.Append(E.what());
+        ProgressMemo.Append(MaskUrlSecrets(E.what()));
     } catch (...) {
         restore();
         throw;

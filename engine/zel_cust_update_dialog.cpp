@@ -13,6 +13,7 @@
 #include "platform/shown_text.h"
 #include "platform/strconv.h"
 #include "platform/wait_hook.h"
+#include "platform/url_secrets.h"
 #include "ui/application.h"
 #include "ui/runtime.h"
 
@@ -71,7 +72,7 @@ void TzelCustUpdaterDialogForm::FormDestroy() {
     try {
         if (FLocalIniList) Finish();
     } catch (const std::exception& e) {
-        const std::string text = "Exception:  " + std::string(e.what());
+        const std::string text = MaskUrlSecrets("Exception:  " + std::string(e.what()));
         std::fprintf(stderr, "%s\n", text.c_str());
         FLastRun.NoteUpdateError(e.what());
         try {
@@ -173,7 +174,7 @@ void TzelCustUpdaterDialogForm::UpdateNow() {
             ReportStatus(kUserStopText, true, true, false);
         } else {
             SetErrorUpdating(true);
-            const std::string text = "Update error: " + std::string(e.what());
+            const std::string text = MaskUrlSecrets("Update error: " + std::string(e.what()));
             FLastRun.NoteUpdateError(e.what());
             ReportEvent(TEventType::Error, text);
             Runtime().ShowError(text);
@@ -222,7 +223,7 @@ int TzelCustUpdaterDialogForm::ExitCode() const {
 }
 
 void TzelCustUpdaterDialogForm::ReportEvent(TEventType Type, const std::string& Text) {
-    ReportSystemEvent(Type, FProgName, ShownText(Text));
+    ReportSystemEvent(Type, FProgName, ShownText(MaskUrlSecrets(Text)));
 }
 
 // Written however the run went, beside the old record and renamed over it, so that a second

@@ -210,7 +210,7 @@ bool THTTPTransport::ReadReply(const std::string& Method, const TUrlParts& Url, 
             line = Sock->RecvString(Timeout);
             return !SocketFailed();
         },
-        ViaProxy, Protocol == "1.1", head);
+        ViaProxy, Protocol == "1.1" || (ViaProxy && FHoldProxyLeg), head);
     for (std::string& line : head.Lines) Headers.Add(std::move(line));
     ResultCode = head.ResultCode;
     ResultString = head.ResultString;
@@ -222,6 +222,15 @@ bool THTTPTransport::ReadReply(const std::string& Method, const TUrlParts& Url, 
         return false;
     }
     TransferEncoding = head.Framing.Encoding;
+    const bool proxyDenied = ViaProxy && ResultCode == 407;
+    // Only the proxy's challenge keeps the connection past an HTTP/1.0 exchange.
+    if (ViaProxy && FHoldProxyLeg && !proxyDenied && Protocol != "1.1") head.Framing.CloseAfter = true;
+    // A challenge without a length would be read until the proxy closes, and end as a
+    // connection reset: its page is not needed.
+    if (proxyDenied && TransferEncoding == TE_UNKNOWN) {
+        DropConnection();
+        return true;
+    }
     if (FSink) {
         TReply reply;
         reply.Code = ResultCode;

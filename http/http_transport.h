@@ -81,6 +81,9 @@ protected:
 
     // The whole request went out: from here on the body sink holds reply bytes only.
     bool FRequestSent = false;
+    // A proxy's 407 leaves the connection open unless the proxy closes it: a connection-
+    // oriented handshake with the proxy is under way.
+    bool FHoldProxyLeg = false;
 
 private:
     http::TBodySink* FSink = nullptr;  // set by Exchange for its one call

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "http/stream.h"
 #include "http/tls.h"
@@ -104,6 +105,11 @@ public:
     std::string HTTPTunnelIP, HTTPTunnelPort, HTTPTunnelUser, HTTPTunnelPass;
     int HTTPTunnelTimeout = 30000;
     bool HTTPTunnel = false;
+    // A proxy's 407 to CONNECT: given the answer's lines, sets the next Proxy-Authorization
+    // value and returns true to ask again (on the same connection when the proxy keeps it),
+    // false to give up. Unset: a 407 fails the tunnel.
+    std::function<bool(const std::vector<std::string>& Answer, std::string& Authorization)> HTTPTunnelAuth;
+    std::vector<std::string> HTTPTunnelAnswer;  // the proxy's last answer to CONNECT
     int SizeRecvBuffer = 0;  // 0: the system's; applied when the handle is created
     int SizeSendBuffer = 0;
     TTLSPlugin& SSL() { return *tls_; }

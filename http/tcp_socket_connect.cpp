@@ -6,6 +6,7 @@
 #include "http/tcp_socket_state.h"
 #include "platform/base64.h"
 #include "platform/codepage.h"
+#include "platform/strconv.h"
 
 using namespace http;
 using namespace platform;
@@ -60,27 +61,68 @@ void TTCPClientSocket::State::OpenHandle(bool ipv6) {
 }
 
 void TTCPClientSocket::State::TunnelConnect(const std::string& ip, const std::string& port) {
+    s.HTTPTunnelAnswer.clear();
     DirectConnect(s.HTTPTunnelIP, s.HTTPTunnelPort);
     if (s.LastError != 0) return;  // already reported
     const int portNumber = PortNumber(port);
     const std::string host = ip.find(':') != std::string::npos ? "[" + ip + "]" : ip;
-    std::string request = "CONNECT " + host + ":" + std::to_string(std::max(portNumber, 0)) + " HTTP/1.0\r\n";
     // Credentials go on the wire in the ANSI code page, like every other header text.
+    std::string authorization;
     if (!s.HTTPTunnelUser.empty())
-        request += "Proxy-Authorization: Basic " + EncodeBase64(Utf8ToAnsi(s.HTTPTunnelUser + ":" + s.HTTPTunnelPass)) +
-                   "\r\n";
-    request += "\r\n";
-    Send(request.data(), request.size());
-    size_t total = 0;
-    std::string line;
-    while (s.LastError == 0 && ReadLine(s.HTTPTunnelTimeout, "\n", line)) {
-        total += line.size() + 1;
-        if (total > kTunnelAnswerLimit) {
-            s.LastError = wsNoBufferSpace;
-            break;
+        authorization = "Basic " + EncodeBase64(Utf8ToAnsi(s.HTTPTunnelUser + ":" + s.HTTPTunnelPass));
+    for (bool answering = false;; answering = true) {
+        std::string request = "CONNECT " + host + ":" + std::to_string(std::max(portNumber, 0)) + " HTTP/1.0\r\n";
+        if (!authorization.empty()) request += "Proxy-Authorization: " + authorization + "\r\n";
+        // An HTTP/1.0 client's connection ends with the answer unless it asks otherwise; a
+        // connection-oriented handshake needs the next round on it.
+        if (answering) request += "Proxy-Connection: keep-alive\r\n";
+        request += "\r\n";
+        Send(request.data(), request.size());
+        size_t total = 0;
+        int64_t length = -1;
+        bool closes = false, denied = false;
+        std::string line;
+        s.HTTPTunnelAnswer.clear();
+        while (s.LastError == 0 && ReadLine(s.HTTPTunnelTimeout, "\n", line)) {
+            total += line.size() + 1;
+            if (total > kTunnelAnswerLimit) {
+                s.LastError = wsNoBufferSpace;
+                break;
+            }
+            if (line.empty() || line == "\r") break;
+            if (line.compare(0, 5, "HTTP/") == 0 && line.size() > 11) {
+                s.HTTPTunnel = line[9] == '2';
+                denied = line.compare(9, 3, "407") == 0;
+                closes = line.compare(5, 3, "1.0") == 0;  // HTTP/1.0 closes unless it says keep-alive
+            }
+            if (line.back() == '\r') line.pop_back();
+            const std::string upper = UpperCase(line);
+            if (upper.rfind("CONTENT-LENGTH:", 0) == 0 && !TryStrToInt64(Trim(line.substr(15)), length)) length = -1;
+            if (upper.rfind("PROXY-CONNECTION:", 0) == 0 || upper.rfind("CONNECTION:", 0) == 0) {
+                if (upper.find("CLOSE") != std::string::npos) closes = true;
+                else if (upper.find("KEEP-ALIVE") != std::string::npos) closes = false;
+            }
+            if (s.HTTPTunnelAnswer.size() < 200) s.HTTPTunnelAnswer.push_back(AnsiToUtf8(line));
         }
-        if (line.empty() || line == "\r") break;
-        if (line.compare(0, 5, "HTTP/") == 0 && line.size() > 11) s.HTTPTunnel = line[9] == '2';
+        if (s.LastError != 0 || s.HTTPTunnel || !denied || !s.HTTPTunnelAuth) break;
+        // The proxy's page about the 407 is read off, so the next round can use the same
+        // connection, as connection-oriented schemes need.
+        std::string page;
+        bool keep = !closes && length >= 0 && size_t(length) <= kTunnelAnswerLimit &&
+                          (length == 0 || ReadExact(size_t(length), s.HTTPTunnelTimeout, page));
+        if (s.LastError != 0) break;
+        if (!s.HTTPTunnelAuth(s.HTTPTunnelAnswer, authorization)) break;
+        // Something readable now, after the whole answer, is the proxy closing after all.
+        if (keep && (!s.LineBuffer.empty() || s.CanRead(0))) {
+            if (s.LastError != 0) break;
+            keep = false;
+        }
+        if (!keep) {
+            handle.Reset();
+            connected = false;
+            DirectConnect(s.HTTPTunnelIP, s.HTTPTunnelPort);
+            if (s.LastError != 0) return;
+        }
     }
     if (s.LastError == 0 && !s.HTTPTunnel) s.LastError = wsConnectionRefused;
     s.CheckError();

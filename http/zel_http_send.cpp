@@ -1,10 +1,13 @@
 #include "http/zel_http_send.h"
 
+#include <optional>
 #include <random>
 
+#include "http/proxy_bypass.h"
 #include "http/socket_errors.h"
 #include "platform/codepage.h"
 #include "platform/errors.h"
+#include "platform/scoped_value.h"
 #include "platform/strconv.h"
 
 using namespace http;
@@ -22,8 +25,24 @@ std::string BlanksToCommas(std::string s) {
     return s;
 }
 
-// "host:port" -> host and port; a bracketed IPv6 host keeps the colons inside its brackets.
-void SplitHostPort(const std::string& Proxy, TProxySetting& Out) {
+// Windows writes its per-protocol list with semicolons ("http=p:8080;https=p:8443").
+std::string SeparatorsToCommas(std::string s) {
+    for (char& c : s)
+        if (c == ' ' || c == ';') c = ',';
+    return s;
+}
+
+// "[scheme://][user:password@]host:port" -> its parts; a bracketed IPv6 host keeps the colons
+// inside its brackets.
+void SplitHostPort(std::string Proxy, TProxySetting& Out) {
+    if (const size_t p = Proxy.find("://"); p != std::string::npos) Proxy.erase(0, p + 3);
+    if (const size_t at = Proxy.rfind('@'); at != std::string::npos) {
+        const std::string info = Proxy.substr(0, at);
+        Out.User = DecodeUrlText(SeparateLeft(info, ":"));
+        Out.Password = info.find(':') == std::string::npos ? std::string() : DecodeUrlText(SeparateRight(info, ":"));
+        Proxy.erase(0, at + 1);
+    }
+    if (const size_t slash = Proxy.find('/'); slash != std::string::npos) Proxy.erase(slash);
     if (!Proxy.empty() && Proxy.front() == '[') {
         const size_t close = Proxy.find(']');
         if (close != std::string::npos) {
@@ -58,7 +77,7 @@ TProxySetting ProxySettingFromText(const TSystemProxyText& Text, const std::stri
     const std::string prefix = LowerCase(Protocol.empty() ? "http" : Protocol) + "=";
     std::string proxy, fallback;
     bool found = false;
-    const std::string entries = BlanksToCommas(Text.ProxyServer);
+    const std::string entries = SeparatorsToCommas(Text.ProxyServer);
     size_t start = 0;
     while (start <= entries.size() && !found) {
         size_t end = entries.find(',', start);
@@ -127,8 +146,81 @@ TzelHttpSend::~TzelHttpSend() { Sock->OnStatus = nullptr; }
 
 bool TzelHttpSend::HTTPMethod(const std::string& Method, const std::string& URL) {
     if (OSServices().IsWindows9x()) throw EUpdaterError(kWin9xRefusal);
-    SetupProxy(SplitUrl(Trim(URL)).Protocol);
-    return THTTPTransport::HTTPMethod(Method, URL);
+    const TUrlParts url = SplitUrl(Trim(URL));
+    SetupProxy(url.Protocol);
+    const bool https = SameText(url.Protocol, "HTTPS");
+    // The automatic configuration decides for each URL, bypass included. Its list of proxies
+    // to try is in order of preference: the first is taken.
+    std::string automaticText;
+    const bool automatic = OSServices().ProxyForUrl(Trim(URL), automaticText);
+    TProxySetting automaticProxy;
+    if (automatic) {
+        const std::string first = SeparateLeft(SeparatorsToCommas(Trim(automaticText)), ",");
+        automaticProxy = ProxySettingFromText({first, "", ""}, url.Protocol);
+    }
+    ScopedValue<std::string> automaticHost(ProxyHost, automatic ? automaticProxy.Host : ProxyHost);
+    ScopedValue<std::string> automaticPort(
+        ProxyPort, automatic && !automaticProxy.Port.empty() ? automaticProxy.Port : ProxyPort);
+    // The proxy stays set for the next request; this one goes around it when it is listed.
+    const bool bypassed = !automatic && !ProxyHost.empty() && ProxyBypassed(FProxyBypass, url.Host, url.Port);
+    ScopedValue<std::string> route(ProxyHost, bypassed ? std::string() : ProxyHost);
+    if (ProxyHost.empty()) {
+        Note("Connecting directly to " + url.Host + ":" + url.Port +
+             (bypassed ? " (listed to bypass the proxy)" : automatic ? " (automatic configuration)" : ""));
+        return THTTPTransport::HTTPMethod(Method, URL);
+    }
+    const std::string proxy = (ProxyHost.find(':') != std::string::npos ? "[" + ProxyHost + "]" : ProxyHost) + ":" +
+                              ProxyPort;
+    Note("Connecting to " + url.Host + ":" + url.Port + " through the proxy " + proxy +
+         (https ? " (CONNECT tunnel)" : "") + (automatic ? " (automatic configuration)" : ""));
+    TProxyHandshake handshake(proxy, {ProxyUser, ProxyPass}, !ProxyUser.empty());
+    bool ok;
+    try {
+        if (https) {
+            ScopedValue<decltype(Sock->HTTPTunnelAuth)> answer(
+                Sock->HTTPTunnelAuth, [&handshake](const std::vector<std::string>& Answer, std::string& Authorization) {
+                    Authorization = handshake.Answer(Answer);
+                    return true;
+                });
+            ok = THTTPTransport::HTTPMethod(Method, URL);
+        } else {
+            ok = ExchangeViaProxy(Method, URL, handshake);
+        }
+    } catch (const EProxyAuthError&) {
+        DropConnection();
+        throw;
+    }
+    if (handshake.Started()) Note("The proxy " + proxy + " accepted " + handshake.Describe());
+    return ok;
+}
+
+bool TzelHttpSend::ExchangeViaProxy(const std::string& Method, const std::string& URL, TProxyHandshake& Handshake) {
+    // A challenge is answered by sending the request again: its body, its own header lines
+    // and its content type are kept for that.
+    const std::string body = InputStream ? std::string() : Document.ReadAllBytes();
+    const std::vector<std::string> extraLines = Headers.Lines();
+    const std::string mimeType = MimeType;
+    std::optional<ScopedValue<std::string>> noUser, noPass;
+    ScopedValue<bool> hold(FHoldProxyLeg, false);
+    for (;;) {
+        const bool ok = THTTPTransport::HTTPMethod(Method, URL);
+        if (!ok || ResultCode != 407) return ok;
+        const std::string authorization = Handshake.Answer(Headers.Lines());
+        // From here the handshake's own answer speaks for us, not the settings' Basic line.
+        if (!noUser) noUser.emplace(ProxyUser, std::string()), noPass.emplace(ProxyPass, std::string());
+        FHoldProxyLeg = Handshake.ConnectionOriented();
+        Clear();
+        Document.Write(body);
+        Document.SetPosition(0);
+        for (const std::string& line : extraLines)
+            if (!StartsText("Proxy-Authorization:", line)) Headers.Add(line);
+        Headers.Add("Proxy-Authorization: " + authorization);
+        MimeType = mimeType;
+    }
+}
+
+void TzelHttpSend::Note(const std::string& Text) {
+    if (OnProxyNote) OnProxyNote(*this, Text);
 }
 
 void TzelHttpSend::SetupProxy(const std::string& AProtocol) {
@@ -137,10 +229,15 @@ void TzelHttpSend::SetupProxy(const std::string& AProtocol) {
     const TProxySetting setting = ReadProxySettings(AProtocol);
     if (!setting.Port.empty()) ProxyPort = setting.Port;
     if (!setting.Host.empty()) ProxyHost = setting.Host;
+    if (!setting.User.empty()) {
+        ProxyUser = setting.User;
+        ProxyPass = setting.Password;
+    }
+    FProxyBypass = setting.Bypass;
     FCheckedForProxy = true;
-    if (!setting.Ignored.empty() && !FProxyNoted && OnProxyNote) {
+    if (!setting.Ignored.empty() && !FProxyNoted) {
         FProxyNoted = true;
-        OnProxyNote(*this, "Proxy settings not used (only HTTP proxies are supported): " + setting.Ignored);
+        Note("Proxy settings not used (only HTTP proxies are supported): " + setting.Ignored);
     }
 }
 

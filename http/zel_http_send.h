@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "http/http_transport.h"
+#include "http/proxy_auth.h"
 #include "platform/os_services.h"
 #include "platform/string_list.h"
 
@@ -16,15 +17,18 @@ struct TProxySetting {
     std::string Host;
     std::string Port;
     std::string Bypass;
+    std::string User, Password;  // from "user:password@host:port", percent-decoded
     std::string Ignored;  // the system's settings that were found and not used (see TSystemProxyText)
 };
 
 namespace http {
 
-// The walk over a proxy server text ("p0:3128", "http=p1:80 https=p2:443" ...): the first
-// "protocol=" entry for Protocol wins, else the last entry without "=". Empty entries (two
-// separators in a row) are skipped: they must not replace a named default. An entry without
-// ":" gives an empty Port, so the caller keeps its default proxy port.
+// The walk over a proxy server text ("p0:3128", "http=p1:80 https=p2:443",
+// "http=p:8080;https=p:8443" ...): entries are separated by blanks, commas and semicolons;
+// the first "protocol=" entry for Protocol wins, else the last entry without "=". Empty
+// entries (two separators in a row) are skipped: they must not replace a named default. An
+// entry without ":" gives an empty Port, so the caller keeps its default proxy port. An entry
+// may carry "scheme://" and "user:password@" in front of its host.
 TProxySetting ProxySettingFromText(const platform::TSystemProxyText& Text, const std::string& Protocol);
 // The system's proxy for Protocol (empty means "http"); the empty setting when the system
 // offers none.
@@ -80,8 +84,10 @@ public:
     TConnectEvent OnConnect;
     TSocketErrorEvent OnSocketError;
     TCloseSocketEvent OnCloseSocket;
-    // Once per sender, when the proxy lookup found settings it does not use (a SOCKS proxy):
-    // otherwise requests silently go straight out where the user meant a proxy.
+    // Lines for the log about the proxy: once per sender, the settings found and not used (a
+    // SOCKS proxy), which otherwise silently send requests straight out where the user meant
+    // a proxy; for each request, the proxy it goes through (or that it goes direct) and the
+    // scheme that answered the proxy's challenge. Never a credential.
     http::TProxyNoteEvent OnProxyNote;
     // PostURL takes a "Connection reset by peer" failure after the whole request went out as
     // the end of the reply.
@@ -94,10 +100,14 @@ protected:
 
     bool FCheckedForProxy = false;
     std::string FCurrentProt;
+    std::string FProxyBypass;  // the bypass list of the settings looked up
     bool FSocketOpened = false;
     bool FProxyNoted = false;
 
 private:
+    // One exchange through ProxyHost, answering its challenges.
+    bool ExchangeViaProxy(const std::string& Method, const std::string& URL, http::TProxyHandshake& Handshake);
+    void Note(const std::string& Text);
     bool PostMultipart(const std::string& URL, const std::string& FieldName, const std::string& FileName,
                        const http::TFormFields* Fields, http::TStream& FileData, platform::TStringList& ResultData);
 };

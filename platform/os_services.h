@@ -42,6 +42,10 @@ public:
 
     // False when the system has no proxy settings to offer (no source at all).
     virtual bool ReadProxySettings(TSystemProxyText& out);
+    // The automatic configuration's answer for one URL (a configuration script named in the
+    // settings, or found by discovery): true with the proxy text it gave ("" for DIRECT),
+    // false when the settings ask for no automatic configuration or it gave no answer.
+    virtual bool ProxyForUrl(const std::string& Url, std::string& ProxyText);
 
     virtual std::string GetCurrentDir();
     virtual bool SetCurrentDir(const std::string& Dir);

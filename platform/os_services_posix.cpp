@@ -96,6 +96,9 @@ bool TOSServices::IsWindows9x() { return false; }
 
 bool TOSServices::ReadProxySettings(TSystemProxyText& out) { return ProxySettingsFromEnvironment(out); }
 
+// The environment has no automatic configuration.
+bool TOSServices::ProxyForUrl(const std::string&, std::string&) { return false; }
+
 std::string TOSServices::GetCurrentDir() {
     std::string buf(256, '\0');
     for (;;) {

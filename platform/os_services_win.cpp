@@ -2,7 +2,6 @@
 // clang-format off
 #include <windows.h>
 #include <shellapi.h>
-#include <wininet.h>
 #include <winnetwk.h>
 // clang-format on
 
@@ -70,20 +69,7 @@ bool TOSServices::IsUacEnabled() {
 
 bool TOSServices::IsWindows9x() { return g_version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS; }
 
-bool TOSServices::ReadProxySettings(TSystemProxyText& out) {
-    out = {};
-    DWORD size = 0;
-    InternetQueryOptionA(nullptr, INTERNET_OPTION_PROXY, nullptr, &size);
-    if (size < sizeof(INTERNET_PROXY_INFO)) return false;
-    // The strings the answer points to lie in the same buffer, after the structure.
-    std::vector<unsigned char> buffer(size + 1, 0);
-    if (!InternetQueryOptionA(nullptr, INTERNET_OPTION_PROXY, buffer.data(), &size)) return false;
-    const auto* info = reinterpret_cast<const INTERNET_PROXY_INFO*>(buffer.data());
-    if (info->dwAccessType == INTERNET_OPEN_TYPE_PROXY && info->lpszProxy)
-        out.ProxyServer = AnsiToUtf8(reinterpret_cast<const char*>(info->lpszProxy));
-    if (info->lpszProxyBypass) out.ProxyBypass = AnsiToUtf8(reinterpret_cast<const char*>(info->lpszProxyBypass));
-    return true;
-}
+// ReadProxySettings and ProxyForUrl: proxy_settings_win.cpp (WinHTTP and WinINet headers clash).
 
 std::string TOSServices::GetCurrentDir() {
     const DWORD n = GetCurrentDirectoryW(0, nullptr);

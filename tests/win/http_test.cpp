@@ -11,6 +11,8 @@
 // clang-format on
 
 #include <chrono>
+#include <fstream>
+#include <vector>
 #include <string>
 #include <thread>
 
@@ -262,11 +264,31 @@ TEST_F(WinTls, TheSenderUsesTheProxyOfTheInternetSettings) {
         RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(v.c_str()),
                        DWORD((v.size() + 1) * sizeof(wchar_t)));
     };
+    // Windows keeps the settings twice: the values of the key, and the LAN connection's record
+    // (format version 0x46, a counter, the flags, then each text after its length), which
+    // WinHTTP reads. The flags: 1 direct, 2 the proxy switched on.
+    const std::string proxyText = "127.0.0.1:" + Env("ZEL_WIN_PROXY_PORT");
+    const std::string bypassText = "*.example.com;intranet";
     auto setEnable = [&](DWORD on) {
         RegSetValueExW(key, L"ProxyEnable", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&on), sizeof on);
+        std::string record;
+        auto put32 = [&](uint32_t v) { record.append(reinterpret_cast<const char*>(&v), 4); };
+        put32(0x46);
+        put32(on + 1);
+        put32(on ? 3 : 1);
+        put32(uint32_t(proxyText.size()));
+        record += proxyText;
+        put32(uint32_t(bypassText.size()));
+        record += bypassText;
+        record += std::string(36, '\0');  // no configuration script, nothing more
+        HKEY connections = nullptr;
+        RegCreateKeyExW(key, L"Connections", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &connections, nullptr);
+        RegSetValueExW(connections, L"DefaultConnectionSettings", 0, REG_BINARY,
+                       reinterpret_cast<const BYTE*>(record.data()), DWORD(record.size()));
+        RegCloseKey(connections);
     };
-    setString(L"ProxyServer", Widen("127.0.0.1:" + Env("ZEL_WIN_PROXY_PORT")));
-    setString(L"ProxyOverride", L"*.example.com;intranet");
+    setString(L"ProxyServer", Widen(proxyText));
+    setString(L"ProxyOverride", Widen(bypassText));
     setEnable(1);
 
     TSystemProxyText text;
@@ -293,6 +315,7 @@ TEST_F(WinTls, TheSenderUsesTheProxyOfTheInternetSettings) {
     EXPECT_EQ(text.ProxyServer, "") << "proxy switched off";
     RegDeleteValueW(key, L"ProxyServer");
     RegDeleteValueW(key, L"ProxyOverride");
+    RegDeleteKeyW(key, L"Connections");
     RegCloseKey(key);
 }
 
@@ -440,3 +463,54 @@ TEST(WinDownloader, RefusesRepliesFramedBadly) {
     }
 }
 }  // namespace
+
+// A configuration script named in the settings (served by nginx) decides for each URL; WinHTTP
+// fetches and runs it.
+TEST(WinProxyScript, TheScriptAnswersPerUrl) {
+    const std::string www = Env("ZEL_WIN_WWW");
+    const std::string proxy = "127.0.0.1:" + Env("ZEL_WIN_PROXY_PORT");
+    {
+        std::ofstream pac("Z:" + www + "/office.pac", std::ios::binary);
+        pac << "function FindProxyForURL(url, host) {\n"
+               "  if (host == \"direct.example\") return \"DIRECT\";\n"
+               "  return \"PROXY " << proxy << "; DIRECT\";\n}\n";
+    }
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER,
+                              L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Connections", 0,
+                              nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    const std::string script = "http://127.0.0.1:" + Env("ZEL_WIN_HTTP_PORT") + "/office.pac";
+    std::string record;
+    auto put32 = [&](uint32_t v) { record.append(reinterpret_cast<const char*>(&v), 4); };
+    put32(0x46);
+    put32(7);
+    put32(1 | 4);  // direct, and the configuration script
+    put32(0);
+    put32(0);
+    put32(uint32_t(script.size()));
+    record += script;
+    record += std::string(32, '\0');
+    RegSetValueExW(key, L"DefaultConnectionSettings", 0, REG_BINARY, reinterpret_cast<const BYTE*>(record.data()),
+                   DWORD(record.size()));
+
+    std::string text = "unset";
+    EXPECT_TRUE(OSServices().ProxyForUrl("http://origin.example/a.ini", text));
+    EXPECT_EQ(text.substr(0, proxy.size()), proxy) << text;
+    text = "unset";
+    EXPECT_TRUE(OSServices().ProxyForUrl("http://direct.example/a.ini", text));
+    EXPECT_EQ(text, "");
+    {
+        // The script's proxy (tinyproxy) fetches the file for the sender.
+        TzelHttpSend http;
+        std::vector<std::string> notes;
+        http.OnProxyNote = [&](TzelHttpSend&, const std::string& n) { notes.push_back(n); };
+        EXPECT_TRUE(http.HTTPMethod("GET", "http://127.0.0.1:" + Env("ZEL_WIN_HTTP_PORT") + "/hello.txt"));
+        EXPECT_EQ(http.ResultCode, 200);
+        ASSERT_FALSE(notes.empty());
+        EXPECT_NE(notes.back().find("through the proxy " + proxy + " (automatic configuration)"), std::string::npos)
+            << notes.back();
+    }
+    RegDeleteValueW(key, L"DefaultConnectionSettings");
+    RegCloseKey(key);
+}

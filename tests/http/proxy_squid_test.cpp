@@ -1,0 +1,166 @@
+// The office proxy for real: squid on loopback without authentication, with Basic
+// (basic_ncsa_auth) and with NTLM (ntlm_fake_auth's three-message handshake), found in the
+// environment as a workstation sets it, for an http file and for https through CONNECT.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <optional>
+
+#include "http/proxy_auth.h"
+#include "http/zel_http_file_downloader.h"
+#include "platform/os_services.h"
+#include "tests/support/real_peers.h"
+#include "tests/support/scripted_server.h"
+#include "tests/support/squid_peer.h"
+#include "tests/support/temp_dir.h"
+
+using namespace http;
+using namespace platform;
+
+namespace {
+
+constexpr const char* kUser = "alice";
+constexpr const char* kPassword = "s3cr/et;x";  // a "/" and a ";" that must survive the proxy text
+constexpr const char* kPasswordInUrl = "s3cr%2Fet%3Bx";
+
+// The proxy variables for the life of the object; the system's own lookup in force.
+class ProxyEnvironment {
+public:
+    ProxyEnvironment(const std::string& Http, const std::string& Https, const std::string& NoProxy = "") {
+        for (const char* n : {"http_proxy", "https_proxy", "all_proxy", "no_proxy", "HTTP_PROXY", "HTTPS_PROXY",
+                              "ALL_PROXY", "NO_PROXY"}) {
+            const char* old = std::getenv(n);
+            saved_.push_back({n, old ? std::optional<std::string>(old) : std::nullopt});
+            ::unsetenv(n);
+        }
+        ::setenv("http_proxy", Http.c_str(), 1);
+        ::setenv("https_proxy", Https.c_str(), 1);
+        if (!NoProxy.empty()) ::setenv("no_proxy", NoProxy.c_str(), 1);
+        SetOSServices(nullptr);
+    }
+    ~ProxyEnvironment() {
+        for (const auto& [n, v] : saved_) v ? (void)::setenv(n.c_str(), v->c_str(), 1) : (void)::unsetenv(n.c_str());
+    }
+
+private:
+    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+};
+
+class SquidPeers : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!SquidProxy::Installed()) GTEST_SKIP() << "squid is not installed (scripts/install-deps)";
+        www.Write("file.bin", content);
+        nginx.emplace(www.Path(), true);
+        ASSERT_TRUE(nginx->Started()) << nginx->Error();
+    }
+    std::string Url(bool https) const { return https ? nginx->HttpsUrl("/file.bin") : nginx->Url("/file.bin"); }
+
+    const std::string content = std::string(200000, 'z') + "end";
+    TempDir www, out;
+    std::optional<NginxServer> nginx;
+};
+
+TEST_F(SquidPeers, EachSchemeForHttpAndConnect) {
+    const struct {
+        const char* name;
+        SquidProxy::TAuth auth;
+        std::string credentials;  // in the proxy URL
+    } cases[] = {
+        {"no authentication", SquidProxy::TAuth::None, ""},
+        {"Basic from the proxy URL", SquidProxy::TAuth::Basic, std::string(kUser) + ":" + kPasswordInUrl + "@"},
+        {"NTLM with the proxy URL's user", SquidProxy::TAuth::Ntlm, "CORP%5Calice:any@"},
+    };
+    for (const auto& c : cases) {
+        SquidProxy squid({c.auth, kUser, kPassword});
+        ASSERT_TRUE(squid.Started()) << squid.Error();
+        const std::string proxy = "http://" + c.credentials + "127.0.0.1:" + std::to_string(squid.Port()) + "/";
+        ProxyEnvironment env(proxy, proxy);
+        for (const bool https : {false, true}) {
+            SCOPED_TRACE(std::string(c.name) + (https ? ", https through CONNECT" : ", http"));
+            TzelHTTPFileDownloader dl;
+            std::vector<std::string> notes;
+            dl.OnProxyNote = [&](TzelHttpSend&, const std::string& n) { notes.push_back(n); };
+            try {
+                EXPECT_TRUE(dl.DownloadFile(Url(https), out.File("got.bin"), nullptr));
+            } catch (const std::exception& e) {
+                ADD_FAILURE() << e.what() << "\n" << squid.Log();
+            }
+            EXPECT_TRUE(out.Read("got.bin") == content);
+            ASSERT_FALSE(notes.empty());
+            EXPECT_NE(notes[0].find("through the proxy 127.0.0.1:" + std::to_string(squid.Port())), std::string::npos)
+                << notes[0];
+            for (const std::string& n : notes) EXPECT_EQ(n.find("s3cr"), std::string::npos) << n;
+        }
+        const std::string log = squid.AccessLog();
+        // squid logs the user it authenticated with each request.
+        if (c.auth != SquidProxy::TAuth::None) {
+            EXPECT_NE(log.find(c.auth == SquidProxy::TAuth::Ntlm ? "CORP" : kUser), std::string::npos) << log;
+        }
+    }
+}
+
+// A proxy that cannot be passed: the error names it and its schemes, and no file is left.
+TEST_F(SquidPeers, RefusedOrMissingCredentials) {
+    SquidProxy squid({SquidProxy::TAuth::Basic, kUser, kPassword});
+    ASSERT_TRUE(squid.Started()) << squid.Error();
+    const std::string at = "127.0.0.1:" + std::to_string(squid.Port());
+    const struct {
+        const char* name;
+        std::string credentials;
+        std::string error;
+    } cases[] = {
+        {"wrong password", "alice:wrong@",
+         "The proxy " + at + " refused the credentials of alice (Basic). Check the user name and password set for "
+                             "this proxy."},
+        {"no credentials", "",
+         "The proxy " + at + " requires authentication (it offers Basic) and no credentials for it are set."},
+    };
+    for (const auto& c : cases) {
+        ProxyEnvironment env("http://" + c.credentials + at, "http://" + c.credentials + at);
+        for (const bool https : {false, true}) {
+            SCOPED_TRACE(std::string(c.name) + (https ? ", CONNECT" : ", http"));
+            TzelHTTPFileDownloader dl;
+            std::string error = "no error";
+            try {
+                dl.DownloadFile(Url(https), out.File("got.bin"), nullptr);
+            } catch (const EProxyAuthError& e) {
+                error = e.what();
+            }
+            EXPECT_EQ(error, c.error);
+            EXPECT_FALSE(out.Exists("got.bin")) << "nothing downloaded";
+        }
+    }
+}
+
+// The proxy's credentials go to the proxy: the origin behind it sees none.
+TEST_F(SquidPeers, CredentialsReachOnlyTheProxy) {
+    SquidProxy squid({SquidProxy::TAuth::Basic, kUser, kPassword});
+    ASSERT_TRUE(squid.Started()) << squid.Error();
+    ScriptedServer origin;
+    origin.Accept().ExpectRequest().Send("HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok").Close().Start();
+    const std::string proxy = std::string("http://") + kUser + ":" + kPasswordInUrl + "@127.0.0.1:" +
+                              std::to_string(squid.Port());
+    ProxyEnvironment env(proxy, proxy);
+    TzelHttpSend http;
+    TStringList reply;
+    ASSERT_TRUE(http.GetText(origin.Url("/x"), reply)) << squid.Log();
+    EXPECT_EQ(reply.Text(), "ok\r\n");
+    const std::string seen = origin.Request(0);
+    EXPECT_EQ(seen.find("uthorization"), std::string::npos) << seen;
+    EXPECT_EQ(seen.find("s3cr"), std::string::npos) << seen;
+}
+
+// no_proxy: the listed origin is reached directly, past a proxy that would refuse us.
+TEST_F(SquidPeers, NoProxyGoesAroundIt) {
+    SquidProxy squid({SquidProxy::TAuth::Basic, kUser, kPassword});
+    ASSERT_TRUE(squid.Started()) << squid.Error();
+    const std::string at = "http://127.0.0.1:" + std::to_string(squid.Port());
+    ProxyEnvironment env(at, at, "localhost,127.0.0.1");
+    TzelHTTPFileDownloader dl;
+    EXPECT_TRUE(dl.DownloadFile(Url(false), out.File("got.bin"), nullptr));
+    EXPECT_TRUE(out.Read("got.bin") == content);
+    EXPECT_EQ(squid.AccessLog().find("file.bin"), std::string::npos) << squid.AccessLog();
+}
+
+}  // namespace
