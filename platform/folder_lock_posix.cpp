@@ -4,28 +4,10 @@
 
 #include <cerrno>
 #include <cstring>
-#include <utility>
 
 #include "platform/folder_lock.h"
 
 namespace platform {
-
-TFolderLock::TFolderLock(TFolderLock&& Other) noexcept
-    : handle_(std::exchange(Other.handle_, -1)),
-      state_(std::exchange(Other.state_, TState::Unavailable)),
-      reason_(std::move(Other.reason_)) {}
-
-TFolderLock& TFolderLock::operator=(TFolderLock&& Other) noexcept {
-    if (this != &Other) {
-        Release();
-        handle_ = std::exchange(Other.handle_, -1);
-        state_ = std::exchange(Other.state_, TState::Unavailable);
-        reason_ = std::move(Other.reason_);
-    }
-    return *this;
-}
-
-TFolderLock::~TFolderLock() { Release(); }
 
 void TFolderLock::Release() {
     if (handle_ >= 0) ::close(int(handle_));  // closing the last descriptor drops the lock

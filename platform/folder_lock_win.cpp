@@ -1,30 +1,12 @@
 #include <windows.h>
 
 #include <cwchar>
-#include <utility>
 
 #include "platform/folder_lock.h"
 #include "platform/os_error.h"
 #include "platform/wide_text_win.h"
 
 namespace platform {
-
-TFolderLock::TFolderLock(TFolderLock&& Other) noexcept
-    : handle_(std::exchange(Other.handle_, -1)),
-      state_(std::exchange(Other.state_, TState::Unavailable)),
-      reason_(std::move(Other.reason_)) {}
-
-TFolderLock& TFolderLock::operator=(TFolderLock&& Other) noexcept {
-    if (this != &Other) {
-        Release();
-        handle_ = std::exchange(Other.handle_, -1);
-        state_ = std::exchange(Other.state_, TState::Unavailable);
-        reason_ = std::move(Other.reason_);
-    }
-    return *this;
-}
-
-TFolderLock::~TFolderLock() { Release(); }
 
 void TFolderLock::Release() {
     if (handle_ == -1) return;
