@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "platform/pe_version.h"
+#include "platform/pe_version_file_win.h"
 #include "platform/unique_handle_win.h"
 #include "platform/wide_text_win.h"
 
@@ -27,16 +27,19 @@ private:
 };
 }  // namespace
 
-bool ReadPeFileVersion(const std::string& FileName, TPeFileVersion& Version, TPeReadStats* Stats) {
+bool WithPeDiskFile(const std::string& FileName, TPeReadStats* Stats, const std::function<bool(TPeFileSource&)>& Use) {
     TUniqueFileHandle h(CreateFileW(WidePath(FileName).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!h.Valid()) return false;
-    // Only disk files: a pipe or device could block or never end.
     if (GetFileType(h.Get()) != FILE_TYPE_DISK) return false;
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(h.Get(), &size)) return false;
     FileSource source(h.Get(), uint64_t(size.QuadPart), Stats);
-    return ReadPeVersion(source, Version);
+    return Use(source);
+}
+
+bool ReadPeFileVersion(const std::string& FileName, TPeFileVersion& Version, TPeReadStats* Stats) {
+    return WithPeDiskFile(FileName, Stats, [&](TPeFileSource& Source) { return ReadPeVersion(Source, Version); });
 }
 
 }  // namespace platform
