@@ -155,6 +155,7 @@ std::string TLastRun::IniText(int ExitCode) const {
         put("Downloaded", e.Downloaded ? "TRUE" : "FALSE");
         put("Ran", e.Ran);
         if (e.Waited) put("ExitCode", std::to_string(e.ExitCode));
+        if (!e.HeldBack.empty()) put("HeldBack", e.HeldBack);
     }
     if (!FProduct.empty()) {
         out += "[Product]\r\n";

@@ -36,7 +36,8 @@ struct TLastRunEntry {
     bool Downloaded = false;
     std::string Ran = "FALSE";  // TRUE, FAILED (ran and did not complete) or FALSE
     bool Waited = false;
-    int ExitCode = 0;  // of a waited run
+    int ExitCode = 0;      // of a waited run
+    std::string HeldBack;  // why a newer release was not taken in this run (the staged rollout)
 };
 
 enum class TUploadState { NotDue, Uploaded, UploadFailed };

@@ -72,6 +72,8 @@ bool TzelCustUpdaterDialogForm::HeldBackByRollout(const std::string& FileName) {
                      std::to_string(rules.Rollout) + " % of workstations, and this one is in bucket " +
                      std::to_string(bucket) + ".",
                  true, false, false);
+    FLastRun.Entry(FCurrentFileNumberOfInterest).HeldBack =
+        "staged rollout: " + std::to_string(rules.Rollout) + " %, bucket " + std::to_string(bucket);
     return true;
 }
 

@@ -44,6 +44,10 @@ TEST_F(Update, AStagedReleaseReachesTheBucketsBelowItsShare) {
         EXPECT_EQ(Logged(held), !c.taken);
         EXPECT_EQ(os.opened.size(), c.taken ? 1u : 0u) << "a release held back is not run either";
         EXPECT_NE(LocalIni().find("ROLLOUTBUCKET=" + std::string(c.bucket) + "\r\n"), std::string::npos);
+        const std::string recordLine =
+            "HeldBack=staged rollout: " + std::string(c.rollout) + " %, bucket " + c.bucket + "\r\n";
+        EXPECT_EQ(dir.Read("Updater_LastRun.ini").find(recordLine) != std::string::npos, !c.taken)
+            << dir.Read("Updater_LastRun.ini");
     }
 }
 
