@@ -1,7 +1,8 @@
 // Windows' own credential dialog. Its "remember" box keeps the answer as a generic
 // credential for Target in the Credential Manager, where the proxy's store lookup finds it.
-#include <wincred.h>
 #include <windows.h>
+
+#include <wincred.h>
 
 #include "platform/credential_dialog.h"
 #include "platform/wide_text_win.h"
