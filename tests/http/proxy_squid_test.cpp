@@ -11,6 +11,7 @@
 #include "http/proxy_prompt.h"
 #include "http/zel_http_file_downloader.h"
 #include "platform/os_services.h"
+#include "tests/support/kerberos_realm.h"
 #include "tests/support/real_peers.h"
 #include "tests/support/scripted_server.h"
 #include "tests/support/squid_peer.h"
@@ -205,6 +206,47 @@ TEST_F(SquidPeers, NoPromptOnceRemoved) {
     TzelHTTPFileDownloader dl;
     EXPECT_THROW(dl.DownloadFile(Url(false), out.File("got.bin"), nullptr), EProxyAuthError);
     EXPECT_EQ(asked, 0);
+}
+
+// Negotiate with the user's Kerberos ticket from a realm of the test's own; without a
+// ticket the proxy stays closed with the clear error.
+TEST_F(SquidPeers, NegotiateWithTheUsersTicket) {
+    if (!KerberosRealm::Installed()) GTEST_SKIP() << "krb5-kdc is not installed (scripts/install-deps)";
+    KerberosRealm realm;
+    ASSERT_TRUE(realm.Started()) << realm.Error();
+    SquidProxy squid({SquidProxy::TAuth::Negotiate, "", ""});
+    ASSERT_TRUE(squid.Started()) << squid.Error();
+    const std::string at = "127.0.0.1:" + std::to_string(squid.Port());
+    ProxyEnvironment env("http://" + at, "http://" + at);
+    for (const bool https : {false, true}) {
+        SCOPED_TRACE(https ? "https through CONNECT" : "http");
+        TzelHTTPFileDownloader dl;
+        std::vector<std::string> notes;
+        dl.OnProxyNote = [&](TzelHttpSend&, const std::string& n) { notes.push_back(n); };
+        try {
+            EXPECT_TRUE(dl.DownloadFile(Url(https), out.File("got.bin"), nullptr));
+        } catch (const std::exception& e) {
+            ADD_FAILURE() << e.what() << "\n" << squid.Log();
+        }
+        EXPECT_TRUE(out.Read("got.bin") == content);
+        std::string all;
+        for (const std::string& n : notes) all += n + "\n";
+        EXPECT_NE(all.find("The proxy " + at + " accepted Negotiate for alice@ZEL.TEST"), std::string::npos) << all;
+        std::remove(out.File("got.bin").c_str());
+    }
+    EXPECT_NE(squid.AccessLog().find("alice@ZEL.TEST"), std::string::npos) << squid.AccessLog();
+
+    realm.Forget();
+    TzelHTTPFileDownloader dl;
+    std::string error = "no error";
+    try {
+        dl.DownloadFile(Url(false), out.File("got.bin"), nullptr);
+    } catch (const EProxyAuthError& e) {
+        error = e.what();
+    }
+    EXPECT_EQ(error,
+              "The proxy " + at + " requires authentication (it offers Negotiate) and no credentials for it are set.");
+    EXPECT_FALSE(out.Exists("got.bin"));
 }
 
 // The proxy's credentials go to the proxy: the origin behind it sees none.
