@@ -4,8 +4,10 @@
 #include <cstdio>
 
 #include "engine/file_names.h"
+#include "http/proxy_prompt.h"
 #include "http/zel_http_file_downloader.h"
 #include "platform/codepage.h"
+#include "platform/credential_dialog.h"
 #include "platform/errors.h"
 #include "platform/event_log.h"
 #include "platform/file_utils.h"
@@ -125,6 +127,13 @@ void TzelCustUpdaterDialogForm::Start() {
             return FStopping;
         })
                                                : TWaitHook());
+        // A proxy wanting a password nothing keeps: only someone at the screen can give it.
+        const TScopedProxyPrompt prompt(
+            FShowForms ? TProxyPrompt([](const std::string& Proxy, const std::string& Scheme, TProxyCredentials& Out) {
+                return AskForCredentials(Proxy, "The proxy " + Proxy + " asks who you are (" + Scheme + ").", Out.User,
+                                         Out.Password);
+            })
+                       : TProxyPrompt());
         if (FShowForms) {
             EnterVisualMode();
             Application().ShowMainForm = true;

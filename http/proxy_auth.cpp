@@ -1,5 +1,6 @@
 #include "http/proxy_auth.h"
 
+#include "http/proxy_prompt.h"
 #include "platform/base64.h"
 #include "platform/codepage.h"
 #include "platform/strconv.h"
@@ -80,7 +81,13 @@ std::unique_ptr<TProxyAuthSession> TProxyAuthProvider::Start(const std::vector<T
         if (Find(Offered, "NTLM")) return NewNtlmSession(Explicit, WorkstationName());
         if (Find(Offered, "Basic")) return NewBasicSession(Explicit);
     }
-    return PlatformProxySession(Offered, Proxy);
+    if (auto platform = PlatformProxySession(Offered, Proxy)) return platform;
+    // Nothing kept for this proxy: in a visual run the user may still know the password.
+    const char* scheme = Find(Offered, "NTLM") ? "NTLM" : Find(Offered, "Basic") ? "Basic" : nullptr;
+    TProxyCredentials asked;
+    if (!scheme || !AskProxyCredentials(Proxy, scheme, asked)) return nullptr;
+    if (SameText(scheme, "NTLM")) return NewNtlmSession(asked, WorkstationName());
+    return NewBasicSession(asked);
 }
 
 TProxyAuthProvider& ProxyAuthProvider() { return gProvider ? *gProvider : gPlatformProvider; }
@@ -110,8 +117,8 @@ std::string TProxyHandshake::Answer(const std::vector<std::string>& ReplyLines) 
             if (!known || !explicit_.User.empty())
                 throw EProxyAuthError("The proxy " + proxy_ + " requires authentication with " + SchemeList(offered) +
                                       ", which this updater cannot answer here.");
-            throw EProxyAuthError("The proxy " + proxy_ + " requires authentication (it offers " +
-                                  SchemeList(offered) + ") and no credentials for it are set.");
+            throw EProxyAuthError("The proxy " + proxy_ + " requires authentication (it offers " + SchemeList(offered) +
+                                  ") and no credentials for it are set.");
         }
         if (!session_->Respond(std::string(), authorization)) Refused(session_->Scheme(), session_->Who());
         return authorization;

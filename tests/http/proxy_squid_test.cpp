@@ -3,12 +3,15 @@
 // environment as a workstation sets it, for an http file and for https through CONNECT.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <optional>
 
 #include "http/proxy_auth.h"
+#include "http/proxy_prompt.h"
 #include "http/zel_http_file_downloader.h"
 #include "platform/os_services.h"
+#include "tests/support/kerberos_realm.h"
 #include "tests/support/real_peers.h"
 #include "tests/support/scripted_server.h"
 #include "tests/support/squid_peer.h"
@@ -111,8 +114,9 @@ TEST_F(SquidPeers, RefusedOrMissingCredentials) {
         std::string error;
     } cases[] = {
         {"wrong password", "alice:wrong@",
-         "The proxy " + at + " refused the credentials of alice (Basic). Check the user name and password set for "
-                             "this proxy."},
+         "The proxy " + at +
+             " refused the credentials of alice (Basic). Check the user name and password set for "
+             "this proxy."},
         {"no credentials", "",
          "The proxy " + at + " requires authentication (it offers Basic) and no credentials for it are set."},
     };
@@ -133,14 +137,126 @@ TEST_F(SquidPeers, RefusedOrMissingCredentials) {
     }
 }
 
+// A visual run asks the user once per proxy when nothing keeps its credentials; the answer
+// serves every later file, a cancel or a wrong password ends in the clear error.
+TEST_F(SquidPeers, PromptAskedOnceWhenNothingIsKept) {
+    const struct {
+        const char* name;
+        SquidProxy::TAuth auth;
+        bool answers;
+        std::string user, password;
+        const char* scheme;  // what the prompt is asked for
+        std::string error;   // after the proxy address; empty: both files arrive
+    } cases[] = {
+        {"Basic answered", SquidProxy::TAuth::Basic, true, kUser, kPassword, "Basic", ""},
+        {"NTLM answered", SquidProxy::TAuth::Ntlm, true, "CORP\\alice", "any", "NTLM", ""},
+        {"cancelled", SquidProxy::TAuth::Basic, false, "", "", "Basic",
+         " requires authentication (it offers Basic) and no credentials for it are set."},
+        {"wrong password", SquidProxy::TAuth::Basic, true, kUser, "wrong", "Basic",
+         " refused the credentials of alice (Basic). Check the user name and password set for this proxy."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SquidProxy squid({c.auth, kUser, kPassword});
+        ASSERT_TRUE(squid.Started()) << squid.Error();
+        const std::string at = "127.0.0.1:" + std::to_string(squid.Port());
+        ProxyEnvironment env("http://" + at, "http://" + at);
+        std::vector<std::string> asked;
+        const TScopedProxyPrompt prompt(
+            [&](const std::string& Proxy, const std::string& Scheme, TProxyCredentials& Out) {
+                asked.push_back(Proxy + " " + Scheme);
+                Out = {c.user, c.password};
+                return c.answers;
+            });
+        for (const bool https : {false, true}) {
+            SCOPED_TRACE(https ? "https through CONNECT" : "http");
+            TzelHTTPFileDownloader dl;
+            std::string error;
+            try {
+                EXPECT_TRUE(dl.DownloadFile(Url(https), out.File("got.bin"), nullptr));
+            } catch (const EProxyAuthError& e) {
+                error = e.what();
+            }
+            if (c.error.empty()) {
+                EXPECT_EQ(error, "") << squid.Log();
+                EXPECT_TRUE(out.Read("got.bin") == content);
+            } else {
+                EXPECT_EQ(error, "The proxy " + at + c.error);
+                EXPECT_FALSE(out.Exists("got.bin")) << "nothing downloaded";
+            }
+            std::remove(out.File("got.bin").c_str());
+        }
+        EXPECT_EQ(asked, std::vector<std::string>{at + " " + c.scheme});
+    }
+}
+
+// Unattended, nothing asks: the proxy stays closed even with a prompt once installed.
+TEST_F(SquidPeers, NoPromptOnceRemoved) {
+    SquidProxy squid({SquidProxy::TAuth::Basic, kUser, kPassword});
+    ASSERT_TRUE(squid.Started()) << squid.Error();
+    const std::string at = "127.0.0.1:" + std::to_string(squid.Port());
+    ProxyEnvironment env("http://" + at, "http://" + at);
+    int asked = 0;
+    {
+        const TScopedProxyPrompt visual([&](const std::string&, const std::string&, TProxyCredentials& Out) {
+            Out = {kUser, kPassword};
+            return ++asked > 0;
+        });
+    }
+    TzelHTTPFileDownloader dl;
+    EXPECT_THROW(dl.DownloadFile(Url(false), out.File("got.bin"), nullptr), EProxyAuthError);
+    EXPECT_EQ(asked, 0);
+}
+
+// Negotiate with the user's Kerberos ticket from a realm of the test's own; without a
+// ticket the proxy stays closed with the clear error.
+TEST_F(SquidPeers, NegotiateWithTheUsersTicket) {
+    if (!KerberosRealm::Installed()) GTEST_SKIP() << "krb5-kdc is not installed (scripts/install-deps)";
+    KerberosRealm realm;
+    ASSERT_TRUE(realm.Started()) << realm.Error();
+    SquidProxy squid({SquidProxy::TAuth::Negotiate, "", ""});
+    ASSERT_TRUE(squid.Started()) << squid.Error();
+    const std::string at = "127.0.0.1:" + std::to_string(squid.Port());
+    ProxyEnvironment env("http://" + at, "http://" + at);
+    for (const bool https : {false, true}) {
+        SCOPED_TRACE(https ? "https through CONNECT" : "http");
+        TzelHTTPFileDownloader dl;
+        std::vector<std::string> notes;
+        dl.OnProxyNote = [&](TzelHttpSend&, const std::string& n) { notes.push_back(n); };
+        try {
+            EXPECT_TRUE(dl.DownloadFile(Url(https), out.File("got.bin"), nullptr));
+        } catch (const std::exception& e) {
+            ADD_FAILURE() << e.what() << "\n" << squid.Log();
+        }
+        EXPECT_TRUE(out.Read("got.bin") == content);
+        std::string all;
+        for (const std::string& n : notes) all += n + "\n";
+        EXPECT_NE(all.find("The proxy " + at + " accepted Negotiate for alice@ZEL.TEST"), std::string::npos) << all;
+        std::remove(out.File("got.bin").c_str());
+    }
+    EXPECT_NE(squid.AccessLog().find("alice@ZEL.TEST"), std::string::npos) << squid.AccessLog();
+
+    realm.Forget();
+    TzelHTTPFileDownloader dl;
+    std::string error = "no error";
+    try {
+        dl.DownloadFile(Url(false), out.File("got.bin"), nullptr);
+    } catch (const EProxyAuthError& e) {
+        error = e.what();
+    }
+    EXPECT_EQ(error,
+              "The proxy " + at + " requires authentication (it offers Negotiate) and no credentials for it are set.");
+    EXPECT_FALSE(out.Exists("got.bin"));
+}
+
 // The proxy's credentials go to the proxy: the origin behind it sees none.
 TEST_F(SquidPeers, CredentialsReachOnlyTheProxy) {
     SquidProxy squid({SquidProxy::TAuth::Basic, kUser, kPassword});
     ASSERT_TRUE(squid.Started()) << squid.Error();
     ScriptedServer origin;
     origin.Accept().ExpectRequest().Send("HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok").Close().Start();
-    const std::string proxy = std::string("http://") + kUser + ":" + kPasswordInUrl + "@127.0.0.1:" +
-                              std::to_string(squid.Port());
+    const std::string proxy =
+        std::string("http://") + kUser + ":" + kPasswordInUrl + "@127.0.0.1:" + std::to_string(squid.Port());
     ProxyEnvironment env(proxy, proxy);
     TzelHttpSend http;
     TStringList reply;

@@ -49,6 +49,9 @@ SquidProxy::SquidProxy(const TOptions& Options) : dir_("zel-squid") {
     } else if (Options.Auth == TAuth::Ntlm) {
         auth = std::string("auth_param ntlm program ") + kHelpers +
                "ntlm_fake_auth\nauth_param ntlm children 1 startup=1 idle=1\n";
+    } else if (Options.Auth == TAuth::Negotiate) {
+        auth = std::string("auth_param negotiate program ") + kHelpers +
+               "negotiate_kerberos_auth -s GSS_C_NO_NAME\nauth_param negotiate children 1 startup=1 idle=1\n";
     }
     // Run as root, squid becomes the proxy user, which must own its folder.
     if (::geteuid() == 0) RunCommand("/bin/chown -R proxy:proxy " + Quoted(dir));

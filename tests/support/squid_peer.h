@@ -2,7 +2,8 @@
 // squid as the office proxy: on a free loopback port, with its configuration, password file
 // and logs in a temporary folder, stopped by its pid. It asks for no authentication, for
 // Basic (basic_ncsa_auth against a password file made here) or for NTLM (ntlm_fake_auth, which
-// runs the real three-message handshake and takes any user it is given).
+// runs the real three-message handshake and takes any user it is given) or for Negotiate
+// (negotiate_kerberos_auth, with the keytab KRB5_KTNAME names: see kerberos_realm.h).
 #include <string>
 
 #include "tests/support/real_peers.h"
@@ -10,7 +11,7 @@
 
 class SquidProxy {
 public:
-    enum class TAuth { None, Basic, Ntlm };
+    enum class TAuth { None, Basic, Ntlm, Negotiate };
     struct TOptions {
         TAuth Auth = TAuth::None;
         std::string User, Password;  // the one account of the Basic password file
