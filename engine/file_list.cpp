@@ -38,11 +38,10 @@ std::vector<std::string> OwnFileNames(TzelCustUpdaterDialogForm& Form) {
 // Whether Name, as it stands in the program folder, is one of the own files under another
 // spelling (Windows: a short 8.3 name; anywhere: a link). Asked before anything is written.
 bool ReachesOwnFile(const std::string& Name, const std::vector<std::string>& OwnFiles) {
-    const std::string target = ProgramFolder() + Name;
-    if (!FileExists(target)) return false;
-    for (const std::string& own : OwnFiles)
-        if (IsSameFile(target, ProgramFolder() + own)) return true;
-    return false;
+    std::vector<std::string> paths;
+    paths.reserve(OwnFiles.size());
+    for (const std::string& own : OwnFiles) paths.push_back(ProgramFolder() + own);
+    return IsSameFileAsAny(ProgramFolder() + Name, paths);
 }
 
 // FILE{n}NAME without surrounding blanks and control characters, refused as a configuration
@@ -78,11 +77,10 @@ std::string VersionText(const TFileVerRec& V) {
 
 // The installed file's version numbers; 0.0.0.0 when it is missing or has none.
 TFileVerRec InstalledVersion(const std::string& FileName) {
+    // The read itself finds a missing file (0.0.0.0), without a look-up of the name beforehand.
     TFileVerRec v;
-    if (FileExists(FileName)) {
-        std::string ignored;
-        ReadFileVersion(FileName, v.Version[1], v.Version[2], v.Version[3], v.Version[4], ignored);
-    }
+    std::string ignored;
+    ReadFileVersion(FileName, v.Version[1], v.Version[2], v.Version[3], v.Version[4], ignored);
     return v;
 }
 

@@ -1,5 +1,6 @@
 #include "engine/last_run.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -88,8 +89,18 @@ void TLastRun::NoteRunFailed(const std::string& Text) { Keep(FRunFailed, Text); 
 void TLastRun::NoteAlreadyRunning(const std::string& Text) { Keep(FAlreadyRunning, Text); }
 
 TLastRunEntry& TLastRun::Entry(int Number) {
-    for (auto& e : FEntries)
-        if (e.Number == Number) return e;
+    // The list is walked in order, so the numbers usually come ascending: then a binary search
+    // finds one and a new one goes to the end at once; a scan for each would make a long
+    // list's run quadratic.
+    if (FAscending) {
+        const auto at = std::lower_bound(FEntries.begin(), FEntries.end(), Number,
+                                         [](const TLastRunEntry& e, int n) { return e.Number < n; });
+        if (at != FEntries.end() && at->Number == Number) return *at;
+        if (at != FEntries.end()) FAscending = false;
+    } else {
+        for (auto& e : FEntries)
+            if (e.Number == Number) return e;
+    }
     FEntries.push_back(TLastRunEntry{});
     FEntries.back().Number = Number;
     return FEntries.back();

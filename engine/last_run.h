@@ -77,6 +77,7 @@ private:
     std::optional<std::string> FStartError, FUpdateError, FRunFailed, FAlreadyRunning, FUploadError;
     bool FCompleted = false, FStopping = false;
     std::vector<TLastRunEntry> FEntries;
+    bool FAscending = true;  // FEntries sorted by Number, as they were added
     std::vector<std::pair<std::string, std::string>> FProduct;
     TUploadState FUpload = TUploadState::NotDue;
 };

@@ -28,6 +28,14 @@ constexpr int64_t kMaxSignatureSize = 4096;
 
 std::vector<std::string> Keys(const TStringList& LocalIni) { return TrustedKeys(LocalIni.Values("PUBLICKEY")); }
 
+// The marker holds no line break, so it stands in the list's text exactly when it stands in
+// one of its lines; the lines are searched without joining a copy of the whole file.
+bool CarriesMarker(const TStringList& List) {
+    for (const std::string& line : List.Lines())
+        if (line.find(kMarker) != std::string::npos) return true;
+    return false;
+}
+
 struct TDeleteOnExit {
     std::string path;
     ~TDeleteOnExit() { DeleteFileIfExists(path); }
@@ -58,14 +66,14 @@ bool TzelCustUpdaterDialogForm::LoadServerIni(const std::string& Url, const std:
     const std::vector<std::string> keys = Keys(*FLocalIniList);
     if (keys.empty()) {
         FServerIniList->LoadFromFile(FileName);
-        return FServerIniList->Text().find(kMarker) != std::string::npos;
+        return CarriesMarker(*FServerIniList);
     }
     // Nothing unverified reaches the list: a file without the marker is not a configuration
     // file (the fall-back decides what follows), one with it must carry the signature.
     const std::string bytes = ReadFileBytes(FileName);
     TStringList candidate;
     candidate.LoadFromBytes(bytes);
-    if (candidate.Text().find(kMarker) == std::string::npos) return false;
+    if (!CarriesMarker(candidate)) return false;
 
     const std::string sigUrl = Url + kSignatureSuffix;
     const std::string sigFile = FileName + kSignatureSuffix;

@@ -45,12 +45,18 @@ void CheckServerIniSize(const std::string& File) {
 // names. A failure is an error naming the file, and the transfer file goes: nothing that did
 // not arrive where it belongs is left to be run or reported as arrived. True when the old file
 // was in use and was moved aside.
-bool PutInPlace(const std::string& Transfer, const std::string& TargetFile) {
+// A Scratch target (the server INI, read and deleted in this run) replaces no installed file:
+// it is only renamed, without the flushes that make an installed file's replace durable.
+bool PutInPlace(const std::string& Transfer, const std::string& TargetFile, bool Scratch) {
     const std::string target = ProgramFolder() + TargetFile;
     try {
         if (SameText(NormalizedFileName(TargetFile), kTransferFile))
             throw EUpdaterError("It is the updater's transfer file.");
         ForceDirectories(ExtractFilePath(target));
+        if (Scratch) {
+            MoveFileOver(Transfer, target);
+            return false;
+        }
         return ReplaceFileMovingAside(Transfer, target, target + kMovedAsideSuffix);
     } catch (EUpdaterError& e) {
         DeleteFileIfExists(Transfer);
@@ -185,7 +191,7 @@ bool TzelCustUpdaterDialogForm::DownloadFile(const std::string& SourceFile, cons
     if (ok) {
         // Outside the handler above: the connection was fine; what arrived or the program folder is not.
         CheckTransferFile(transfer, alias, expected);
-        if (PutInPlace(transfer, TargetFile))
+        if (PutInPlace(transfer, TargetFile, TargetFileAlias == kConfigurationAlias))
             ReportStatus(TargetFile + " was in use: it was moved aside to " + TargetFile + kMovedAsideSuffix +
                              ", and the new copy takes effect at its next start.",
                          true, false, false);

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -12,6 +13,9 @@ bool FileExists(const std::string& FileName);
 // same volume serial number and file index (so a short 8.3 name, another letter case or a
 // trailing dot is seen through), on POSIX the same device and inode. False when either is missing.
 bool IsSameFile(const std::string& A, const std::string& B);
+// Whether the file A (not a folder) is the same existing file as any of Others, as IsSameFile
+// tells; A is examined once for all of them.
+bool IsSameFileAsAny(const std::string& A, const std::vector<std::string>& Others);
 // The file's size in bytes; -1 when it does not exist or cannot be examined.
 int64_t FileSize(const std::string& FileName);
 // Both report success and never raise; callers that do not care ignore the result.
@@ -28,6 +32,9 @@ void ReplaceFile(const std::string& From, const std::string& To);
 // in use can be replaced (POSIX), this is ReplaceFile, the new file taking the old one's
 // permission bits.
 bool ReplaceFileMovingAside(const std::string& From, const std::string& To, const std::string& Aside);
+// Renames From over To and flushes nothing: for a scratch file that is read and deleted in the
+// same run, which a crash may lose. Raises EUpdaterError as ReplaceFile does.
+void MoveFileOver(const std::string& From, const std::string& To);
 // Creates Folder and the folders above it that are missing. Raises EUpdaterError ("Cannot
 // create folder \"%s\". %s"); a file in the way is an error, an existing folder is not.
 void ForceDirectories(const std::string& Folder);

@@ -75,6 +75,16 @@ bool IsSameFile(const std::string& A, const std::string& B) {
     return ::stat(A.c_str(), &a) == 0 && ::stat(B.c_str(), &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
+bool IsSameFileAsAny(const std::string& A, const std::vector<std::string>& Others) {
+    struct stat a {};
+    if (::stat(A.c_str(), &a) != 0 || S_ISDIR(a.st_mode)) return false;
+    for (const std::string& other : Others) {
+        struct stat b {};
+        if (::stat(other.c_str(), &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino) return true;
+    }
+    return false;
+}
+
 int64_t FileSize(const std::string& FileName) {
     struct stat st {};
     return ::stat(FileName.c_str(), &st) == 0 ? int64_t(st.st_size) : -1;
@@ -163,6 +173,14 @@ void ReplaceFile(const std::string& From, const std::string& To) {
     struct stat st {};
     if (err == 0 && ::stat(To.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) err = EISDIR;
     if (err == 0) err = DurableRename(From, To);
+    if (err != 0) throw EUpdaterError("Cannot replace file \"" + To + "\". " + SysText(err));
+}
+
+void MoveFileOver(const std::string& From, const std::string& To) {
+    int err = 0;
+    struct stat st {};
+    if (::stat(To.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) err = EISDIR;
+    if (err == 0 && ::rename(From.c_str(), To.c_str()) != 0) err = errno;
     if (err != 0) throw EUpdaterError("Cannot replace file \"" + To + "\". " + SysText(err));
 }
 

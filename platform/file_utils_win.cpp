@@ -89,6 +89,13 @@ void ReplaceFile(const std::string& From, const std::string& To) {
     if (const DWORD err = FlushAndRename(From, To)) CannotReplace(To, err);
 }
 
+void MoveFileOver(const std::string& From, const std::string& To) {
+    const std::wstring to = WidePath(To);
+    const DWORD a = GetFileAttributesW(to.c_str());
+    if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY)) CannotReplace(To, ERROR_ACCESS_DENIED);
+    if (!MoveFileExW(WidePath(From).c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) CannotReplace(To, GetLastError());
+}
+
 bool ReplaceFileMovingAside(const std::string& From, const std::string& To, const std::string& Aside) {
     const DWORD err = FlushAndRename(From, To);
     if (err == 0) return false;
@@ -141,6 +148,18 @@ bool IsSameFile(const std::string& A, const std::string& B) {
     BY_HANDLE_FILE_INFORMATION a{}, b{};
     return Identity(A, a) && Identity(B, b) && a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
            a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+}
+
+bool IsSameFileAsAny(const std::string& A, const std::vector<std::string>& Others) {
+    BY_HANDLE_FILE_INFORMATION a{};
+    if (!Identity(A, a) || (a.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+    for (const std::string& other : Others) {
+        BY_HANDLE_FILE_INFORMATION b{};
+        if (Identity(other, b) && a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
+            a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow)
+            return true;
+    }
+    return false;
 }
 
 bool DeleteFileIfExists(const std::string& FileName) { return DeleteFileW(WidePath(FileName).c_str()) != 0; }

@@ -2,6 +2,7 @@
 // one case per outcome, against a real web server on loopback.
 #include <cstdlib>
 #include <regex>
+#include <vector>
 
 #include "engine/last_run.h"
 #include "platform/errors.h"
@@ -53,6 +54,32 @@ TEST(LastRunCodes, TheErrorIsTheOneBehindTheOutcome) {
 }
 
 #ifndef _WIN32
+// The list is usually walked in order; numbers out of order must still find their one entry.
+TEST(LastRunCodes, OneEntryPerNumberInTheOrderFirstAsked) {
+    const struct Case {
+        const char* name;
+        std::vector<int> asked, expected;
+    } cases[] = {
+        {"ascending, each asked again", {1, 1, 2, 2, 3, 1}, {1, 2, 3}},
+        {"a smaller number after larger ones", {2, 5, 3, 5, 2, 3}, {2, 5, 3}},
+        {"descending", {9, 4, 1, 9, 4}, {9, 4, 1}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TLastRun run;
+        for (int n : c.asked) {
+            TLastRunEntry& e = run.Entry(n);
+            EXPECT_EQ(e.Number, n);
+            e.Offered += "x";
+        }
+        std::vector<int> numbers;
+        size_t uses = 0;
+        for (const TLastRunEntry& e : run.Entries()) numbers.push_back(e.Number), uses += e.Offered.size();
+        EXPECT_EQ(numbers, c.expected);
+        EXPECT_EQ(uses, c.asked.size());
+    }
+}
+
 TEST(LastRunCodes, IsoTimeCarriesTheOffset) {
     const char* old = std::getenv("TZ");
     const std::string saved = old ? old : "";
