@@ -9,6 +9,7 @@
 #include "platform/file_utils.h"
 #include "platform/ini_file.h"
 #include "platform/native_path.h"
+#include "platform/scope_exit.h"
 #include "platform/shown_text.h"
 #include "platform/strconv.h"
 #include "platform/update_utils.h"
@@ -149,11 +150,8 @@ void TzelBrinquetUpdaterDialogForm::DownloadAndRunFiles() {
 
 void TzelBrinquetUpdaterDialogForm::UpdateNow() {
     // However the update ends, an error here included, the window shows that it has.
-    struct TEndGuard {
-        TzelBrinquetUpdaterDialogForm& form;
-        const int inFlight = std::uncaught_exceptions();
-        ~TEndGuard() { form.ShowEnd(std::uncaught_exceptions() > inFlight); }
-    } end{*this};
+    const ScopeExit end(
+        [this, inFlight = std::uncaught_exceptions()] { ShowEnd(std::uncaught_exceptions() > inFlight); });
     // Outside the engine's error handling: a failure here ends this update before the list.
     if (CheckUpdateStarter()) {
         try {
