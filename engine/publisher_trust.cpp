@@ -7,6 +7,7 @@
 #include "http/tls_verification.h"
 #include "http/zel_http_file_downloader.h"
 #include "platform/file_utils.h"
+#include "platform/scope_exit.h"
 #include "platform/scoped_value.h"
 #include "platform/shown_text.h"
 #include "platform/strconv.h"
@@ -35,11 +36,6 @@ bool CarriesMarker(const TStringList& List) {
         if (line.find(kMarker) != std::string::npos) return true;
     return false;
 }
-
-struct TDeleteOnExit {
-    std::string path;
-    ~TDeleteOnExit() { DeleteFileIfExists(path); }
-};
 }  // namespace
 
 void TzelCustUpdaterDialogForm::ApplyTrustSettings() {
@@ -77,22 +73,19 @@ bool TzelCustUpdaterDialogForm::LoadServerIni(const std::string& Url, const std:
 
     const std::string sigUrl = Url + kSignatureSuffix;
     const std::string sigFile = FileName + kSignatureSuffix;
-    TDeleteOnExit cleanup{sigFile};
+    const ScopeExit cleanup([&sigFile] { DeleteFileIfExists(sigFile); });
     WriteLog(FzelLogFileName, "TzelCustUpdaterDialogForm.LoadServerIni(): Signature Source = " + ShownText(sigUrl));
     std::string signature;
     TServerIniEdition edition;
     try {
         FHTTPFileDownloader->MaxFileSize = kMaxSignatureSize;
-        // The signature must be as fresh as the server INI it proves.
-        ScopedValue<bool> noCache(FHTTPFileDownloader->NoCache, true);
         bool got = false;
-        try {
+        {
+            const ScopeExit limitReset([this] { FHTTPFileDownloader->MaxFileSize = -1; });
+            // The signature must be as fresh as the server INI it proves.
+            ScopedValue<bool> noCache(FHTTPFileDownloader->NoCache, true);
             got = FHTTPFileDownloader->DownloadFile(sigUrl, sigFile, nullptr);
-        } catch (...) {
-            FHTTPFileDownloader->MaxFileSize = -1;
-            throw;
         }
-        FHTTPFileDownloader->MaxFileSize = -1;
         if (!got) throw MissingSignatureError(ShownText(Url), "the server did not answer");
         signature = ReadFileBytes(sigFile);
         CheckServerIniSignature(keys, ShownText(Url), bytes, signature);

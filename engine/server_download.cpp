@@ -14,6 +14,7 @@
 #include "http/zel_http_file_downloader.h"
 #include "platform/errors.h"
 #include "platform/file_utils.h"
+#include "platform/scope_exit.h"
 #include "platform/scoped_value.h"
 #include "platform/shown_text.h"
 #include "platform/strconv.h"
@@ -28,11 +29,6 @@ using namespace trust;
 using namespace ui;
 
 namespace {
-// Deletes the temporary server INI however the download ends.
-struct TempFileGuard {
-    std::string path;
-    ~TempFileGuard() { DeleteFileIfExists(path); }
-};
 // Refuses a server INI too large to be a configuration file before any of it is read.
 void CheckServerIniSize(const std::string& File) {
     const int64_t size = FileSize(File);
@@ -74,7 +70,8 @@ bool TzelCustUpdaterDialogForm::DownloadAndLoadServerIni() {
     // A caching proxy must not answer with yesterday's list.
     ScopedValue<bool> noCache(FHTTPFileDownloader->NoCache, true);
     bool ok = DownloadFile(url, temp, kConfigurationAlias);
-    TempFileGuard guard{ProgramFolder() + temp};
+    // The temporary server INI goes however the download ends.
+    const ScopeExit deleteTemp([path = ProgramFolder() + temp] { DeleteFileIfExists(path); });
     FUsingDefaultLocation = false;
     if (!ok) return ok;
     CheckServerIniSize(ProgramFolder() + temp);
@@ -133,10 +130,7 @@ bool TzelCustUpdaterDialogForm::DownloadFile(const std::string& SourceFile, cons
     const std::string alias = TargetFileAlias.empty() ? TargetFile : TargetFileAlias;
     const TFileExpectation expected = std::exchange(FExpectedDownload, TFileExpectation());
     FHTTPFileDownloader->MaxFileSize = expected.Size;
-    struct TLimitReset {
-        TzelHTTPFileDownloader& d;
-        ~TLimitReset() { d.MaxFileSize = -1; }
-    } limitReset{*FHTTPFileDownloader};
+    const ScopeExit limitReset([this] { FHTTPFileDownloader->MaxFileSize = -1; });
     ReportStatus(GetStatusMessage(stDownloading, alias, ""), true, false, false);
     const bool resumable = !expected.Sha256.empty();
     const std::string transfer = ProgramFolder() + (resumable ? kKeptTransferFile : kTransferFile);

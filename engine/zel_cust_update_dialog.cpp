@@ -12,6 +12,7 @@
 #include "platform/event_log.h"
 #include "platform/file_utils.h"
 #include "platform/os_services.h"
+#include "platform/scope_exit.h"
 #include "platform/shown_text.h"
 #include "platform/strconv.h"
 #include "platform/wait_hook.h"
@@ -160,10 +161,7 @@ void TzelCustUpdaterDialogForm::Start() {
 void TzelCustUpdaterDialogForm::UpdateNow() {
     // Cleared however UpdateNow is left, also by an error raised while reporting an error,
     // or Proceed would stay refused for the rest of the run.
-    struct UpdatingGuard {
-        bool& flag;
-        ~UpdatingGuard() { flag = false; }
-    } guard{FUpdating};
+    const ScopeExit notUpdating([this] { FUpdating = false; });
     FUpdating = true;
     try {
         if (!FStopping) {

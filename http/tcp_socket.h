@@ -112,10 +112,10 @@ public:
     std::vector<std::string> HTTPTunnelAnswer;  // the proxy's last answer to CONNECT
     int SizeRecvBuffer = 0;  // 0: the system's; applied when the handle is created
     int SizeSendBuffer = 0;
-    TTLSPlugin& SSL() { return *tls_; }
+    http::TTLSPlugin& SSL() { return *tls_; }
 
 private:
     struct State;
     std::unique_ptr<State> state_;
-    std::unique_ptr<TTLSPlugin> tls_;
+    std::unique_ptr<http::TTLSPlugin> tls_;
 };

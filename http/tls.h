@@ -6,8 +6,8 @@
 #include <string>
 
 namespace http {
+
 enum class TSSLType { tlsAny };
-}  // namespace http
 
 class TTLSPlugin {
 public:
@@ -37,11 +37,9 @@ public:
     bool Resumed = false;  // the last handshake resumed an earlier session
     bool VerifyCert = false;
     std::string CAFile;  // with VerifyCert: PEM certificates trusted besides the system's store
-    http::TSSLType SSLType = http::TSSLType::tlsAny;
+    TSSLType SSLType = TSSLType::tlsAny;
     std::string Ciphers;
 };
-
-namespace http {
 
 // A new plug-in of the class chosen at start-up.
 std::unique_ptr<TTLSPlugin> CreateTLSPlugin();

@@ -4,6 +4,8 @@
 
 #include "http/tls.h"
 
+namespace http {
+
 // No TLS: every handshake fails with "SSL/TLS support is not compiled!".
 class TTLSNone final : public TTLSPlugin {
 public:
@@ -14,8 +16,6 @@ public:
     void Shutdown() override { SSLEnabled = false; }
 };
 
-namespace http {
-
 // The platform's own TLS library: OpenSSL on POSIX, Schannel on Windows. Available tells
 // whether it is usable at all (checked once, by the chooser).
 bool SystemTLSAvailable();
@@ -24,8 +24,6 @@ std::unique_ptr<TTLSPlugin> CreateSystemTLSPlugin();
 // The text of a handshake that its wait ended: 10060 (time-out), 10053 (the stop flag) or the
 // wait's own error.
 std::string HandshakeWaitText(int WaitError);
-
-}  // namespace http
 
 // OpenSSL 3, linked at build time. The context and the connection live in RAII owners.
 class TTLSOpenSSL3 final : public TTLSPlugin {
@@ -45,8 +43,6 @@ private:
     struct State;
     std::unique_ptr<State> state_;
 };
-
-namespace http {
 
 // Schannel through SSPI, Windows' own TLS: the Windows build ships as one .exe.
 class TTLSSchannel final : public TTLSPlugin {

@@ -7,6 +7,7 @@
 #include "http/socket_errors.h"
 #include "platform/errors.h"
 #include "platform/file_utils.h"
+#include "platform/scoped_value.h"
 #include "platform/shown_text.h"
 #include "platform/strconv.h"
 
@@ -222,11 +223,7 @@ void TzelHTTPFileDownloader::HandleSocketMonitor(TTCPClientSocket&, bool, const 
     // A handler that stops the download closes the socket from in here; the close may read
     // what is still waiting, which comes back through this hook: no second event then.
     if (!FFileStream || !OnDownloadProgress || DownloadSize <= 0 || FInProgressEvent) return;
-    FInProgressEvent = true;
-    struct Reset {
-        bool& flag;
-        ~Reset() { flag = false; }
-    } reset{FInProgressEvent};
+    const ScopedValue<bool> inEvent(FInProgressEvent, true);
     OnDownloadProgress(*this, static_cast<int32_t>(DownloadSize),
                        static_cast<int32_t>(FFileStream->GetSize() - FBodyStart));
 }

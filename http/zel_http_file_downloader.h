@@ -30,7 +30,8 @@ public:
     TzelHTTPFileDownloader();
     ~TzelHTTPFileDownloader() override;
 
-    // True only for a reply whose header text holds "200 OK", with the body in FileName.
+    // True only for a reply whose status code is 200, with the body in FileName; a reply with
+    // another code raises EUpdaterError, whatever its reason phrase or other headers say.
     // False when the transport gave up without an exception (the file keeps what arrived).
     // Every exception leaves no file behind; a time-out reads as a missing connection.
     // ResultData is accepted and not used.
@@ -42,7 +43,8 @@ public:
     // once FileName holds a whole body; RecordFile is gone then. The caller checks the whole.
     bool DownloadFileResuming(const std::string& URL, const std::string& FileName, const std::string& RecordFile,
                               const http::TResumeKey& Key);
-    // The system's own download service; there is none here, so always false.
+    // The system's own download service (the Windows Internet functions); where there is
+    // none, as on POSIX, always false.
     bool DownloadFileWithIE(const std::string& aSourceURL, const std::string& aTargetFile);
     // Whether the number StatusIni holds for MainFileName's name has reached the one the
     // INI file at SourceURL holds (fetched into TargetIni).

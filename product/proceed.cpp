@@ -38,17 +38,18 @@ void TzelBrinquetUpdaterDialogForm::ProceedBitBtnClick(TComponent* Sender) {
 
 void TzelBrinquetUpdaterDialogForm::CarryOutWaitingEntry(const std::string& Contact, const std::string& Email) {
     if (MoreInfoLabel.Visible) MoreInfoLabel.Visible = false;
-    const bool isScriptUpdater = FCurrentFileName.find(kScriptUpdaterName) != std::string::npos;
+    // The params, the ran mark and the status upload are for the name as written only.
+    const bool holdsScriptUpdaterNameAsWritten = FCurrentFileName.find(kScriptUpdaterName) != std::string::npos;
     std::string pastVer, localNum;
-    if (isScriptUpdater) {
+    if (holdsScriptUpdaterNameAsWritten) {
         // Read before the run: the update program may rewrite them.
         pastVer = ReadParamsValue("Old_File_Version");
         localNum = PadLocalNum(ReadParamsValue("Local_Num"));
     }
     // The engine's run: the waiting entry is not deferred a second time.
     const bool ok = RunFile(FCurrentFileName, FCurrentFromVisual, FCurrentwasDownloaded);
-    if (isScriptUpdater) FLastRun.SetProductValue("ScriptUpdaterRan", ok ? "TRUE" : "FALSE");
-    if (ok && isScriptUpdater) {
+    if (holdsScriptUpdaterNameAsWritten) FLastRun.SetProductValue("ScriptUpdaterRan", ok ? "TRUE" : "FALSE");
+    if (ok && holdsScriptUpdaterNameAsWritten) {
         try {
             UploadStatus({FServerIniList->Values(FileKey(FCurrentFileNumberOfInterest, "VERSION")), pastVer, localNum,
                           Contact, Email});

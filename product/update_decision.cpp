@@ -9,6 +9,7 @@
 #include "platform/file_utils.h"
 #include "platform/ini_file.h"
 #include "platform/native_path.h"
+#include "platform/scope_exit.h"
 #include "platform/shown_text.h"
 #include "platform/strconv.h"
 #include "platform/update_utils.h"
@@ -23,13 +24,14 @@ using namespace ui;
 namespace {
 const std::string kBrinquet = "Brinquet\xC2\xAE Express";
 
-bool IsScriptUpdater(const std::string& FileName) { return SameText(FileName, kScriptUpdaterName); }
+// The entry that runs as the script updater: its whole name, in any letter case.
+bool NamesScriptUpdaterInAnyCase(const std::string& FileName) { return SameText(FileName, kScriptUpdaterName); }
 }  // namespace
 
 int TzelBrinquetUpdaterDialogForm::CompareFileVersions(TFileVerRec ServerVersion, TFileVerRec LocalVersion,
                                                        const std::string& FileName) {
     int outcome = vcNotNewer;
-    if (IsScriptUpdater(FileName)) {
+    if (NamesScriptUpdaterInAnyCase(FileName)) {
         // Read directly: whether the update may go ahead does not depend on the starter check.
         const TIniFile params(GetParamsFileName());
         if (params.ReadString(kParamsSection, "Update_Ready", "") != "1") {
@@ -80,7 +82,7 @@ int TzelBrinquetUpdaterDialogForm::CompareFileVersions(TFileVerRec ServerVersion
 
 bool TzelBrinquetUpdaterDialogForm::RunDownloadedFile(const std::string& FileName, bool FromVisual,
                                                       bool WasDownloaded) {
-    if (!IsScriptUpdater(FileName))
+    if (!NamesScriptUpdaterInAnyCase(FileName))
         return TzelCustUpdaterDialogForm::RunDownloadedFile(FileName, FromVisual, WasDownloaded);
     FCurrentFileName = FileName;
     FCurrentFromVisual = FromVisual;
@@ -112,7 +114,7 @@ void TzelBrinquetUpdaterDialogForm::IdleWhileWaiting() { std::this_thread::sleep
 
 std::string TzelBrinquetUpdaterDialogForm::GetStatusMessage(int StatusType, const std::string& FileAlias,
                                                             const std::string& Extra) {
-    if (!IsScriptUpdater(FileAlias)) {
+    if (!NamesScriptUpdaterInAnyCase(FileAlias)) {
         if (StatusType == stFinished) return CheckUpdateStarter() ? "Finished all update processes." : "";
         return TzelCustUpdaterDialogForm::GetStatusMessage(StatusType, FileAlias, Extra);
     }
@@ -149,11 +151,8 @@ void TzelBrinquetUpdaterDialogForm::DownloadAndRunFiles() {
 
 void TzelBrinquetUpdaterDialogForm::UpdateNow() {
     // However the update ends, an error here included, the window shows that it has.
-    struct TEndGuard {
-        TzelBrinquetUpdaterDialogForm& form;
-        const int inFlight = std::uncaught_exceptions();
-        ~TEndGuard() { form.ShowEnd(std::uncaught_exceptions() > inFlight); }
-    } end{*this};
+    const ScopeExit end(
+        [this, inFlight = std::uncaught_exceptions()] { ShowEnd(std::uncaught_exceptions() > inFlight); });
     // Outside the engine's error handling: a failure here ends this update before the list.
     if (CheckUpdateStarter()) {
         try {

@@ -1,4 +1,5 @@
 #include "platform/scoped_value.h"
+#include "platform/scope_exit.h"
 
 #include <gtest/gtest.h>
 
@@ -25,5 +26,21 @@ TEST(ScopedValue, LendsTheValueAndPutsTheOldOneBackOnEveryWayOut) {
         EXPECT_EQ(depth, 0) << "undone while the exception left the scope";
     }
     EXPECT_EQ(depth, 0);
+}
+
+TEST(ScopeExit, RunsItsActionOnceOnEveryWayOut) {
+    int runs = 0;
+    {
+        const ScopeExit count([&runs] { ++runs; });
+    }
+    EXPECT_EQ(runs, 1) << "left normally";
+
+    try {
+        const ScopeExit count([&runs] { ++runs; });
+        EXPECT_EQ(runs, 1) << "not before the scope ends";
+        throw std::runtime_error("download failed");
+    } catch (const std::runtime_error&) {
+        EXPECT_EQ(runs, 2) << "run while the exception left the scope";
+    }
 }
 }  // namespace
