@@ -59,6 +59,21 @@ protected:
     }
     std::string Url(bool https) const { return https ? nginx->HttpsUrl("/file.bin") : nginx->Url("/file.bin"); }
 
+    // Fetches the file through the proxy the environment names, as the updater does: it must
+    // arrive whole; the sender's notes on its route come back.
+    std::vector<std::string> FetchWhole(bool https, const SquidProxy& squid) {
+        TzelHTTPFileDownloader dl;
+        std::vector<std::string> notes;
+        dl.OnProxyNote = [&](TzelHttpSend&, const std::string& n) { notes.push_back(n); };
+        try {
+            EXPECT_TRUE(dl.DownloadFile(Url(https), out.File("got.bin"), nullptr));
+        } catch (const std::exception& e) {
+            ADD_FAILURE() << e.what() << "\n" << squid.Log();
+        }
+        EXPECT_TRUE(out.Read("got.bin") == content);
+        return notes;
+    }
+
     const std::string content = std::string(200000, 'z') + "end";
     TempDir www, out;
     std::optional<NginxServer> nginx;
@@ -81,15 +96,7 @@ TEST_F(SquidPeers, EachSchemeForHttpAndConnect) {
         ProxyEnvironment env(proxy, proxy);
         for (const bool https : {false, true}) {
             SCOPED_TRACE(std::string(c.name) + (https ? ", https through CONNECT" : ", http"));
-            TzelHTTPFileDownloader dl;
-            std::vector<std::string> notes;
-            dl.OnProxyNote = [&](TzelHttpSend&, const std::string& n) { notes.push_back(n); };
-            try {
-                EXPECT_TRUE(dl.DownloadFile(Url(https), out.File("got.bin"), nullptr));
-            } catch (const std::exception& e) {
-                ADD_FAILURE() << e.what() << "\n" << squid.Log();
-            }
-            EXPECT_TRUE(out.Read("got.bin") == content);
+            const std::vector<std::string> notes = FetchWhole(https, squid);
             ASSERT_FALSE(notes.empty());
             EXPECT_NE(notes[0].find("through the proxy 127.0.0.1:" + std::to_string(squid.Port())), std::string::npos)
                 << notes[0];
@@ -220,15 +227,7 @@ TEST_F(SquidPeers, NegotiateWithTheUsersTicket) {
     ProxyEnvironment env("http://" + at, "http://" + at);
     for (const bool https : {false, true}) {
         SCOPED_TRACE(https ? "https through CONNECT" : "http");
-        TzelHTTPFileDownloader dl;
-        std::vector<std::string> notes;
-        dl.OnProxyNote = [&](TzelHttpSend&, const std::string& n) { notes.push_back(n); };
-        try {
-            EXPECT_TRUE(dl.DownloadFile(Url(https), out.File("got.bin"), nullptr));
-        } catch (const std::exception& e) {
-            ADD_FAILURE() << e.what() << "\n" << squid.Log();
-        }
-        EXPECT_TRUE(out.Read("got.bin") == content);
+        const std::vector<std::string> notes = FetchWhole(https, squid);
         std::string all;
         for (const std::string& n : notes) all += n + "\n";
         EXPECT_NE(all.find("The proxy " + at + " accepted Negotiate for alice@ZEL.TEST"), std::string::npos) << all;
