@@ -10,6 +10,7 @@
 #include <random>
 
 #include "platform/errors.h"
+#include "platform/unique_fd.h"
 
 namespace platform {
 
@@ -117,15 +118,11 @@ std::string ReadFileBytes(const std::string& FileName) {
 }
 
 void ReadFileInPieces(const std::string& FileName, const std::function<void(const char*, size_t)>& Piece) {
-    const int fd = ::open(FileName.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) throw EUpdaterError("Cannot open file \"" + FileName + "\". " + SysText(errno));
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
+    const UniqueFd fd(::open(FileName.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.Valid()) throw EUpdaterError("Cannot open file \"" + FileName + "\". " + SysText(errno));
     char buf[65536];
     for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
+        ssize_t n = ::read(fd.Get(), buf, sizeof buf);
         if (g_read_fault) {
             g_read_fault = false;
             n = -1;
