@@ -1,5 +1,5 @@
-// What every platform's raw socket I/O shares: the replaceable raw interface, the clock
-// the waits are measured on, and the resolver's rules for a host name.
+// What every platform's raw socket I/O shares: the replaceable raw interface and the clock
+// the waits are measured on.
 #include "http/socket_io.h"
 
 #include "http/socket_errors.h"
@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cctype>
 #include <chrono>
 
 namespace http {
@@ -70,19 +69,6 @@ int64_t MonotonicMs() {
 int RemainingMs(int64_t Deadline, int TimeoutMs) {
     if (TimeoutMs < 0) return -1;
     return int(std::max<int64_t>(0, Deadline - MonotonicMs()));
-}
-
-std::string ResolverHost(const std::string& Host) {
-    std::string host = Host;
-    if (host.size() >= 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
-    return host.empty() ? "0.0.0.0" : host;
-}
-
-bool IsNeverResolved(const std::string& Host) {
-    std::string h = Host;
-    while (!h.empty() && h.back() == '.') h.pop_back();
-    for (char& c : h) c = char(std::tolower(static_cast<unsigned char>(c)));
-    return h == "invalid" || (h.size() > 8 && h.compare(h.size() - 8, 8, ".invalid") == 0);
 }
 
 }  // namespace http

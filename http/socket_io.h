@@ -51,6 +51,8 @@ int64_t MonotonicMs();
 // TimeoutMs < 0 stays "no limit"; otherwise the time left until Deadline, at least 0.
 int RemainingMs(int64_t Deadline, int TimeoutMs);
 
+// Host without the brackets of an IPv6 literal ("[::1]" is "::1"); any other text as it is.
+std::string Unbracketed(const std::string& Host);
 // "1.2.3.4" or an IPv6 literal (with or without brackets).
 bool IsIPLiteral(const std::string& Host);
 // The host as the resolver takes it: brackets of an IPv6 literal removed, "" as 0.0.0.0.
@@ -87,7 +89,7 @@ private:
     int fd_ = -1;
 };
 
-// A resolved address, opaque above this header.
+// A resolved address; its bytes are the platform's (address_lookup.h), opaque above it.
 struct TSockAddr {
     alignas(8) unsigned char Storage[128] = {};
     unsigned Len = 0;

@@ -6,12 +6,11 @@
 // clang-format on
 
 #include <algorithm>
-#include <cctype>
-#include <chrono>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
+#include <vector>
 
+#include "http/address_lookup.h"
 #include "http/socket_errors.h"
 #include "http/socket_io.h"
 
@@ -73,59 +72,49 @@ TWaitResult WaitSlice(int Fd, bool Write, int SliceMs, int& Error) {
     return TWaitResult::TimedOut;
 }
 
-bool IsIPLiteral(const std::string& Host) {
-    std::string h = Host;
-    if (h.size() >= 2 && h.front() == '[' && h.back() == ']') h = h.substr(1, h.size() - 2);
-    unsigned char buf[16];
-    return ::inet_pton(AF_INET, h.c_str(), buf) == 1 || ::inet_pton(AF_INET6, h.c_str(), buf) == 1;
-}
-
 void CloseSocketHandle(int Fd) { ::closesocket(S(Fd)); }
 
-namespace {
-void FillNumeric(TSockAddr& out) {
-    char host[NI_MAXHOST] = "";
-    char serv[NI_MAXSERV] = "";
-    ::getnameinfo(reinterpret_cast<const sockaddr*>(out.Storage), socklen_t(out.Len), host, sizeof host, serv,
-                  sizeof serv, NI_NUMERICHOST | NI_NUMERICSERV);
-    out.IP = host;
-    out.Port = std::atoi(serv);
+bool ParsesAsIPAddress(const std::string& Text) {
+    unsigned char buf[16];
+    return ::inet_pton(AF_INET, Text.c_str(), buf) == 1 || ::inet_pton(AF_INET6, Text.c_str(), buf) == 1;
 }
-}  // namespace
 
-int ResolveAddress(const std::string& Host, const std::string& Port, bool PreferIP4, TSockAddr& Out) {
-    const std::string host = ResolverHost(Host);
-    if (IsNeverResolved(host)) return wsHostNotFound;
+int LookUpAddresses(const std::string& Host, const std::string& Port, bool NumericHost, std::vector<TSockAddr>& Found) {
     addrinfo hints{};
+    hints.ai_flags = NumericHost ? AI_NUMERICHOST : 0;
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_protocol = IPPROTO_TCP;
-    if (IsIPLiteral(host)) hints.ai_flags |= AI_NUMERICHOST;
     addrinfo* res = nullptr;
-    const std::string port = Port.empty() ? "0" : Port;
-    const int rc = ::getaddrinfo(host.c_str(), port.c_str(), &hints, &res);
+    const int rc = ::getaddrinfo(Host.c_str(), Port.c_str(), &hints, &res);
     if (rc != 0) return WinsockFromResolver(rc, 0);
-    std::unique_ptr<addrinfo, void(WSAAPI*)(addrinfo*)> guard(res, ::freeaddrinfo);
-    const addrinfo* pick = res;
-    if (PreferIP4)
-        for (const addrinfo* a = res; a; a = a->ai_next)
-            if (a->ai_family == AF_INET) {
-                pick = a;
-                break;
-            }
-    if (pick->ai_addrlen > sizeof Out.Storage) return wsAddressFamilyNotSupported;
-    std::memcpy(Out.Storage, pick->ai_addr, pick->ai_addrlen);
-    Out.Len = unsigned(pick->ai_addrlen);
-    Out.IPv6 = pick->ai_family == AF_INET6;
-    FillNumeric(Out);
+    const std::unique_ptr<addrinfo, void(WSAAPI*)(addrinfo*)> guard(res, ::freeaddrinfo);
+    for (const addrinfo* a = res; a; a = a->ai_next)
+        if (a->ai_family == AF_INET || a->ai_family == AF_INET6)
+            AddFoundAddress(Found, a->ai_addr, a->ai_addrlen, a->ai_family == AF_INET6);
     return 0;
 }
 
-int PortNumber(const std::string& Port) {
-    if (!Port.empty() && std::all_of(Port.begin(), Port.end(), [](char c) { return c >= '0' && c <= '9'; }))
-        return Port.size() <= 5 && std::stoi(Port) <= 65535 ? std::stoi(Port) : -1;
-    const servent* found = Port.empty() ? nullptr : ::getservbyname(Port.c_str(), "tcp");
+void FillNumericForm(TSockAddr& Addr) {
+    char host[NI_MAXHOST] = "";
+    char serv[NI_MAXSERV] = "";
+    ::getnameinfo(reinterpret_cast<const sockaddr*>(Addr.Storage), socklen_t(Addr.Len), host, sizeof host, serv,
+                  sizeof serv, NI_NUMERICHOST | NI_NUMERICSERV);
+    Addr.IP = host;
+    Addr.Port = std::atoi(serv);
+}
+
+int ServicePort(const std::string& Name) {
+    const servent* found = ::getservbyname(Name.c_str(), "tcp");
     return found ? ntohs(uint16_t(found->s_port)) : -1;
+}
+
+bool HandleSockAddr(int Fd, bool Peer, TSockAddr& Out) {
+    int len = sizeof Out.Storage;
+    auto* sa = reinterpret_cast<sockaddr*>(Out.Storage);
+    if ((Peer ? ::getpeername(S(Fd), sa, &len) : ::getsockname(S(Fd), sa, &len)) != 0) return false;
+    Out.Len = unsigned(len);
+    return true;
 }
 
 int OpenTcpHandle(bool IPv6, int RecvBuffer, int SendBuffer, int& Error) {
@@ -176,19 +165,6 @@ int BytesWaiting(int Fd) {
     u_long n = 0;
     if (Fd < 0 || ::ioctlsocket(S(Fd), FIONREAD, &n) != 0) return 0;
     return int(n);
-}
-
-bool HandleAddress(int Fd, bool Peer, std::string& IP, int& Port) {
-    if (Fd < 0) return false;
-    TSockAddr a;
-    int len = sizeof a.Storage;
-    auto* sa = reinterpret_cast<sockaddr*>(a.Storage);
-    if ((Peer ? ::getpeername(S(Fd), sa, &len) : ::getsockname(S(Fd), sa, &len)) != 0) return false;
-    a.Len = unsigned(len);
-    FillNumeric(a);
-    IP = a.IP;
-    Port = a.Port;
-    return true;
 }
 
 void SleepMs(int Ms) { ::Sleep(DWORD(Ms < 0 ? 0 : Ms)); }

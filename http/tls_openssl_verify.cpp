@@ -7,13 +7,6 @@
 
 namespace http {
 
-namespace {
-std::string Unbracketed(const std::string& Host) {
-    if (Host.size() >= 2 && Host.front() == '[' && Host.back() == ']') return Host.substr(1, Host.size() - 2);
-    return Host;
-}
-}  // namespace
-
 bool SetUpPeerVerification(SSL* Ssl, const std::string& Host, std::string& Error) {
     const std::string host = Unbracketed(Host);
     if (host.empty()) {

@@ -35,11 +35,6 @@ using TCert = std::unique_ptr<const CERT_CONTEXT, TCertFree>;
 using TChain = std::unique_ptr<const CERT_CHAIN_CONTEXT, TChainFree>;
 using TStore = std::unique_ptr<void, TStoreClose>;
 
-std::string Unbracketed(const std::string& Host) {
-    if (Host.size() >= 2 && Host.front() == '[' && Host.back() == ']') return Host.substr(1, Host.size() - 2);
-    return Host;
-}
-
 // Every certificate of a PEM file into Store; false when the file holds none.
 bool LoadPemCertificates(const std::string& FileName, HCERTSTORE Store) {
     std::string pem;
