@@ -1,7 +1,7 @@
 #pragma once
-// The buttons' pictures, drawn in code. A glyph is a strip of two square pictures side by
-// side, the normal one and a grey one for the disabled state; the colour of its lower-left
-// pixel counts as transparent.
+// The buttons' pictures (ui/glyph_shapes.h) drawn by Qt. A glyph is a strip of two square
+// pictures side by side, the normal one and a grey one for the disabled state; the colour of
+// its lower-left pixel counts as transparent.
 #include <QIcon>
 #include <QImage>
 

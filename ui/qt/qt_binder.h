@@ -1,29 +1,13 @@
 #pragma once
-// One binder per component kind: it makes the widget that shows a control, copies the
-// control's state to it, and hands what the user does back to the state. The form's window
-// (qt_form_binding) asks the registry for the binder of each control's kind; a new kind of
-// control needs only a new binder and one line in AddStandardBinders (or an Add of its own).
+// The Qt binders (ui/binder_registry.h): a view shows a control with a widget. The form's
+// window (qt_form_binding) asks the registry for the binder of each control's kind.
 #include <QRect>
 #include <QWidget>
-#include <functional>
-#include <map>
-#include <memory>
 
+#include "ui/binder_registry.h"
 #include "ui/components.h"
 
 namespace ui::qt {
-
-// What a binder may ask of the runtime.
-class TQtEventSink {
-public:
-    virtual ~TQtEventSink() = default;
-    // Runs Action as an event of the window system: errors go to the application's
-    // exception event, and the state is shown after.
-    virtual void Dispatch(const std::function<void()>& Action) = 0;
-};
-
-// Calls Handler through Sink when there is one; the handler may replace itself meanwhile.
-void CallHandler(TQtEventSink& Sink, const std::function<void()>& Handler);
 
 class TQtControlView {
 public:
@@ -52,23 +36,7 @@ protected:
     TWidget* widget_;  // owned by its parent widget
 };
 
-class TQtBinders {
-public:
-    using Factory = std::function<std::unique_ptr<TQtControlView>(TControl&, QWidget* Parent, TQtEventSink&)>;
-    // Binds controls of Kind with TView, made as TView(TState&, QWidget* Parent, TQtEventSink&).
-    template <class TState, class TView>
-    void Add(TComponentKind Kind) {
-        factories_[Kind] = [](TControl& c, QWidget* parent, TQtEventSink& sink) -> std::unique_ptr<TQtControlView> {
-            // The registry is keyed by kind, so the control is of the type registered.
-            return std::make_unique<TView>(static_cast<TState&>(c), parent, sink);
-        };
-    }
-    // The view of Control, or nullptr for a kind no binder shows.
-    std::unique_ptr<TQtControlView> Make(TControl& Control, QWidget* Parent, TQtEventSink& Sink) const;
-
-private:
-    std::map<TComponentKind, Factory> factories_;
-};
+using TQtBinders = TBinderRegistry<TQtControlView, QWidget*>;
 
 // Panels, labels, buttons, progress bars, memos, edits and the busy indicator.
 void AddStandardBinders(TQtBinders& Binders);

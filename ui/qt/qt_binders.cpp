@@ -4,17 +4,6 @@
 
 namespace ui::qt {
 
-void CallHandler(TQtEventSink& Sink, const std::function<void()>& Handler) {
-    if (!Handler) return;
-    auto copy = Handler;  // the handler may replace itself
-    Sink.Dispatch(copy);
-}
-
-std::unique_ptr<TQtControlView> TQtBinders::Make(TControl& Control, QWidget* Parent, TQtEventSink& Sink) const {
-    auto it = factories_.find(Control.Kind());
-    return it == factories_.end() ? nullptr : it->second(Control, Parent, Sink);
-}
-
 void AddStandardBinders(TQtBinders& Binders) {
     AddPanelAndLabelBinders(Binders);
     AddIndicatorBinders(Binders);
@@ -24,11 +13,7 @@ void AddStandardBinders(TQtBinders& Binders) {
 }
 
 const TQtBinders& Binders() {
-    static const TQtBinders binders = [] {
-        TQtBinders b;
-        AddStandardBinders(b);
-        return b;
-    }();
+    static const TQtBinders binders(&AddStandardBinders);
     return binders;
 }
 

@@ -11,7 +11,7 @@ namespace ui::qt {
 namespace {
 class TButtonView final : public TQtView<TButton, QPushButton> {
 public:
-    TButtonView(TButton& State, QWidget* Parent, TQtEventSink& Sink) : TQtView(State, new QPushButton(Parent)) {
+    TButtonView(TButton& State, QWidget* Parent, TEventSink& Sink) : TQtView(State, new QPushButton(Parent)) {
         // Enter and Esc are the form's (its default and cancel buttons), not Qt's.
         widget_->setAutoDefault(false);
         widget_->setDefault(false);

@@ -9,7 +9,7 @@ namespace ui::qt {
 namespace {
 class TEditView final : public TQtView<TEdit, QLineEdit> {
 public:
-    TEditView(TEdit& State, QWidget* Parent, TQtEventSink&) : TQtView(State, new QLineEdit(Parent)) {
+    TEditView(TEdit& State, QWidget* Parent, TEventSink&) : TQtView(State, new QLineEdit(Parent)) {
         edited_ = QObject::connect(widget_, &QLineEdit::textEdited, [this](const QString& text) {
             state_.Text = text.toStdString();
             shown_ = state_.Text;

@@ -8,23 +8,17 @@
 
 #include "platform/scoped_value.h"
 #include "ui/control_align.h"
+#include "ui/form_keys.h"
 #include "ui/qt/qt_style.h"
 #include "ui/runtime.h"
+#include "ui/user_close.h"
 
 using namespace platform;
 
 namespace ui::qt {
 
 namespace {
-constexpr int kModalCancel = 2;    // what closing a modal form by its close box returns
 constexpr int kRepaintGapMs = 15;  // a download repaints per block; the eye needs no more
-
-template <class Pred>
-TButton* FindButton(TForm& Form, Pred Match) {
-    for (TComponent* c : Form.Components)
-        if (c->Kind() == TComponentKind::Button && Match(static_cast<TButton&>(*c))) return static_cast<TButton*>(c);
-    return nullptr;
-}
 
 Qt::WindowFlags FlagsOf(const TForm& f, bool dialog) {
     Qt::WindowFlags flags = (dialog ? Qt::Dialog : Qt::Window) | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
@@ -37,7 +31,7 @@ Qt::WindowFlags FlagsOf(const TForm& f, bool dialog) {
 }
 }  // namespace
 
-TQtFormBinding::TQtFormBinding(TForm& Form, bool Modal, QWidget* Owner, TQtEventSink& Sink, Hooks AHooks)
+TQtFormBinding::TQtFormBinding(TForm& Form, bool Modal, QWidget* Owner, TEventSink& Sink, Hooks AHooks)
     : form_(Form), modal_(Modal), sink_(Sink), hooks_(std::move(AHooks)) {
     auto* w = new TQtFormWindow(Owner);
     window_ = w;
@@ -166,15 +160,10 @@ bool TQtFormBinding::Key(QKeyEvent& Event) {
     const int k = Event.key();
     if (k != Qt::Key_Escape && k != Qt::Key_Return && k != Qt::Key_Enter) return false;
     if (Event.modifiers() & ~(Qt::KeypadModifier)) return false;
-    TButton* target = nullptr;
-    if (k == Qt::Key_Escape) {
-        target = FindButton(form_, [](TButton& t) { return t.Cancel; });
-    } else {
-        // Enter presses the button that has the focus, else the default button.
-        for (auto& [control, view] : views_)
-            if (&view->Widget() == window_->focusWidget() && view->Button()) target = view->Button();
-        if (!target) target = FindButton(form_, [](TButton& t) { return t.Default; });
-    }
+    TButton* focused = nullptr;
+    for (auto& [control, view] : views_)
+        if (&view->Widget() == window_->focusWidget() && view->Button()) focused = view->Button();
+    TButton* target = ButtonForKey(form_, k == Qt::Key_Escape ? TFormKey::Escape : TFormKey::Enter, focused);
     if (target) sink_.Dispatch([target] { PressButton(*target); });
     return true;
 }
@@ -186,18 +175,10 @@ void TQtFormBinding::UserResized(int ClientWidth, int ClientHeight) {
     if (hooks_.SyncAll) hooks_.SyncAll();
 }
 
-// A form without a close box cannot be closed by the user from the title bar.
+// True lets Qt close the window: only a modal dialog's, whose loop then ends; CloseForm has
+// hidden any other already.
 bool TQtFormBinding::CloseRequested() {
-    TForm& f = form_;
-    if (!f.CloseBoxOnly && !f.BorderIcons) return false;
-    if (modal_) {
-        f.ModalResult = kModalCancel;
-        return true;
-    }
-    TForm* form = &f;
-    auto close = hooks_.CloseForm;
-    sink_.Dispatch([close, form] { close(*form); });
-    return false;  // CloseForm has hidden it already
+    return RequestUserClose(form_, modal_, sink_, hooks_.CloseForm) == TUserClose::EndsModal;
 }
 
 }  // namespace ui::qt

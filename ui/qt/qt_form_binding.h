@@ -22,7 +22,7 @@ public:
         std::function<void()> SyncAll;
     };
     // Makes the window (owned by Owner's window, when given) and the views of every control.
-    TQtFormBinding(TForm& Form, bool Modal, QWidget* Owner, TQtEventSink& Sink, Hooks AHooks);
+    TQtFormBinding(TForm& Form, bool Modal, QWidget* Owner, TEventSink& Sink, Hooks AHooks);
     // Cuts every way from the widgets to the state and lets the window go.
     ~TQtFormBinding();
     TQtFormBinding(const TQtFormBinding&) = delete;
@@ -51,7 +51,7 @@ private:
 
     TForm& form_;
     bool modal_;
-    TQtEventSink& sink_;
+    TEventSink& sink_;
     Hooks hooks_;
     QPointer<TQtFormWindow> window_;
     std::unordered_map<const TControl*, std::unique_ptr<TQtControlView>> views_;

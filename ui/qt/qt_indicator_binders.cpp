@@ -12,7 +12,7 @@ namespace ui::qt {
 namespace {
 class TProgressBarView final : public TQtView<TProgressBar, QProgressBar> {
 public:
-    TProgressBarView(TProgressBar& State, QWidget* Parent, TQtEventSink&) : TQtView(State, new QProgressBar(Parent)) {
+    TProgressBarView(TProgressBar& State, QWidget* Parent, TEventSink&) : TQtView(State, new QProgressBar(Parent)) {
         widget_->setTextVisible(false);
     }
     void Sync(QRect&) override {
@@ -28,7 +28,7 @@ public:
 
 class TAnimateView final : public TQtView<TAnimate, TQtBusyIndicator> {
 public:
-    TAnimateView(TAnimate& State, QWidget* Parent, TQtEventSink&) : TQtView(State, new TQtBusyIndicator(Parent)) {}
+    TAnimateView(TAnimate& State, QWidget* Parent, TEventSink&) : TQtView(State, new TQtBusyIndicator(Parent)) {}
     void Sync(QRect&) override {
         widget_->SetFrames(state_.StartFrame, state_.StopFrame);
         widget_->SetActive(state_.Active && state_.Visible);

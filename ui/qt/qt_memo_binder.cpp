@@ -29,7 +29,7 @@ QTextCharFormat LineFormat(const TRichMemo::Line& line) {
 
 class TMemoView final : public TQtView<TRichMemo, QTextEdit> {
 public:
-    TMemoView(TRichMemo& State, QWidget* Parent, TQtEventSink&) : TQtView(State, new QTextEdit(Parent)) {
+    TMemoView(TRichMemo& State, QWidget* Parent, TEventSink&) : TQtView(State, new QTextEdit(Parent)) {
         widget_->setReadOnly(State.ReadOnly);
         widget_->setUndoRedoEnabled(false);
         widget_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

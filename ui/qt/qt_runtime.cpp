@@ -15,10 +15,6 @@ using namespace platform;
 
 namespace ui::qt {
 
-namespace {
-constexpr int kModalCancel = 2;  // what closing a modal form by its close box returns
-}
-
 struct TQtRuntime::State : TFormRegistry<TQtFormBinding> {
     explicit State(TQtRuntime& owner) : self(owner), timers(owner) {}
 
@@ -119,7 +115,7 @@ void TQtRuntime::CloseForm(TForm& Form) {
     TQtFormBinding* b = state_->Find(Form);
     if (!b) return;
     if (b->Modal()) {
-        if (Form.ModalResult == 0) Form.ModalResult = kModalCancel;
+        if (Form.ModalResult == 0) Form.ModalResult = mrCancel;
         if (b->Window()) b->Window()->done(Form.ModalResult);
         return;
     }

@@ -18,7 +18,7 @@ class QMessageBox;
 class QWidget;
 namespace ui::qt {
 
-class TQtRuntime : public TWindowRuntime, public TQtEventSink {
+class TQtRuntime : public TWindowRuntime, public TEventSink {
 public:
     // Uses the running Qt application, or makes one from argc/argv and keeps it.
     TQtRuntime(int& argc, char** argv);

@@ -1,9 +1,9 @@
 #pragma once
 // The binders of the component kinds the forms use, one registration per file.
 
-namespace ui::qt {
+#include "ui/qt/qt_binder.h"
 
-class TQtBinders;
+namespace ui::qt {
 
 void AddPanelAndLabelBinders(TQtBinders& Binders);  // qt_static_binders.cpp
 void AddIndicatorBinders(TQtBinders& Binders);      // qt_indicator_binders.cpp: progress bar, busy indicator

@@ -12,7 +12,7 @@ namespace ui::qt {
 namespace {
 class TPanelView final : public TQtView<TPanel, QFrame> {
 public:
-    TPanelView(TPanel& State, QWidget* Parent, TQtEventSink&) : TQtView(State, new QFrame(Parent)) {
+    TPanelView(TPanel& State, QWidget* Parent, TEventSink&) : TQtView(State, new QFrame(Parent)) {
         widget_->setAutoFillBackground(true);
     }
     void Sync(QRect&) override {
@@ -25,7 +25,7 @@ public:
 
 class TLabelView final : public TQtView<TLabel, TQtLabel> {
 public:
-    TLabelView(TLabel& State, QWidget* Parent, TQtEventSink& Sink) : TQtView(State, new TQtLabel(Parent)) {
+    TLabelView(TLabel& State, QWidget* Parent, TEventSink& Sink) : TQtView(State, new TQtLabel(Parent)) {
         widget_->setTextFormat(Qt::PlainText);
         TLabel& l = State;
         widget_->OnClick = [&Sink, &l] { CallHandler(Sink, l.OnClick); };

@@ -15,7 +15,7 @@ void TQtTimers::Changed(TTimer& Timer) {
         auto* q = new QTimer;
         binding.Timer = q;
         TTimer* t = &Timer;
-        TQtEventSink* sink = &sink_;
+        TEventSink* sink = &sink_;
         QObject::connect(q, &QTimer::timeout, q, [sink, t] {
             if (t->Enabled && t->OnTimer) CallHandler(*sink, t->OnTimer);
         });

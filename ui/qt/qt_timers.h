@@ -11,7 +11,7 @@ namespace ui::qt {
 
 class TQtTimers {
 public:
-    explicit TQtTimers(TQtEventSink& Sink) : sink_(Sink) {}
+    explicit TQtTimers(TEventSink& Sink) : sink_(Sink) {}
     ~TQtTimers();
     TQtTimers(const TQtTimers&) = delete;
     TQtTimers& operator=(const TQtTimers&) = delete;
@@ -31,7 +31,7 @@ private:
         QPointer<QTimer> Timer;
         const TComponent* Owner = nullptr;
     };
-    TQtEventSink& sink_;
+    TEventSink& sink_;
     std::map<TTimer*, Binding> timers_;
 };
 

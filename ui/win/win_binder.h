@@ -1,29 +1,13 @@
 #pragma once
-// One binder per component kind: it makes the Windows control that shows a component,
-// copies the component's state to it, and hands what the user does back to the state. The
-// form's window (win_form_window) asks the registry for the binder of each control's kind;
-// a new kind of control needs only a new binder and one line in AddStandardBinders.
+// The Windows binders (ui/binder_registry.h): a view shows a component with a Windows
+// control. The form's window (win_form_window) asks the registry for the binder of each
+// control's kind.
 #include <windows.h>
 
-#include <functional>
-#include <map>
-#include <memory>
-
+#include "ui/binder_registry.h"
 #include "ui/components.h"
 
 namespace ui::win {
-
-// What a binder may ask of the runtime.
-class TWinEventSink {
-public:
-    virtual ~TWinEventSink() = default;
-    // Runs Action as an event of the window system: errors go to the application's
-    // exception event, and the state is shown after.
-    virtual void Dispatch(const std::function<void()>& Action) = 0;
-};
-
-// Calls Handler through Sink when there is one; the handler may replace itself meanwhile.
-void CallHandler(TWinEventSink& Sink, const std::function<void()>& Handler);
 
 // Where a view is made: its parent window and the scale of the form.
 struct TWinPlace {
@@ -65,23 +49,7 @@ protected:
     HWND window_ = nullptr;  // destroyed with its parent window
 };
 
-class TWinBinders {
-public:
-    using Factory = std::function<std::unique_ptr<TWinControlView>(TControl&, const TWinPlace&, TWinEventSink&)>;
-    // Binds controls of Kind with TView, made as TView(TState&, const TWinPlace&, TWinEventSink&).
-    template <class TState, class TView>
-    void Add(TComponentKind Kind) {
-        factories_[Kind] = [](TControl& c, const TWinPlace& p, TWinEventSink& s) -> std::unique_ptr<TWinControlView> {
-            // The registry is keyed by kind, so the control is of the type registered.
-            return std::make_unique<TView>(static_cast<TState&>(c), p, s);
-        };
-    }
-    // The view of Control, or nullptr for a kind no binder shows.
-    std::unique_ptr<TWinControlView> Make(TControl& Control, const TWinPlace& Place, TWinEventSink& Sink) const;
-
-private:
-    std::map<TComponentKind, Factory> factories_;
-};
+using TWinBinders = TBinderRegistry<TWinControlView, const TWinPlace&>;
 
 void AddPanelAndLabelBinders(TWinBinders& Binders);
 void AddIndicatorBinders(TWinBinders& Binders);

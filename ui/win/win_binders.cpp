@@ -2,18 +2,6 @@
 
 namespace ui::win {
 
-void CallHandler(TWinEventSink& Sink, const std::function<void()>& Handler) {
-    if (!Handler) return;
-    auto copy = Handler;  // the handler may replace itself
-    Sink.Dispatch(copy);
-}
-
-std::unique_ptr<TWinControlView> TWinBinders::Make(TControl& Control, const TWinPlace& Place,
-                                                   TWinEventSink& Sink) const {
-    auto it = factories_.find(Control.Kind());
-    return it == factories_.end() ? nullptr : it->second(Control, Place, Sink);
-}
-
 void AddStandardBinders(TWinBinders& Binders) {
     AddPanelAndLabelBinders(Binders);
     AddIndicatorBinders(Binders);
@@ -23,11 +11,7 @@ void AddStandardBinders(TWinBinders& Binders) {
 }
 
 const TWinBinders& Binders() {
-    static const TWinBinders binders = [] {
-        TWinBinders b;
-        AddStandardBinders(b);
-        return b;
-    }();
+    static const TWinBinders binders(&AddStandardBinders);
     return binders;
 }
 

@@ -16,7 +16,7 @@ namespace ui::win {
 namespace {
 class TButtonView final : public TWinView<TButton> {
 public:
-    TButtonView(TButton& State, const TWinPlace& Place, TWinEventSink& Sink) : TWinView(State), sink_(&Sink) {
+    TButtonView(TButton& State, const TWinPlace& Place, TEventSink& Sink) : TWinView(State), sink_(&Sink) {
         window_ = MakeChild(L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0, Place);
     }
     void Detach() override { sink_ = nullptr; }
@@ -42,7 +42,7 @@ public:
     }
 
 private:
-    TWinEventSink* sink_;
+    TEventSink* sink_;
     std::wstring shown_;
     int glyphDpi_ = 0;
     TOwnedImageList images_;  // the button only borrows it

@@ -10,7 +10,7 @@ namespace ui::win {
 namespace {
 class TEditView final : public TWinView<TEdit> {
 public:
-    TEditView(TEdit& State, const TWinPlace& Place, TWinEventSink&) : TWinView(State) {
+    TEditView(TEdit& State, const TWinPlace& Place, TEventSink&) : TWinView(State) {
         window_ = MakeChild(L"EDIT", ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE, Place);
     }
     void Detach() override { attached_ = false; }

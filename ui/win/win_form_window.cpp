@@ -8,7 +8,9 @@
 #include "platform/scoped_value.h"
 #include "platform/wide_text_win.h"
 #include "ui/control_align.h"
+#include "ui/form_keys.h"
 #include "ui/runtime.h"
+#include "ui/user_close.h"
 #include "ui/win/win_style.h"
 
 using namespace platform;
@@ -19,7 +21,6 @@ const wchar_t* const kPanelClass = L"ZelPanel";
 const wchar_t* const kFormClass = L"ZelForm";
 
 namespace {
-constexpr int kModalCancel = 2;      // what closing a modal form by its close box returns
 constexpr DWORD kRepaintGapMs = 15;  // a download repaints per block; the eye needs no more
 // Extra bytes of a container window: its colour, and whether it has a lowered frame.
 constexpr int kColorSlot = 0, kFrameSlot = sizeof(LONG_PTR);
@@ -78,23 +79,6 @@ LRESULT CALLBACK ContainerProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     return DefWindowProcW(w, msg, wp, lp);
 }
 
-// The upper case of a letter, as the system's keyboard layouts see it.
-wchar_t Upper(wchar_t c) {
-    return wchar_t(reinterpret_cast<UINT_PTR>(CharUpperW(reinterpret_cast<LPWSTR>(UINT_PTR(c)))));
-}
-
-TButton* AsButton(TComponent* c) { return c->Kind() == TComponentKind::Button ? static_cast<TButton*>(c) : nullptr; }
-
-// The letter a caption's accelerator mark ("&C") underlines, or 0.
-wchar_t AcceleratorOf(const std::string& Caption) {
-    for (size_t i = 0; i + 1 < Caption.size(); ++i) {
-        if (Caption[i] != '&') continue;
-        if (Caption[i + 1] != '&') return Upper(wchar_t(static_cast<unsigned char>(Caption[i + 1])));
-        ++i;
-    }
-    return 0;
-}
-
 DWORD StyleOf(const TForm& f, bool child) {
     DWORD style = WS_CAPTION | WS_CLIPCHILDREN | (child ? WS_POPUP : WS_OVERLAPPED);
     if (f.CloseBoxOnly)
@@ -139,7 +123,7 @@ TWinFormBinding* TWinFormBinding::Of(HWND Window) {
     return reinterpret_cast<TWinFormBinding*>(GetWindowLongPtrW(root, GWLP_USERDATA));
 }
 
-TWinFormBinding::TWinFormBinding(TForm& Form, bool Modal, HWND Owner, TWinEventSink& Sink, Hooks FormHooks)
+TWinFormBinding::TWinFormBinding(TForm& Form, bool Modal, HWND Owner, TEventSink& Sink, Hooks FormHooks)
     : form_(Form), modal_(Modal), sink_(Sink), hooks_(std::move(FormHooks)) {
     RegisterContainerClasses();
     style_ = StyleOf(Form, Owner || Modal);
@@ -300,25 +284,16 @@ int TWinFormBinding::Repaint() {
     return ++repaints_;
 }
 
-TButton* TWinFormBinding::FindButton(const std::function<bool(TButton&)>& Match) const {
-    for (TComponent* c : form_.Components)
-        if (TButton* b = AsButton(c); b && Match(*b)) return b;
-    return nullptr;
-}
-
 bool TWinFormBinding::Key(const MSG& m) {
     if (detached_) return false;
     TButton* target = nullptr;
     if (m.message == WM_KEYDOWN && m.wParam == VK_ESCAPE) {
-        target = FindButton([](TButton& t) { return t.Cancel; });
+        target = ButtonForKey(form_, TFormKey::Escape, nullptr);
     } else if (m.message == WM_KEYDOWN && m.wParam == VK_RETURN) {
-        // Enter presses the button that has the focus, else the default button.
-        if (TWinControlView* v = ViewOfWindow(GetFocus())) target = v->Button();
-        if (!target) target = FindButton([](TButton& t) { return t.Default; });
+        TWinControlView* v = ViewOfWindow(GetFocus());
+        target = ButtonForKey(form_, TFormKey::Enter, v ? v->Button() : nullptr);
     } else if (m.message == WM_SYSCHAR) {
-        const wchar_t letter = Upper(wchar_t(m.wParam));
-        target =
-            FindButton([letter](TButton& t) { return t.Visible && t.Enabled && AcceleratorOf(t.Caption) == letter; });
+        target = ButtonForAccelerator(form_, char32_t(m.wParam));
         if (!target) return false;  // the window menu's own keys
     } else {
         return false;
@@ -335,18 +310,11 @@ void TWinFormBinding::UserResized(int ClientWidth, int ClientHeight) {
     if (hooks_.SyncAll) hooks_.SyncAll();
 }
 
-// A form without a close box cannot be closed by the user from the title bar.
+// Never lets the window system close the window: a modal form's loop ends and the runtime
+// lets it go; CloseForm has hidden any other already.
 bool TWinFormBinding::CloseRequested() {
-    TForm& f = form_;
-    if (detached_ || (!f.CloseBoxOnly && !f.BorderIcons)) return false;
-    if (modal_) {
-        f.ModalResult = kModalCancel;
-        return false;  // the modal loop ends and the runtime lets the window go
-    }
-    TForm* form = &f;
-    auto close = hooks_.CloseForm;
-    sink_.Dispatch([close, form] { close(*form); });
-    return false;  // CloseForm has hidden it already
+    if (!detached_) RequestUserClose(form_, modal_, sink_, hooks_.CloseForm);
+    return false;
 }
 
 // The window moved to a monitor of another scale: everything is placed and lettered anew.

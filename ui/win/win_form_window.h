@@ -23,7 +23,7 @@ public:
         std::function<void()> SyncAll;
     };
     // Makes the window (owned by Owner, when given) and the views of every control.
-    TWinFormBinding(TForm& Form, bool Modal, HWND Owner, TWinEventSink& Sink, Hooks FormHooks);
+    TWinFormBinding(TForm& Form, bool Modal, HWND Owner, TEventSink& Sink, Hooks FormHooks);
     // Destroys the window; call Detach first and only where no message of it is running.
     ~TWinFormBinding();
     TWinFormBinding(const TWinFormBinding&) = delete;
@@ -58,11 +58,10 @@ private:
     void Build(TControl& Control, HWND Parent);
     void StackChildren(const TControl& Parent);
     void SyncControl(TControl& Control);
-    TButton* FindButton(const std::function<bool(TButton&)>& Match) const;
 
     TForm& form_;
     bool modal_;
-    TWinEventSink& sink_;
+    TEventSink& sink_;
     Hooks hooks_;
     TOwnedWindow window_;
     DWORD style_ = 0, exStyle_ = 0;

@@ -16,7 +16,7 @@ namespace ui::win {
 namespace {
 class TProgressBarView final : public TWinView<TProgressBar> {
 public:
-    TProgressBarView(TProgressBar& State, const TWinPlace& Place, TWinEventSink&) : TWinView(State) {
+    TProgressBarView(TProgressBar& State, const TWinPlace& Place, TEventSink&) : TWinView(State) {
         window_ = MakeChild(PROGRESS_CLASSW, 0, 0, Place);
     }
     void Sync(RECT&, int) override {
@@ -97,7 +97,7 @@ HWND MakeStandIn(const TWinPlace& Place) {
 
 class TAnimateView final : public TWinView<TAnimate> {
 public:
-    TAnimateView(TAnimate& State, const TWinPlace& Place, TWinEventSink&) : TWinView(State) {
+    TAnimateView(TAnimate& State, const TWinPlace& Place, TEventSink&) : TWinView(State) {
         window_ = MakeChild(ANIMATE_CLASSW, ACS_TRANSPARENT | ACS_CENTER, 0, Place);
         static HMODULE shell = LoadLibraryExW(L"shell32.dll", nullptr, LOAD_LIBRARY_AS_DATAFILE);
         // The clip counts as there when it plays (Wine opens it but cannot play it).

@@ -38,7 +38,7 @@ std::wstring LineText(const std::string& text) {
 
 class TMemoView final : public TWinView<TRichMemo> {
 public:
-    TMemoView(TRichMemo& State, const TWinPlace& Place, TWinEventSink&) : TWinView(State) {
+    TMemoView(TRichMemo& State, const TWinPlace& Place, TEventSink&) : TWinView(State) {
         DWORD style = ES_MULTILINE | ES_AUTOVSCROLL | ES_NOHIDESEL | WS_TABSTOP;
         if (State.ReadOnly) style |= ES_READONLY;
         if (State.VerticalScrollBar) style |= WS_VSCROLL | ES_DISABLENOSCROLL;

@@ -17,11 +17,7 @@ using namespace platform;
 
 namespace ui::win {
 
-namespace {
-constexpr int kModalCancel = 2;  // what a modal form ended otherwise than by a button returns
-}
-
-struct TWinRuntime::State : TFormRegistry<TWinFormBinding>, TWinEventSink {
+struct TWinRuntime::State : TFormRegistry<TWinFormBinding>, TEventSink {
     explicit State(TWinRuntime& owner) : self(owner), timers(*this) {}
     void Dispatch(const std::function<void()>& Action) override { self.Dispatch(Action); }
 
@@ -159,7 +155,7 @@ void TWinRuntime::CloseForm(TForm& Form) {
     TWinFormBinding* b = state_->Find(Form);
     if (!b) return;
     if (b->Modal()) {
-        if (Form.ModalResult == 0) Form.ModalResult = kModalCancel;
+        if (Form.ModalResult == 0) Form.ModalResult = mrCancel;
         return;  // its modal loop ends and lets the window go
     }
     state_->Unbind(Form);
@@ -194,7 +190,7 @@ int TWinRuntime::ShowModal(TForm& Form) {
         if (!state_->WaitAndPump()) break;
     // The owner is enabled before the dialog goes, so the activation returns to it.
     for (HWND w : disabled) EnableWindow(w, TRUE);
-    if (Form.ModalResult == 0) Form.ModalResult = kModalCancel;
+    if (Form.ModalResult == 0) Form.ModalResult = mrCancel;
     Form.Showing = false;
     const int result = Form.ModalResult;
     state_->Unbind(Form);

@@ -17,7 +17,7 @@ namespace ui::win {
 namespace {
 class TPanelView final : public TWinView<TPanel> {
 public:
-    TPanelView(TPanel& State, const TWinPlace& Place, TWinEventSink&) : TWinView(State) {
+    TPanelView(TPanel& State, const TWinPlace& Place, TEventSink&) : TWinView(State) {
         window_ = MakeChild(kPanelClass, WS_CLIPCHILDREN, WS_EX_CONTROLPARENT, Place);
     }
     void Sync(RECT&, int) override { SetContainerLook(window_, state_.Color, state_.LoweredFrame); }
@@ -25,7 +25,7 @@ public:
 
 class TLabelView final : public TWinView<TLabel> {
 public:
-    TLabelView(TLabel& State, const TWinPlace& Place, TWinEventSink& Sink) : TWinView(State), sink_(&Sink) {
+    TLabelView(TLabel& State, const TWinPlace& Place, TEventSink& Sink) : TWinView(State), sink_(&Sink) {
         window_ = MakeChild(L"STATIC", SS_OWNERDRAW | SS_NOTIFY, 0, Place);
         SetWindowSubclass(window_, &LabelProc, 0, reinterpret_cast<DWORD_PTR>(this));
     }
@@ -125,7 +125,7 @@ private:
         return DefSubclassProc(w, msg, wp, lp);
     }
 
-    TWinEventSink* sink_;
+    TEventSink* sink_;
     std::wstring shown_;
     std::tuple<TColor, bool, TColor, bool, int, int, bool> look_{};
     bool inside_ = false;

@@ -8,7 +8,7 @@ namespace {
 const wchar_t* const kTimerClass = L"ZelTimers";
 }
 
-TWinTimers::TWinTimers(TWinEventSink& Sink) : sink_(Sink) {
+TWinTimers::TWinTimers(TEventSink& Sink) : sink_(Sink) {
     static const bool registered = [] {
         WNDCLASSEXW wc{};
         wc.cbSize = sizeof wc;

@@ -13,7 +13,7 @@ namespace ui::win {
 
 class TWinTimers {
 public:
-    explicit TWinTimers(TWinEventSink& Sink);
+    explicit TWinTimers(TEventSink& Sink);
     TWinTimers(const TWinTimers&) = delete;
     TWinTimers& operator=(const TWinTimers&) = delete;
 
@@ -34,7 +34,7 @@ private:
         UINT_PTR Id = 0;
         int Running = 0;  // the interval the system's timer runs with; 0 when stopped
     };
-    TWinEventSink& sink_;
+    TEventSink& sink_;
     TOwnedWindow window_;
     std::map<TTimer*, Binding> timers_;
     UINT_PTR nextId_ = 1;

@@ -114,7 +114,7 @@ TEST(Glyphs, TheDisabledPictureIsTheNormalOneInGrey) {
     for (TGlyph g : {TGlyph::Cross, TGlyph::ArrowIntoPage, TGlyph::DoorUnderSign, TGlyph::CheckMark}) {
         SCOPED_TRACE(int(g));
         const int s = 18;
-        const std::vector<DWORD> strip = GlyphStrip(g, s);
+        const std::vector<TColor> strip = GlyphStrip(g, s);
         ASSERT_EQ(strip.size(), size_t(2 * s * s));
         const DWORD key = strip[size_t((s - 1) * 2 * s)];
         EXPECT_EQ(strip[size_t((s - 1) * 2 * s + s)], key);
