@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "tests/ui/glyph_probes.h"
 #include "tests/ui/win/win_fixture.h"
 #include "ui/engine_dialog.h"
 #include "ui/product_dialog.h"
@@ -134,6 +135,17 @@ TEST(Glyphs, TheDisabledPictureIsTheNormalOneInGrey) {
         EXPECT_GT(coloured, 0);
     }
     EXPECT_TRUE(GlyphStrip(TGlyph::None, 16).empty());
+}
+
+TEST(Glyphs, EveryPictureShowsTheSharedShapes) {
+    for (TGlyph g : {TGlyph::Cross, TGlyph::ArrowIntoPage, TGlyph::DoorUnderSign, TGlyph::CheckMark})
+        for (int s : {18, 48}) {
+            SCOPED_TRACE(std::to_string(int(g)) + " at " + std::to_string(s));
+            const std::vector<TColor> strip = GlyphStrip(g, s);
+            ASSERT_EQ(strip.size(), size_t(2 * s * s));
+            ui::probes::ExpectStripFollowsShapes(
+                g, s, [&](int x, int y) { return strip[size_t(y * 2 * s + x)]; }, s == 48);
+        }
 }
 
 TEST_F(Controls, ProgressBarFollowsMaximumAndPosition) {
