@@ -49,16 +49,9 @@ public:
         auto it = factories_.find(Control.Kind());
         return it == factories_.end() ? nullptr : it->second(Control, Place, Sink);
     }
-    bool Binds(TComponentKind Kind) const { return factories_.count(Kind) != 0; }
 
 private:
     std::map<TComponentKind, Factory> factories_;
 };
-
-// The kinds every window runtime shows: forms hold them; timers and events are not controls.
-inline constexpr TComponentKind kShownKinds[] = {TComponentKind::Panel,       TComponentKind::Label,
-                                                 TComponentKind::Button,      TComponentKind::ProgressBar,
-                                                 TComponentKind::RichMemo,    TComponentKind::Edit,
-                                                 TComponentKind::Animate};
 
 }  // namespace ui

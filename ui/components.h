@@ -96,7 +96,7 @@ public:
     std::function<void()> OnClick, OnMouseEnter, OnMouseLeave;
 };
 
-// The pictures buttons carry; each runtime draws them (normal and disabled).
+// The pictures buttons carry: their shapes are in glyph_shapes.h, each runtime draws them.
 enum class TGlyph { None, Cross, ArrowIntoPage, DoorUnderSign, CheckMark };
 
 class TButton : public TControl {
