@@ -42,7 +42,8 @@ char32_t AcceleratorOf(const std::string& Caption) {
 TButton* ButtonForAccelerator(TForm& Form, char32_t Letter) {
     if (Letter == 0) return nullptr;
     const char32_t letter = Upper(Letter);
-    return FindButton(Form, [letter](TButton& b) { return b.Visible && b.Enabled && AcceleratorOf(b.Caption) == letter; });
+    return FindButton(Form,
+                      [letter](TButton& b) { return b.Visible && b.Enabled && AcceleratorOf(b.Caption) == letter; });
 }
 
 }  // namespace ui

@@ -43,8 +43,13 @@ TEST(FormKeys, AltWithALetterPressesTheButtonItMarks) {
     const struct {
         const char* caption;
         char32_t accelerator;
-    } marks[] = {{"&Close", U'C'}, {"Pro&ceed", U'C'}, {"Save && &quit", U'Q'}, {"Fish && chips", 0},
-                 {"Caf&\xC3\xA9", U'\u00C9'}, {"Trailing&", 0}, {"", 0}};
+    } marks[] = {{"&Close", U'C'},
+                 {"Pro&ceed", U'C'},
+                 {"Save && &quit", U'Q'},
+                 {"Fish && chips", 0},
+                 {"Caf&\xC3\xA9", U'\u00C9'},
+                 {"Trailing&", 0},
+                 {"", 0}};
     for (const auto& m : marks) EXPECT_EQ(AcceleratorOf(m.caption), m.accelerator) << m.caption;
 
     TForm f("Accelerators");
@@ -57,8 +62,11 @@ TEST(FormKeys, AltWithALetterPressesTheButtonItMarks) {
         const char* name;
         char32_t letter;
         TButton* pressed;
-    } cases[] = {{"lower case", U'c', &close},       {"upper case", U'C', &close}, {"accented", U'\u00E9', &cafe},
-                 {"no button marks it", U'x', nullptr}, {"no letter", 0, nullptr}};
+    } cases[] = {{"lower case", U'c', &close},
+                 {"upper case", U'C', &close},
+                 {"accented", U'\u00E9', &cafe},
+                 {"no button marks it", U'x', nullptr},
+                 {"no letter", 0, nullptr}};
     for (const auto& c : cases) EXPECT_EQ(ButtonForAccelerator(f, c.letter), c.pressed) << c.name;
 }
 
@@ -99,7 +107,10 @@ TEST(UserClose, OnlyAFormWithACloseBoxCloses) {
 TEST(GlyphStrips, TheDisabledPictureIsTheSharedGrey) {
     const struct {
         TColor normal, disabled;
-    } greys[] = {{0xCC0000, 0x9E9E9E}, {0x009900, 0xADADAD}, {0xFFFFFF, 0xFFFFFF}, {0x000000, 0x808080},
+    } greys[] = {{0xCC0000, 0x9E9E9E},
+                 {0x009900, 0xADADAD},
+                 {0xFFFFFF, 0xFFFFFF},
+                 {0x000000, 0x808080},
                  {kGlyphTransparent, kGlyphTransparent}};
     for (const auto& g : greys) EXPECT_EQ(GreyedGlyphColor(g.normal), g.disabled) << std::hex << g.normal;
 

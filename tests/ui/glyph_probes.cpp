@@ -56,8 +56,9 @@ std::vector<TGlyphProbe> GlyphProbes(TGlyph Glyph, int Size) {
                 const TGlyphShape& shape = shapes[i];
                 const bool polygon = shape.Kind == TGlyphShape::Polygon;
                 // A polygon's edge and a line's side are where the colour is uncertain.
-                const double edge = polygon ? PathDistance(px, py, shape, Size, true)
-                                            : std::abs(PathDistance(px, py, shape, Size, false) - HalfWidth(shape, Size));
+                const double edge = polygon
+                                        ? PathDistance(px, py, shape, Size, true)
+                                        : std::abs(PathDistance(px, py, shape, Size, false) - HalfWidth(shape, Size));
                 const bool covered = polygon ? Inside(px, py, shape, Size)
                                              : PathDistance(px, py, shape, Size, false) < HalfWidth(shape, Size);
                 if (edge <= kMargin) {

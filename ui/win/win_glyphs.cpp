@@ -16,7 +16,8 @@ struct TCanvas {
     int s;
     std::vector<POINT> Points(const TGlyphShape& shape) const {
         std::vector<POINT> pts;
-        for (const TGlyphPoint& p : shape.Points) pts.push_back(POINT{LONG(std::lround(p.X * s)), LONG(std::lround(p.Y * s))});
+        for (const TGlyphPoint& p : shape.Points)
+            pts.push_back(POINT{LONG(std::lround(p.X * s)), LONG(std::lround(p.Y * s))});
         return pts;
     }
     void Polygon(const TGlyphShape& shape) {
@@ -55,7 +56,8 @@ std::vector<TColor> GlyphStrip(TGlyph Glyph, int Size) {
     FillRect(dc.get(), &all, key);
     DeleteObject(key);
     TCanvas c{dc.get(), Size};
-    for (const TGlyphShape& shape : GlyphShapes(Glyph)) shape.Kind == TGlyphShape::Polygon ? c.Polygon(shape) : c.Lines(shape);
+    for (const TGlyphShape& shape : GlyphShapes(Glyph))
+        shape.Kind == TGlyphShape::Polygon ? c.Polygon(shape) : c.Lines(shape);
     GdiFlush();
     SelectObject(dc.get(), old);
     // A 32-bit DIB holds 0x00RRGGBB, as the strip does.
