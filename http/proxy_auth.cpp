@@ -97,6 +97,7 @@ TProxyHandshake::TProxyHandshake(std::string Proxy, TProxyCredentials Explicit, 
     : proxy_(std::move(Proxy)), explicit_(std::move(Explicit)), preemptiveBasic_(PreemptiveBasic) {}
 
 void TProxyHandshake::Refused(const std::string& Scheme, const std::string& Who) const {
+    ProxyCredentialsOutcome(proxy_, false);
     throw EProxyAuthError("The proxy " + proxy_ + " refused the credentials of " + Who + " (" + Scheme +
                           "). Check the user name and password set for this proxy.");
 }
@@ -129,6 +130,10 @@ std::string TProxyHandshake::Answer(const std::vector<std::string>& ReplyLines) 
         !session_->Respond(mine->Data, authorization))
         Refused(session_->Scheme(), session_->Who());
     return authorization;
+}
+
+void TProxyHandshake::Accepted() {
+    if (session_) ProxyCredentialsOutcome(proxy_, true);
 }
 
 std::string TProxyHandshake::Describe() const {

@@ -77,6 +77,9 @@ public:
     std::string Answer(const std::vector<std::string>& ReplyLines);
     bool Started() const { return session_ != nullptr; }
     bool ConnectionOriented() const { return session_ && session_->ConnectionOriented(); }
+    // The proxy answered the request with something other than 407: what the handshake
+    // sent was taken.
+    void Accepted();
     // "Basic for alice", for the log.
     std::string Describe() const;
 

@@ -190,7 +190,10 @@ bool TzelHttpSend::HTTPMethod(const std::string& Method, const std::string& URL)
         DropConnection();
         throw;
     }
-    if (handshake.Started()) Note("The proxy " + proxy + " accepted " + handshake.Describe());
+    if (handshake.Started()) {
+        if (ok) handshake.Accepted();
+        Note("The proxy " + proxy + " accepted " + handshake.Describe());
+    }
     return ok;
 }
 

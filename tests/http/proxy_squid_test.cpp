@@ -145,21 +145,23 @@ TEST_F(SquidPeers, RefusedOrMissingCredentials) {
 }
 
 // A visual run asks the user once per proxy when nothing keeps its credentials; the answer
-// serves every later file, a cancel or a wrong password ends in the clear error.
+// serves every later file, a cancel or a wrong password ends in the clear error. The answer
+// is confirmed once, after the proxy judged it: taken, or refused with a 407 again.
 TEST_F(SquidPeers, PromptAskedOnceWhenNothingIsKept) {
     const struct {
         const char* name;
         SquidProxy::TAuth auth;
         bool answers;
         std::string user, password;
-        const char* scheme;  // what the prompt is asked for
-        std::string error;   // after the proxy address; empty: both files arrive
+        const char* scheme;     // what the prompt is asked for
+        const char* confirmed;  // what the confirmation says; nullptr: none comes
+        std::string error;      // after the proxy address; empty: both files arrive
     } cases[] = {
-        {"Basic answered", SquidProxy::TAuth::Basic, true, kUser, kPassword, "Basic", ""},
-        {"NTLM answered", SquidProxy::TAuth::Ntlm, true, "CORP\\alice", "any", "NTLM", ""},
-        {"cancelled", SquidProxy::TAuth::Basic, false, "", "", "Basic",
+        {"Basic answered", SquidProxy::TAuth::Basic, true, kUser, kPassword, "Basic", "accepted", ""},
+        {"NTLM answered", SquidProxy::TAuth::Ntlm, true, "CORP\\alice", "any", "NTLM", "accepted", ""},
+        {"cancelled", SquidProxy::TAuth::Basic, false, "", "", "Basic", nullptr,
          " requires authentication (it offers Basic) and no credentials for it are set."},
-        {"wrong password", SquidProxy::TAuth::Basic, true, kUser, "wrong", "Basic",
+        {"wrong password", SquidProxy::TAuth::Basic, true, kUser, "wrong", "Basic", "refused",
          " refused the credentials of alice (Basic). Check the user name and password set for this proxy."},
     };
     for (const auto& c : cases) {
@@ -168,12 +170,17 @@ TEST_F(SquidPeers, PromptAskedOnceWhenNothingIsKept) {
         ASSERT_TRUE(squid.Started()) << squid.Error();
         const std::string at = "127.0.0.1:" + std::to_string(squid.Port());
         ProxyEnvironment env("http://" + at, "http://" + at);
-        std::vector<std::string> asked;
+        std::vector<std::string> expected{"asked " + at + " " + c.scheme};
+        if (c.confirmed) expected.push_back("confirmed " + at + " " + c.confirmed);
+        std::vector<std::string> events;
         const TScopedProxyPrompt prompt(
             [&](const std::string& Proxy, const std::string& Scheme, TProxyCredentials& Out) {
-                asked.push_back(Proxy + " " + Scheme);
+                events.push_back("asked " + Proxy + " " + Scheme);
                 Out = {c.user, c.password};
                 return c.answers;
+            },
+            [&](const std::string& Proxy, bool Accepted) {
+                events.push_back("confirmed " + Proxy + (Accepted ? " accepted" : " refused"));
             });
         for (const bool https : {false, true}) {
             SCOPED_TRACE(https ? "https through CONNECT" : "http");
@@ -192,8 +199,9 @@ TEST_F(SquidPeers, PromptAskedOnceWhenNothingIsKept) {
                 EXPECT_FALSE(out.Exists("got.bin")) << "nothing downloaded";
             }
             std::remove(out.File("got.bin").c_str());
+            // Judged with the first file already; the second adds nothing.
+            EXPECT_EQ(events, expected);
         }
-        EXPECT_EQ(asked, std::vector<std::string>{at + " " + c.scheme});
     }
 }
 
