@@ -73,12 +73,17 @@ std::unique_ptr<TProxyAuthSession> NewBasicSession(const TProxyCredentials& Cred
     return std::make_unique<TBasicSession>(Credentials);
 }
 
+std::unique_ptr<TProxyAuthSession> NtlmSession(const TProxyCredentials& Credentials, const std::string& Proxy) {
+    if (auto platform = PlatformNtlmSession(Credentials, Proxy)) return platform;
+    return NewNtlmSession(Credentials, WorkstationName());
+}
+
 std::unique_ptr<TProxyAuthSession> TProxyAuthProvider::Start(const std::vector<TProxyChallenge>& Offered,
                                                              const std::string& Proxy,
                                                              const TProxyCredentials& Explicit) {
     // Credentials the administrator set win: they name the account meant for this proxy.
     if (!Explicit.User.empty()) {
-        if (Find(Offered, "NTLM")) return NewNtlmSession(Explicit, WorkstationName());
+        if (Find(Offered, "NTLM")) return NtlmSession(Explicit, Proxy);
         if (Find(Offered, "Basic")) return NewBasicSession(Explicit);
     }
     if (auto platform = PlatformProxySession(Offered, Proxy)) return platform;
@@ -86,7 +91,7 @@ std::unique_ptr<TProxyAuthSession> TProxyAuthProvider::Start(const std::vector<T
     const char* scheme = Find(Offered, "NTLM") ? "NTLM" : Find(Offered, "Basic") ? "Basic" : nullptr;
     TProxyCredentials asked;
     if (!scheme || !AskProxyCredentials(Proxy, scheme, asked)) return nullptr;
-    if (SameText(scheme, "NTLM")) return NewNtlmSession(asked, WorkstationName());
+    if (SameText(scheme, "NTLM")) return NtlmSession(asked, Proxy);
     return NewBasicSession(asked);
 }
 

@@ -65,6 +65,11 @@ void SetProxyAuthProvider(TProxyAuthProvider* Provider);  // nullptr restores th
 // (the logged-on user's, the credential store's). nullptr when it has none to offer.
 std::unique_ptr<TProxyAuthSession> PlatformProxySession(const std::vector<TProxyChallenge>& Offered,
                                                         const std::string& Proxy);
+// NTLM for Credentials by the platform's own implementation (SSPI on Windows); nullptr where
+// there is none or it cannot start.
+std::unique_ptr<TProxyAuthSession> PlatformNtlmSession(const TProxyCredentials& Credentials, const std::string& Proxy);
+// NTLM for Credentials: the platform's where it starts, else the own.
+std::unique_ptr<TProxyAuthSession> NtlmSession(const TProxyCredentials& Credentials, const std::string& Proxy);
 // The workstation's name, as NTLM sends it.
 std::string WorkstationName();
 

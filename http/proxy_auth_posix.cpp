@@ -104,6 +104,11 @@ std::unique_ptr<TProxyAuthSession> PlatformProxySession(const std::vector<TProxy
     return nullptr;
 }
 
+// No platform NTLM here: the own one answers.
+std::unique_ptr<TProxyAuthSession> PlatformNtlmSession(const TProxyCredentials&, const std::string&) {
+    return nullptr;
+}
+
 std::string WorkstationName() {
     char name[256] = {};
     if (gethostname(name, sizeof name - 1) != 0) return {};
