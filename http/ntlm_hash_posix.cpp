@@ -32,7 +32,8 @@ std::string LastOpenSslError() {
 std::string Digest(const EVP_MD* Md, std::string_view Data) {
     unsigned char out[EVP_MAX_MD_SIZE];
     unsigned int size = 0;
-    if (!EVP_Digest(Data.data(), Data.size(), out, &size, Md, nullptr)) Missing(EVP_MD_get0_name(Md), LastOpenSslError());
+    if (!EVP_Digest(Data.data(), Data.size(), out, &size, Md, nullptr))
+        Missing(EVP_MD_get0_name(Md), LastOpenSslError());
     return std::string(reinterpret_cast<const char*>(out), size);
 }
 }  // namespace
@@ -43,8 +44,10 @@ std::string Md4(std::string_view Data) {
     const ScopeExit freeContext([context] { OSSL_LIB_CTX_free(context); });
     OSSL_PROVIDER* legacy = OSSL_PROVIDER_load(context, "legacy");
     if (!legacy)
-        Missing("MD4", "its legacy provider (legacy.so in the folder OPENSSL_MODULES or the build names) cannot be "
-                       "loaded: " + LastOpenSslError());
+        Missing("MD4",
+                "its legacy provider (legacy.so in the folder OPENSSL_MODULES or the build names) cannot be "
+                "loaded: " +
+                    LastOpenSslError());
     const ScopeExit unload([legacy] { OSSL_PROVIDER_unload(legacy); });
     EVP_MD* md4 = EVP_MD_fetch(context, "MD4", nullptr);
     if (!md4) Missing("MD4", "its legacy provider has none: " + LastOpenSslError());

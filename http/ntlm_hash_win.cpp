@@ -27,7 +27,8 @@ std::string Hash(const wchar_t* Algorithm, const char* Name, const std::string_v
                               "does not offer here: " + Step + " failed with status " + StatusText(Status) + ".");
     };
     BCRYPT_ALG_HANDLE algorithm = nullptr;
-    NTSTATUS status = BCryptOpenAlgorithmProvider(&algorithm, Algorithm, nullptr, Key ? BCRYPT_ALG_HANDLE_HMAC_FLAG : 0);
+    NTSTATUS status =
+        BCryptOpenAlgorithmProvider(&algorithm, Algorithm, nullptr, Key ? BCRYPT_ALG_HANDLE_HMAC_FLAG : 0);
     if (!BCRYPT_SUCCESS(status)) fail("BCryptOpenAlgorithmProvider", status);
     const ScopeExit close([algorithm] { BCryptCloseAlgorithmProvider(algorithm, 0); });
     // CNG takes the key and the data as writable bytes and only reads them.

@@ -36,6 +36,15 @@ const TProxyChallenge* Find(const std::vector<TProxyChallenge>& Offered, const s
     return nullptr;
 }
 
+// Nothing kept for this proxy: in a visual run the user may still know the password.
+std::unique_ptr<TProxyAuthSession> Prompted(const std::vector<TProxyChallenge>& Offered, const std::string& Proxy) {
+    const char* scheme = Find(Offered, "NTLM") ? "NTLM" : Find(Offered, "Basic") ? "Basic" : nullptr;
+    TProxyCredentials asked;
+    if (!scheme || !AskProxyCredentials(Proxy, scheme, asked)) return nullptr;
+    if (SameText(scheme, "NTLM")) return NtlmSession(asked, Proxy);
+    return NewBasicSession(asked);
+}
+
 TProxyAuthProvider gPlatformProvider;
 TProxyAuthProvider* gProvider = nullptr;
 }  // namespace
@@ -87,12 +96,13 @@ std::unique_ptr<TProxyAuthSession> TProxyAuthProvider::Start(const std::vector<T
         if (Find(Offered, "Basic")) return NewBasicSession(Explicit);
     }
     if (auto platform = PlatformProxySession(Offered, Proxy)) return platform;
-    // Nothing kept for this proxy: in a visual run the user may still know the password.
-    const char* scheme = Find(Offered, "NTLM") ? "NTLM" : Find(Offered, "Basic") ? "Basic" : nullptr;
-    TProxyCredentials asked;
-    if (!scheme || !AskProxyCredentials(Proxy, scheme, asked)) return nullptr;
-    if (SameText(scheme, "NTLM")) return NtlmSession(asked, Proxy);
-    return NewBasicSession(asked);
+    return Prompted(Offered, Proxy);
+}
+
+std::unique_ptr<TProxyAuthSession> TProxyAuthProvider::StartAfterSingleSignOn(
+    const std::vector<TProxyChallenge>& Offered, const std::string& Proxy) {
+    if (auto stored = StoredProxySession(Offered, Proxy)) return stored;
+    return Prompted(Offered, Proxy);
 }
 
 TProxyAuthProvider& ProxyAuthProvider() { return gProvider ? *gProvider : gPlatformProvider; }
@@ -108,6 +118,7 @@ void TProxyHandshake::Refused(const std::string& Scheme, const std::string& Who)
 }
 
 std::string TProxyHandshake::Answer(const std::vector<std::string>& ReplyLines) {
+    startedOver_ = false;
     const std::vector<TProxyChallenge> offered = ProxyChallenges(ReplyLines);
     if (++rounds_ > kMaxRounds) Refused(session_ ? session_->Scheme() : SchemeList(offered), "the user");
     std::string authorization;
@@ -131,10 +142,21 @@ std::string TProxyHandshake::Answer(const std::vector<std::string>& ReplyLines) 
     }
     const TProxyChallenge* mine = Find(offered, session_->Scheme());
     // A bare challenge after our answer starts the handshake over: the answer was refused.
-    if (!mine || (session_->ConnectionOriented() && mine->Data.empty()) ||
-        !session_->Respond(mine->Data, authorization))
-        Refused(session_->Scheme(), session_->Who());
-    return authorization;
+    if (mine && !(session_->ConnectionOriented() && mine->Data.empty()) && session_->Respond(mine->Data, authorization))
+        return authorization;
+    // The logged-on user was refused, or could not answer at all: once, the handshake starts
+    // again with what is kept for the proxy or what the user gives.
+    if (session_->SingleSignOn() && !afterSingleSignOn_) {
+        afterSingleSignOn_ = true;
+        if (auto next = ProxyAuthProvider().StartAfterSingleSignOn(offered, proxy_)) {
+            if (next->Respond(std::string(), authorization)) {
+                session_ = std::move(next);
+                startedOver_ = true;
+                return authorization;
+            }
+        }
+    }
+    Refused(session_->Scheme(), session_->Who());
 }
 
 void TProxyHandshake::Accepted() {

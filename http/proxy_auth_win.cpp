@@ -61,6 +61,7 @@ public:
     std::string Scheme() const override { return scheme_; }
     bool ConnectionOriented() const override { return true; }
     std::string Who() const override { return who_.empty() ? "the logged-on user" : who_; }
+    bool SingleSignOn() const override { return who_.empty(); }
 
     bool Respond(const std::string& ChallengeData, std::string& Authorization) override {
         std::string token;
@@ -133,6 +134,11 @@ std::unique_ptr<TProxyAuthSession> PlatformProxySession(const std::vector<TProxy
         auto sspi = std::make_unique<TSspiSession>(scheme, Proxy, nullptr);
         if (sspi->Start()) return sspi;
     }
+    return StoredProxySession(Offered, Proxy);
+}
+
+std::unique_ptr<TProxyAuthSession> StoredProxySession(const std::vector<TProxyChallenge>& Offered,
+                                                      const std::string& Proxy) {
     TProxyCredentials stored;
     if (StoredCredentials(Proxy, stored)) {
         if (Offers(Offered, "NTLM")) return NtlmSession(stored, Proxy);

@@ -162,9 +162,7 @@ TEST_F(WinSquid, AWrongPasswordIsTheClearError) {
 
 // The dialog's answer is confirmed once the proxy has judged it, so that "remember" keeps
 // only a password the proxy took: accepted after the first file's reply, refused after a
-// 407 again; nothing more for the second file, nothing at all after a cancel. Basic only: for
-// NTLM the logged-on user is tried first, and under Wine that fails before any prompt (its
-// ntlm_auth, without winbindd, has no password for the Unix user at the third message).
+// 407 again; nothing more for the second file, nothing at all after a cancel.
 TEST_F(WinSquid, ThePromptsAnswerIsConfirmedAfterTheProxyJudgedIt) {
     const struct {
         const char* name;
@@ -177,6 +175,11 @@ TEST_F(WinSquid, ThePromptsAnswerIsConfirmedAfterTheProxyJudgedIt) {
         {"Basic, right password", "ZEL_WIN_SQUID_BASIC_PORT", true,
          {Env("ZEL_WIN_SQUID_USER"), Env("ZEL_WIN_SQUID_PASSWORD")}, "Basic", "accepted"},
         {"Basic, wrong password", "ZEL_WIN_SQUID_BASIC_PORT", true, {"alice", "wrong"}, "Basic", "refused"},
+        // The logged-on user is tried first and fails under Wine (its ntlm_auth, without
+        // winbindd, has no password for the Unix user at the third message): then the user is
+        // asked, and Wine's SSPI answers for the user given.
+        {"NTLM through SSPI after the single sign-on", "ZEL_WIN_SQUID_NTLM_MENDED_PORT", true, {"CORP\\dave", "any"},
+         "NTLM", "accepted"},
         {"cancelled", "ZEL_WIN_SQUID_BASIC_PORT", false, {}, "Basic", nullptr},
     };
     for (const auto& c : cases) {
