@@ -134,7 +134,8 @@ void TzelCustUpdaterDialogForm::Start() {
                 return AskForCredentials(Proxy, "The proxy " + Proxy + " asks who you are (" + Scheme + ").", Out.User,
                                          Out.Password);
             })
-                       : TProxyPrompt());
+                       : TProxyPrompt(),
+            [](const std::string& Proxy, bool Accepted) { ConfirmCredentials(Proxy, Accepted); });
         if (FShowForms) {
             EnterVisualMode();
             Application().ShowMainForm = true;

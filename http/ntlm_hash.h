@@ -1,7 +1,8 @@
 #pragma once
 // The digests NTLM is built on (MD4 for the password hash, HMAC-MD5 for the NTLMv2
-// responses). NTLM needs them on every platform and no cryptographic library of ours offers
-// MD4 without legacy switches, so they are written here; they protect nothing else.
+// responses), from the platform's cryptographic library: OpenSSL on Linux (MD4 from its
+// legacy provider), CNG on Windows. They protect nothing but the NTLM exchange. A digest the
+// library does not offer raises EProxyAuthError, naming what is missing.
 #include <string>
 #include <string_view>
 

@@ -36,6 +36,15 @@ const TProxyChallenge* Find(const std::vector<TProxyChallenge>& Offered, const s
     return nullptr;
 }
 
+// Nothing kept for this proxy: in a visual run the user may still know the password.
+std::unique_ptr<TProxyAuthSession> Prompted(const std::vector<TProxyChallenge>& Offered, const std::string& Proxy) {
+    const char* scheme = Find(Offered, "NTLM") ? "NTLM" : Find(Offered, "Basic") ? "Basic" : nullptr;
+    TProxyCredentials asked;
+    if (!scheme || !AskProxyCredentials(Proxy, scheme, asked)) return nullptr;
+    if (SameText(scheme, "NTLM")) return NtlmSession(asked, Proxy);
+    return NewBasicSession(asked);
+}
+
 TProxyAuthProvider gPlatformProvider;
 TProxyAuthProvider* gProvider = nullptr;
 }  // namespace
@@ -73,21 +82,27 @@ std::unique_ptr<TProxyAuthSession> NewBasicSession(const TProxyCredentials& Cred
     return std::make_unique<TBasicSession>(Credentials);
 }
 
+std::unique_ptr<TProxyAuthSession> NtlmSession(const TProxyCredentials& Credentials, const std::string& Proxy) {
+    if (auto platform = PlatformNtlmSession(Credentials, Proxy)) return platform;
+    return NewNtlmSession(Credentials, WorkstationName());
+}
+
 std::unique_ptr<TProxyAuthSession> TProxyAuthProvider::Start(const std::vector<TProxyChallenge>& Offered,
                                                              const std::string& Proxy,
                                                              const TProxyCredentials& Explicit) {
     // Credentials the administrator set win: they name the account meant for this proxy.
     if (!Explicit.User.empty()) {
-        if (Find(Offered, "NTLM")) return NewNtlmSession(Explicit, WorkstationName());
+        if (Find(Offered, "NTLM")) return NtlmSession(Explicit, Proxy);
         if (Find(Offered, "Basic")) return NewBasicSession(Explicit);
     }
     if (auto platform = PlatformProxySession(Offered, Proxy)) return platform;
-    // Nothing kept for this proxy: in a visual run the user may still know the password.
-    const char* scheme = Find(Offered, "NTLM") ? "NTLM" : Find(Offered, "Basic") ? "Basic" : nullptr;
-    TProxyCredentials asked;
-    if (!scheme || !AskProxyCredentials(Proxy, scheme, asked)) return nullptr;
-    if (SameText(scheme, "NTLM")) return NewNtlmSession(asked, WorkstationName());
-    return NewBasicSession(asked);
+    return Prompted(Offered, Proxy);
+}
+
+std::unique_ptr<TProxyAuthSession> TProxyAuthProvider::StartAfterSingleSignOn(
+    const std::vector<TProxyChallenge>& Offered, const std::string& Proxy) {
+    if (auto stored = StoredProxySession(Offered, Proxy)) return stored;
+    return Prompted(Offered, Proxy);
 }
 
 TProxyAuthProvider& ProxyAuthProvider() { return gProvider ? *gProvider : gPlatformProvider; }
@@ -97,11 +112,13 @@ TProxyHandshake::TProxyHandshake(std::string Proxy, TProxyCredentials Explicit, 
     : proxy_(std::move(Proxy)), explicit_(std::move(Explicit)), preemptiveBasic_(PreemptiveBasic) {}
 
 void TProxyHandshake::Refused(const std::string& Scheme, const std::string& Who) const {
+    ProxyCredentialsOutcome(proxy_, false);
     throw EProxyAuthError("The proxy " + proxy_ + " refused the credentials of " + Who + " (" + Scheme +
                           "). Check the user name and password set for this proxy.");
 }
 
 std::string TProxyHandshake::Answer(const std::vector<std::string>& ReplyLines) {
+    startedOver_ = false;
     const std::vector<TProxyChallenge> offered = ProxyChallenges(ReplyLines);
     if (++rounds_ > kMaxRounds) Refused(session_ ? session_->Scheme() : SchemeList(offered), "the user");
     std::string authorization;
@@ -125,10 +142,25 @@ std::string TProxyHandshake::Answer(const std::vector<std::string>& ReplyLines) 
     }
     const TProxyChallenge* mine = Find(offered, session_->Scheme());
     // A bare challenge after our answer starts the handshake over: the answer was refused.
-    if (!mine || (session_->ConnectionOriented() && mine->Data.empty()) ||
-        !session_->Respond(mine->Data, authorization))
-        Refused(session_->Scheme(), session_->Who());
-    return authorization;
+    if (mine && !(session_->ConnectionOriented() && mine->Data.empty()) && session_->Respond(mine->Data, authorization))
+        return authorization;
+    // The logged-on user was refused, or could not answer at all: once, the handshake starts
+    // again with what is kept for the proxy or what the user gives.
+    if (session_->SingleSignOn() && !afterSingleSignOn_) {
+        afterSingleSignOn_ = true;
+        if (auto next = ProxyAuthProvider().StartAfterSingleSignOn(offered, proxy_)) {
+            if (next->Respond(std::string(), authorization)) {
+                session_ = std::move(next);
+                startedOver_ = true;
+                return authorization;
+            }
+        }
+    }
+    Refused(session_->Scheme(), session_->Who());
+}
+
+void TProxyHandshake::Accepted() {
+    if (session_) ProxyCredentialsOutcome(proxy_, true);
 }
 
 std::string TProxyHandshake::Describe() const {

@@ -42,6 +42,9 @@ public:
     virtual bool Respond(const std::string& ChallengeData, std::string& Authorization) = 0;
     // Whose credentials answer ("alice", "the logged-on user"), for the log and the errors.
     virtual std::string Who() const = 0;
+    // The logged-on user's, asked of nobody: when it fails, a password kept or asked for may
+    // still pass the proxy.
+    virtual bool SingleSignOn() const { return false; }
 };
 
 std::unique_ptr<TProxyAuthSession> NewBasicSession(const TProxyCredentials& Credentials);
@@ -56,6 +59,10 @@ public:
     // Proxy: "host:port"; Explicit: the credentials the proxy settings carry (may be empty).
     virtual std::unique_ptr<TProxyAuthSession> Start(const std::vector<TProxyChallenge>& Offered,
                                                      const std::string& Proxy, const TProxyCredentials& Explicit);
+    // After the single sign-on failed: a session with credentials kept for the proxy or asked
+    // of the user, or nullptr.
+    virtual std::unique_ptr<TProxyAuthSession> StartAfterSingleSignOn(const std::vector<TProxyChallenge>& Offered,
+                                                                      const std::string& Proxy);
 };
 // The provider in force: the platform's unless a test installed another.
 TProxyAuthProvider& ProxyAuthProvider();
@@ -65,6 +72,14 @@ void SetProxyAuthProvider(TProxyAuthProvider* Provider);  // nullptr restores th
 // (the logged-on user's, the credential store's). nullptr when it has none to offer.
 std::unique_ptr<TProxyAuthSession> PlatformProxySession(const std::vector<TProxyChallenge>& Offered,
                                                         const std::string& Proxy);
+// The credential store's part of it alone.
+std::unique_ptr<TProxyAuthSession> StoredProxySession(const std::vector<TProxyChallenge>& Offered,
+                                                      const std::string& Proxy);
+// NTLM for Credentials by the platform's own implementation (SSPI on Windows); nullptr where
+// there is none or it cannot start.
+std::unique_ptr<TProxyAuthSession> PlatformNtlmSession(const TProxyCredentials& Credentials, const std::string& Proxy);
+// NTLM for Credentials: the platform's where it starts, else the own.
+std::unique_ptr<TProxyAuthSession> NtlmSession(const TProxyCredentials& Credentials, const std::string& Proxy);
 // The workstation's name, as NTLM sends it.
 std::string WorkstationName();
 
@@ -77,6 +92,12 @@ public:
     std::string Answer(const std::vector<std::string>& ReplyLines);
     bool Started() const { return session_ != nullptr; }
     bool ConnectionOriented() const { return session_ && session_->ConnectionOriented(); }
+    // Whether the last Answer started the handshake over (after a failed single sign-on): the
+    // proxy ties the failed one to the connection, so the new one needs a fresh connection.
+    bool StartedOver() const { return startedOver_; }
+    // The proxy answered the request with something other than 407: what the handshake
+    // sent was taken.
+    void Accepted();
     // "Basic for alice", for the log.
     std::string Describe() const;
 
@@ -88,6 +109,7 @@ private:
     bool preemptiveBasic_;
     std::unique_ptr<TProxyAuthSession> session_;
     int rounds_ = 0;
+    bool afterSingleSignOn_ = false, startedOver_ = false;
 };
 
 }  // namespace http

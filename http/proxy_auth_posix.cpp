@@ -41,6 +41,7 @@ public:
     std::string Scheme() const override { return "Negotiate"; }
     bool ConnectionOriented() const override { return true; }
     std::string Who() const override { return who_; }
+    bool SingleSignOn() const override { return true; }
 
     bool Respond(const std::string& ChallengeData, std::string& Authorization) override {
         std::string token;
@@ -101,6 +102,16 @@ std::unique_ptr<TProxyAuthSession> PlatformProxySession(const std::vector<TProxy
         if (gss->Start()) return gss;
         break;
     }
+    return nullptr;
+}
+
+// No credential store here: a proxy's password comes from its URL.
+std::unique_ptr<TProxyAuthSession> StoredProxySession(const std::vector<TProxyChallenge>&, const std::string&) {
+    return nullptr;
+}
+
+// No platform NTLM here: the own one answers.
+std::unique_ptr<TProxyAuthSession> PlatformNtlmSession(const TProxyCredentials&, const std::string&) {
     return nullptr;
 }
 

@@ -2,6 +2,7 @@
 
 #include <map>
 #include <optional>
+#include <set>
 #include <utility>
 
 namespace http {
@@ -9,7 +10,9 @@ namespace http {
 namespace {
 struct TPromptState {
     TProxyPrompt prompt;
+    TProxyConfirm confirm;
     std::map<std::string, std::optional<TProxyCredentials>> asked;  // by proxy; nullopt: cancelled
+    std::set<std::string> unconfirmed;                               // proxies whose answer the proxy has not judged
 };
 TPromptState& State() {
     static TPromptState state;
@@ -17,9 +20,11 @@ TPromptState& State() {
 }
 }  // namespace
 
-void SetProxyPrompt(TProxyPrompt Prompt) {
+void SetProxyPrompt(TProxyPrompt Prompt, TProxyConfirm Confirm) {
     State().prompt = std::move(Prompt);
+    State().confirm = std::move(Confirm);
     State().asked.clear();
+    State().unconfirmed.clear();
 }
 
 bool AskProxyCredentials(const std::string& Proxy, const std::string& Scheme, TProxyCredentials& Out) {
@@ -35,14 +40,24 @@ bool AskProxyCredentials(const std::string& Proxy, const std::string& Scheme, TP
     TProxyCredentials got;
     const bool given = prompt(Proxy, Scheme, got) && !got.User.empty();
     State().asked[Proxy] = given ? std::optional<TProxyCredentials>(got) : std::nullopt;
-    if (given) Out = std::move(got);
+    if (given) {
+        State().unconfirmed.insert(Proxy);
+        Out = std::move(got);
+    }
     return given;
 }
 
-TScopedProxyPrompt::TScopedProxyPrompt(TProxyPrompt Prompt) : saved_(std::move(State().prompt)) {
-    SetProxyPrompt(std::move(Prompt));
+void ProxyCredentialsOutcome(const std::string& Proxy, bool Accepted) {
+    if (State().unconfirmed.erase(Proxy) == 0) return;
+    const TProxyConfirm confirm = State().confirm;
+    if (confirm) confirm(Proxy, Accepted);
 }
 
-TScopedProxyPrompt::~TScopedProxyPrompt() { SetProxyPrompt(std::move(saved_)); }
+TScopedProxyPrompt::TScopedProxyPrompt(TProxyPrompt Prompt, TProxyConfirm Confirm)
+    : saved_(std::move(State().prompt)), savedConfirm_(std::move(State().confirm)) {
+    SetProxyPrompt(std::move(Prompt), std::move(Confirm));
+}
+
+TScopedProxyPrompt::~TScopedProxyPrompt() { SetProxyPrompt(std::move(saved_), std::move(savedConfirm_)); }
 
 }  // namespace http

@@ -109,6 +109,8 @@ public:
     // value and returns true to ask again (on the same connection when the proxy keeps it),
     // false to give up. Unset: a 407 fails the tunnel.
     std::function<bool(const std::vector<std::string>& Answer, std::string& Authorization)> HTTPTunnelAuth;
+    // Set by HTTPTunnelAuth when its next round must go over a fresh connection.
+    bool HTTPTunnelReconnect = false;
     std::vector<std::string> HTTPTunnelAnswer;  // the proxy's last answer to CONNECT
     int SizeRecvBuffer = 0;  // 0: the system's; applied when the handle is created
     int SizeSendBuffer = 0;

@@ -111,7 +111,9 @@ void TTCPClientSocket::State::TunnelConnect(const std::string& ip, const std::st
         bool keep = !closes && length >= 0 && size_t(length) <= kTunnelAnswerLimit &&
                           (length == 0 || ReadExact(size_t(length), s.HTTPTunnelTimeout, page));
         if (s.LastError != 0) break;
+        s.HTTPTunnelReconnect = false;
         if (!s.HTTPTunnelAuth(s.HTTPTunnelAnswer, authorization)) break;
+        if (s.HTTPTunnelReconnect) keep = false;
         // Something readable now, after the whole answer, is the proxy closing after all.
         if (keep && (!s.LineBuffer.empty() || s.CanRead(0))) {
             if (s.LastError != 0) break;

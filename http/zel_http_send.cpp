@@ -178,8 +178,10 @@ bool TzelHttpSend::HTTPMethod(const std::string& Method, const std::string& URL)
     try {
         if (https) {
             ScopedValue<decltype(Sock->HTTPTunnelAuth)> answer(
-                Sock->HTTPTunnelAuth, [&handshake](const std::vector<std::string>& Answer, std::string& Authorization) {
+                Sock->HTTPTunnelAuth,
+                [this, &handshake](const std::vector<std::string>& Answer, std::string& Authorization) {
                     Authorization = handshake.Answer(Answer);
+                    Sock->HTTPTunnelReconnect = handshake.StartedOver();
                     return true;
                 });
             ok = THTTPTransport::HTTPMethod(Method, URL);
@@ -190,7 +192,10 @@ bool TzelHttpSend::HTTPMethod(const std::string& Method, const std::string& URL)
         DropConnection();
         throw;
     }
-    if (handshake.Started()) Note("The proxy " + proxy + " accepted " + handshake.Describe());
+    if (handshake.Started()) {
+        if (ok) handshake.Accepted();
+        Note("The proxy " + proxy + " accepted " + handshake.Describe());
+    }
     return ok;
 }
 
@@ -206,6 +211,7 @@ bool TzelHttpSend::ExchangeViaProxy(const std::string& Method, const std::string
         const bool ok = THTTPTransport::HTTPMethod(Method, URL);
         if (!ok || ResultCode != 407) return ok;
         const std::string authorization = Handshake.Answer(Headers.Lines());
+        if (Handshake.StartedOver()) DropConnection();
         // From here the handshake's own answer speaks for us, not the settings' Basic line.
         if (!noUser) noUser.emplace(ProxyUser, std::string()), noPass.emplace(ProxyPass, std::string());
         FHoldProxyLeg = Handshake.ConnectionOriented();

@@ -4,5 +4,6 @@
 namespace platform {
 
 bool AskForCredentials(const std::string&, const std::string&, std::string&, std::string&) { return false; }
+void ConfirmCredentials(const std::string&, bool) {}
 
 }  // namespace platform

@@ -1,5 +1,6 @@
 // Windows' own credential dialog. Its "remember" box keeps the answer as a generic
-// credential for Target in the Credential Manager, where the proxy's store lookup finds it.
+// credential for Target in the Credential Manager, where the proxy's store lookup finds it;
+// the dialog waits for the confirmation before it writes anything.
 #include <windows.h>
 
 #include <wincred.h>
@@ -22,7 +23,8 @@ bool AskForCredentials(const std::string& Target, const std::string& Message, st
     const DWORD status = CredUIPromptForCredentialsW(
         &info, target.c_str(), nullptr, 0, user, CREDUI_MAX_USERNAME_LENGTH + 1, password,
         CREDUI_MAX_PASSWORD_LENGTH + 1, &save,
-        CREDUI_FLAGS_GENERIC_CREDENTIALS | CREDUI_FLAGS_ALWAYS_SHOW_UI | CREDUI_FLAGS_SHOW_SAVE_CHECK_BOX);
+        CREDUI_FLAGS_GENERIC_CREDENTIALS | CREDUI_FLAGS_ALWAYS_SHOW_UI | CREDUI_FLAGS_SHOW_SAVE_CHECK_BOX |
+            CREDUI_FLAGS_EXPECT_CONFIRMATION);
     const bool given = status == NO_ERROR && user[0] != L'\0';
     if (given) {
         User = Narrow(user);
@@ -30,6 +32,10 @@ bool AskForCredentials(const std::string& Target, const std::string& Message, st
     }
     SecureZeroMemory(password, sizeof password);
     return given;
+}
+
+void ConfirmCredentials(const std::string& Target, bool Accepted) {
+    CredUIConfirmCredentialsW(Widen(Target).c_str(), Accepted ? TRUE : FALSE);
 }
 
 }  // namespace platform

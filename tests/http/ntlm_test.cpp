@@ -7,6 +7,16 @@
 #include "http/ntlm_auth.h"
 #include "http/ntlm_hash.h"
 
+#ifndef _WIN32
+#include <openssl/err.h>
+#include <openssl/evp.h>
+
+#include <cstdlib>
+#include <optional>
+
+#include "tests/support/temp_dir.h"
+#endif
+
 using namespace http;
 
 namespace {
@@ -64,6 +74,41 @@ TEST(NtlmDigests, KnownAnswers) {
               "6b1ab7fe4bd7bf8f0b62e6ce61b9d0cd");
     EXPECT_EQ(Hex(Md4(Utf16("Password"))), "a4f49c406510bdcab6824ee7c30fd852");
 }
+
+#ifndef _WIN32
+// MD4 comes from OpenSSL's legacy provider, loaded for that one digest: the process's own
+// library context offers no more afterwards than before, and without the provider the error
+// says what is missing.
+TEST(NtlmDigests, Md4FromTheLegacyProviderAlone) {
+    auto defaultOffersMd4 = [] {
+        EVP_MD* md = EVP_MD_fetch(nullptr, "MD4", nullptr);
+        EVP_MD_free(md);
+        ERR_clear_error();
+        return md != nullptr;
+    };
+    const bool before = defaultOffersMd4();
+    EXPECT_EQ(Hex(Md4("abc")), "a448017aaf21d8525fc10ae87aa6729d");
+    EXPECT_EQ(defaultOffersMd4(), before);
+
+    const TempDir empty("zel-no-modules");
+    const char* old = std::getenv("OPENSSL_MODULES");
+    const std::optional<std::string> saved = old ? std::optional<std::string>(old) : std::nullopt;
+    ::setenv("OPENSSL_MODULES", empty.Path().c_str(), 1);
+    std::string error = "no error";
+    try {
+        Md4("abc");
+    } catch (const EProxyAuthError& e) {
+        error = e.what();
+    }
+    saved ? (void)::setenv("OPENSSL_MODULES", saved->c_str(), 1) : (void)::unsetenv("OPENSSL_MODULES");
+    const std::string expected =
+        "NTLM needs the MD4 digest, which OpenSSL does not offer here: its legacy provider (legacy.so in the folder "
+        "OPENSSL_MODULES or the build names) cannot be loaded: ";
+    EXPECT_EQ(error.substr(0, expected.size()), expected) << error;
+    EXPECT_EQ(Hex(Md5("abc")), "900150983cd24fb0d6963f7d28e17f72") << "MD5 needs no legacy provider";
+    EXPECT_EQ(Hex(Md4("abc")), "a448017aaf21d8525fc10ae87aa6729d") << "loaded again once it is there";
+}
+#endif
 
 // The example of the NTLM documentation: user "User", domain "Domain", password "Password",
 // time 0, client challenge aaaaaaaaaaaaaaaa.

@@ -10,6 +10,7 @@
 #include "http/proxy_auth.h"
 #include "http/proxy_prompt.h"
 #include "http/zel_http_file_downloader.h"
+#include "platform/base64.h"
 #include "platform/os_services.h"
 #include "tests/support/kerberos_realm.h"
 #include "tests/support/real_peers.h"
@@ -145,21 +146,23 @@ TEST_F(SquidPeers, RefusedOrMissingCredentials) {
 }
 
 // A visual run asks the user once per proxy when nothing keeps its credentials; the answer
-// serves every later file, a cancel or a wrong password ends in the clear error.
+// serves every later file, a cancel or a wrong password ends in the clear error. The answer
+// is confirmed once, after the proxy judged it: taken, or refused with a 407 again.
 TEST_F(SquidPeers, PromptAskedOnceWhenNothingIsKept) {
     const struct {
         const char* name;
         SquidProxy::TAuth auth;
         bool answers;
         std::string user, password;
-        const char* scheme;  // what the prompt is asked for
-        std::string error;   // after the proxy address; empty: both files arrive
+        const char* scheme;     // what the prompt is asked for
+        const char* confirmed;  // what the confirmation says; nullptr: none comes
+        std::string error;      // after the proxy address; empty: both files arrive
     } cases[] = {
-        {"Basic answered", SquidProxy::TAuth::Basic, true, kUser, kPassword, "Basic", ""},
-        {"NTLM answered", SquidProxy::TAuth::Ntlm, true, "CORP\\alice", "any", "NTLM", ""},
-        {"cancelled", SquidProxy::TAuth::Basic, false, "", "", "Basic",
+        {"Basic answered", SquidProxy::TAuth::Basic, true, kUser, kPassword, "Basic", "accepted", ""},
+        {"NTLM answered", SquidProxy::TAuth::Ntlm, true, "CORP\\alice", "any", "NTLM", "accepted", ""},
+        {"cancelled", SquidProxy::TAuth::Basic, false, "", "", "Basic", nullptr,
          " requires authentication (it offers Basic) and no credentials for it are set."},
-        {"wrong password", SquidProxy::TAuth::Basic, true, kUser, "wrong", "Basic",
+        {"wrong password", SquidProxy::TAuth::Basic, true, kUser, "wrong", "Basic", "refused",
          " refused the credentials of alice (Basic). Check the user name and password set for this proxy."},
     };
     for (const auto& c : cases) {
@@ -168,12 +171,17 @@ TEST_F(SquidPeers, PromptAskedOnceWhenNothingIsKept) {
         ASSERT_TRUE(squid.Started()) << squid.Error();
         const std::string at = "127.0.0.1:" + std::to_string(squid.Port());
         ProxyEnvironment env("http://" + at, "http://" + at);
-        std::vector<std::string> asked;
+        std::vector<std::string> expected{"asked " + at + " " + c.scheme};
+        if (c.confirmed) expected.push_back("confirmed " + at + " " + c.confirmed);
+        std::vector<std::string> events;
         const TScopedProxyPrompt prompt(
             [&](const std::string& Proxy, const std::string& Scheme, TProxyCredentials& Out) {
-                asked.push_back(Proxy + " " + Scheme);
+                events.push_back("asked " + Proxy + " " + Scheme);
                 Out = {c.user, c.password};
                 return c.answers;
+            },
+            [&](const std::string& Proxy, bool Accepted) {
+                events.push_back("confirmed " + Proxy + (Accepted ? " accepted" : " refused"));
             });
         for (const bool https : {false, true}) {
             SCOPED_TRACE(https ? "https through CONNECT" : "http");
@@ -192,9 +200,77 @@ TEST_F(SquidPeers, PromptAskedOnceWhenNothingIsKept) {
                 EXPECT_FALSE(out.Exists("got.bin")) << "nothing downloaded";
             }
             std::remove(out.File("got.bin").c_str());
+            // Judged with the first file already; the second adds nothing.
+            EXPECT_EQ(events, expected);
         }
-        EXPECT_EQ(asked, std::vector<std::string>{at + " " + c.scheme});
     }
+}
+
+// The logged-on user's single sign-on refused (a stand-in sending a password squid does not
+// take): the handshake starts once more with what the user gives; a cancel leaves the refusal.
+TEST_F(SquidPeers, ARefusedSingleSignOnFallsBackToThePrompt) {
+    struct TRefusedSignOn : TProxyAuthSession {
+        std::string Scheme() const override { return "Basic"; }
+        bool ConnectionOriented() const override { return false; }
+        bool Respond(const std::string&, std::string& Authorization) override {
+            if (sent) return false;
+            sent = true;
+            Authorization = "Basic " + EncodeBase64("logged-on:nothing squid knows");
+            return true;
+        }
+        std::string Who() const override { return "the logged-on user"; }
+        bool SingleSignOn() const override { return true; }
+        bool sent = false;
+    };
+    struct TSignOnFirst : TProxyAuthProvider {
+        std::unique_ptr<TProxyAuthSession> Start(const std::vector<TProxyChallenge>&, const std::string&,
+                                                 const TProxyCredentials&) override {
+            return std::make_unique<TRefusedSignOn>();
+        }
+    } provider;
+    SquidProxy squid({SquidProxy::TAuth::Basic, kUser, kPassword});
+    ASSERT_TRUE(squid.Started()) << squid.Error();
+    const std::string at = "127.0.0.1:" + std::to_string(squid.Port());
+    ProxyEnvironment env("http://" + at, "http://" + at);
+    SetProxyAuthProvider(&provider);
+    for (const bool answers : {true, false}) {
+        SCOPED_TRACE(answers ? "the user answers" : "the user cancels");
+        std::vector<std::string> events;
+        const TScopedProxyPrompt prompt(
+            [&](const std::string&, const std::string& Scheme, TProxyCredentials& Out) {
+                events.push_back("asked " + Scheme);
+                Out = {kUser, kPassword};
+                return answers;
+            },
+            [&](const std::string&, bool Accepted) { events.push_back(Accepted ? "accepted" : "refused"); });
+        for (const bool https : {false, true}) {
+            SCOPED_TRACE(https ? "https through CONNECT" : "http");
+            TzelHTTPFileDownloader dl;
+            std::vector<std::string> notes;
+            dl.OnProxyNote = [&](TzelHttpSend&, const std::string& n) { notes.push_back(n); };
+            std::string error;
+            try {
+                EXPECT_TRUE(dl.DownloadFile(Url(https), out.File("got.bin"), nullptr));
+            } catch (const EProxyAuthError& e) {
+                error = e.what();
+            }
+            if (answers) {
+                EXPECT_EQ(error, "");
+                EXPECT_TRUE(out.Read("got.bin") == content);
+                ASSERT_FALSE(notes.empty());
+                EXPECT_EQ(notes.back(), "The proxy " + at + " accepted Basic for alice");
+                EXPECT_EQ(events, (std::vector<std::string>{"asked Basic", "accepted"}));
+            } else {
+                EXPECT_EQ(error, "The proxy " + at +
+                                     " refused the credentials of the logged-on user (Basic). Check the user name "
+                                     "and password set for this proxy.");
+                EXPECT_FALSE(out.Exists("got.bin"));
+                EXPECT_EQ(events, std::vector<std::string>{"asked Basic"});
+            }
+            std::remove(out.File("got.bin").c_str());
+        }
+    }
+    SetProxyAuthProvider(nullptr);
 }
 
 // Unattended, nothing asks: the proxy stays closed even with a prompt once installed.

@@ -1,13 +1,18 @@
 #!/usr/bin/env python3
 """Runs one Windows test program under Wine, with the Linux peers it talks to.
 
-    run_with_peers.py [--peers] [--display=NAME [--dpi=N]] WINE PROGRAM.exe [ARGS...]
+    run_with_peers.py [--peers [--squid]] [--display=NAME [--dpi=N]] WINE PROGRAM.exe [ARGS...]
 
 With --peers: a test certificate authority and server certificates (made now with the
 openssl command), nginx serving HTTPS with each of them on its own loopback port, tinyproxy
 for CONNECT tunnels, and a publisher's key with a signature. Their ports and files reach the
 program through ZEL_WIN_* environment variables (files as Windows paths on drive Z:). The
 peers are stopped by their pid when the program ends; the program's exit code is returned.
+With --squid also three squids, the office proxies: without authentication, with Basic
+(basic_ncsa_auth, the account in ZEL_WIN_SQUID_USER and _PASSWORD) and with NTLM
+(ntlm_fake_auth, which takes any user); their access logs are named as Windows paths. The
+NTLM squid is also reached through a relay that mends its challenges for Samba's ntlm_auth
+(ZEL_WIN_SQUID_NTLM_MENDED_PORT; see mend_challenge).
 With --display the program runs on a virtual X display of its own (Xvfb), for windows, in
 a Wine prefix of its own (WINEPREFIX-NAME) whose server starts on that display and is stopped
 at the end: Wine's desktop started without a display hides one process's windows from another.
@@ -23,6 +28,7 @@ import socket
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
 HELLO = b"hello over TLS\n"  # the page that shows nginx is up, and what the TLS tests fetch
@@ -199,6 +205,125 @@ def start_tinyproxy(d, connect_port, procs):
     return start_until_ready(start, lambda proc, port: wait_port(port, proc), procs)
 
 
+SQUID_USER, SQUID_PASSWORD = "alice", "s3cr/et;x"
+
+
+def start_squid(d, auth, procs):
+    """squid on a free port asking for AUTH ("none", "basic", "ntlm"); returns the port and its
+    access log."""
+    folder = f"{d}/squid-{auth}"
+    os.makedirs(folder)
+    os.chmod(d, 0o711)  # squid runs as the proxy user when started by root
+    helpers = "/usr/lib/squid"
+    lines = []
+    if auth == "basic":
+        run("htpasswd", "-bc", f"{folder}/passwd", SQUID_USER, SQUID_PASSWORD)
+        lines += [f"auth_param basic program {helpers}/basic_ncsa_auth {folder}/passwd",
+                  "auth_param basic realm zeltest", "auth_param basic children 1 startup=1 idle=1"]
+    elif auth == "ntlm":
+        lines += [f"auth_param ntlm program {helpers}/ntlm_fake_auth", "auth_param ntlm children 1 startup=1 idle=1"]
+    if auth == "none":
+        lines.append("http_access allow all")
+    else:
+        lines += ["acl authed proxy_auth REQUIRED", "http_access allow authed", "http_access deny all"]
+    if os.geteuid() == 0:
+        shutil.chown(folder, "proxy", "proxy")
+
+    def start():
+        port = free_port()
+        conf = [f"http_port 127.0.0.1:{port}", f"pid_filename {folder}/squid.pid", f"cache_log {folder}/cache.log",
+                f"access_log {folder}/access.log", f"coredump_dir {folder}", "cache deny all", "cache_mem 4 MB",
+                "icp_port 0", "htcp_port 0", "pinger_enable off", "shutdown_lifetime 0 seconds", "via off",
+                "forwarded_for delete", "dns_nameservers 127.0.0.1", "cache_effective_user proxy", *lines]
+        with open(f"{folder}/squid.conf", "w") as f:
+            f.write("\n".join(conf) + "\n")
+        return subprocess.Popen(["/usr/sbin/squid", "-N", "-f", f"{folder}/squid.conf"],
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL), port
+    port = start_until_ready(start, lambda proc, port: wait_port(port, proc, 15), procs)
+    return port, f"{folder}/access.log"
+
+
+def mend_challenge(token):
+    """ntlm_fake_auth's challenge is not well formed: its target name's offset is 0xAAAAAAAE,
+    past the end of the message, the name is 8-bit text though the flags say Unicode, the
+    flags announce a version field the message lacks, and the target information field holds
+    a stray offset. Samba's ntlm_auth (under Wine's SSPI) refuses it as an invalid parameter.
+    The challenge is laid out again with the same server challenge and flags (less the
+    version), the name in UTF-16 and target information naming that domain."""
+    m = base64.b64decode(token)
+    if len(m) < 40 or m[:8] != b"NTLMSSP\0" or m[8] != 2:
+        return token
+    length = int.from_bytes(m[12:14], "little")
+    name = m[-length:].decode("latin-1").encode("utf-16-le") if 0 < length <= len(m) - 40 else b""
+    flags = (int.from_bytes(m[20:24], "little") & ~0x02000000) | 0x00800000  # no version; target info
+    info = (2).to_bytes(2, "little") + len(name).to_bytes(2, "little") + name + bytes(4)  # domain, end
+    def field(size, offset):
+        return size.to_bytes(2, "little") * 2 + offset.to_bytes(4, "little")
+    out = (m[:12] + field(len(name), 48) + flags.to_bytes(4, "little") + m[24:32] + bytes(8)
+           + field(len(info), 48 + len(name)) + name + info)
+    return base64.b64encode(out)
+
+
+def relay_mending_challenges(squid_port):
+    """A loopback relay to SQUID_PORT whose replies carry mended NTLM challenges; returns its
+    port. It runs in threads of this process and ends with it."""
+    listener = socket.socket()
+    listener.bind(("127.0.0.1", 0))
+    listener.listen(16)
+    prefix = b"Proxy-Authenticate: NTLM "
+
+    def pump(src, dst, mend):
+        pending = b""
+        try:
+            while True:
+                data = src.recv(65536)
+                if not data:
+                    break
+                pending += data
+                if mend:
+                    # A challenge line is sent whole; one cut by a read waits for its end.
+                    at = pending.find(prefix)
+                    if at >= 0 and pending.find(b"\r\n", at) < 0:
+                        continue
+                    while at >= 0:
+                        end = pending.find(b"\r\n", at)
+                        start = at + len(prefix)
+                        pending = pending[:start] + mend_challenge(pending[start:end]) + pending[end:]
+                        at = pending.find(prefix, start)
+                dst.sendall(pending)
+                pending = b""
+        except OSError:
+            pass
+        finally:
+            for sock in (src, dst):
+                try:
+                    sock.shutdown(socket.SHUT_RDWR)
+                except OSError:
+                    pass
+
+    def serve():
+        while True:
+            client, _ = listener.accept()
+            upstream = socket.create_connection(("127.0.0.1", squid_port))
+            threading.Thread(target=pump, args=(client, upstream, False), daemon=True).start()
+            threading.Thread(target=pump, args=(upstream, client, True), daemon=True).start()
+
+    threading.Thread(target=serve, daemon=True).start()
+    return listener.getsockname()[1]
+
+
+def start_squids(d, env, procs):
+    for auth in ("none", "basic", "ntlm"):
+        port, log = start_squid(d, auth, procs)
+        suffix = "" if auth == "none" else "_" + auth.upper()
+        env[f"ZEL_WIN_SQUID{suffix}_PORT"] = str(port)
+        env[f"ZEL_WIN_SQUID{suffix}_LOG"] = win_path(log)
+        if auth == "ntlm":
+            env["ZEL_WIN_SQUID_NTLM_MENDED_PORT"] = str(relay_mending_challenges(port))
+    env["ZEL_WIN_SQUID_USER"] = SQUID_USER
+    env["ZEL_WIN_SQUID_PASSWORD"] = SQUID_PASSWORD
+
+
 def start_peers(d, env, procs):
     certs = make_certificates(d)
     make_publisher(d, env)
@@ -246,6 +371,9 @@ def main():
     peers = args and args[0] == "--peers"
     if peers:
         args = args[1:]
+    squid = peers and args and args[0] == "--squid"
+    if squid:
+        args = args[1:]
     display = bool(args) and args[0].startswith("--display=")
     if display:
         env["WINEPREFIX"] = env["WINEPREFIX"] + "-" + args[0].split("=", 1)[1]
@@ -270,6 +398,8 @@ def main():
             env["DISPLAY"] = start_display(procs)
         if peers:
             start_peers(d, env, procs)
+        if squid:
+            start_squids(d, env, procs)
         # Wine may start services that outlive the program; they inherit a file, not the
         # caller's pipe, so whoever waits for the end of the output is not held up by them.
         with tempfile.TemporaryFile() as out:
