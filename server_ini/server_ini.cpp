@@ -183,12 +183,21 @@ TServerIni::TLoaded TServerIni::Load(const TStringList& List, const std::vector<
     m.fileCount_ = n < 0 ? 0 : n;
     m.genuine_ = HoldsMarker(List);
 
-    // One pass over the lines finds every entry's keys. An entry needs a line for its name, so
-    // no FILECOUNT makes more slots than the list has lines.
-    const size_t slots = std::min<size_t>(size_t(m.fileCount_), size_t(List.Count()));
+    // The entries read are the first ones up to one without a name, so there are no more of
+    // them than lines naming an entry: no FILECOUNT and no entry number makes more slots.
+    size_t named = 0;
+    for (int i = 0; i < List.Count(); ++i) {
+        const std::string& line = List[i];
+        uint32_t number;
+        int suffix;
+        named += EntryKeyOf(std::string_view(line).substr(0, line.find('=')), number, suffix) && suffix == fName &&
+                 line.find('=') != std::string::npos;
+    }
+    const size_t slots = std::min<size_t>(size_t(m.fileCount_), named);
     m.entries_.resize(slots);
     for (TLines& l : m.entries_)
         for (uint32_t& a : l.At) a = kAbsent;
+    // One pass over the lines finds every entry's keys.
     for (int i = 0; i < List.Count(); ++i) {
         const std::string& line = List[i];
         const size_t eq = line.find('=');
@@ -246,6 +255,8 @@ TServerIni::TLoaded TServerIni::Load(const TStringList& List, const std::vector<
         if (!size.empty() && ByteCount(size) < 0)
             faults.push_back({TSeverity::Error, i, Malformed(FileKey(i, "SIZE"), size, "a size in bytes")});
     }
+    if (m.entries_.size() == slots && slots < size_t(m.fileCount_))
+        faults.push_back({TSeverity::Error, int(slots), kConfigProblem + std::string("No filename in Server Ini File Count.")});
     m.entries_.shrink_to_fit();
     if (!KeepWarnings) std::erase_if(faults, [](const TFault& f) { return f.Severity == TSeverity::Warning; });
     return loaded;

@@ -119,6 +119,7 @@ TEST(ServerIni, TheFileAsAWholeAndWhereTheUpdateStops) {
         {"a name missing", kHead + "FILECOUNT=3\r\nFILE0NAME=a\r\nFILE2NAME=c\r\n", "", 1, 1},
         {"a blank name", kHead + "FILECOUNT=2\r\nFILE0NAME= \t\r\n", "", 0, 0},
         {"more entries counted than the list can hold", kHead + "FILECOUNT=2000000000\r\nFILE0NAME=a\r\n", "", 1, 1},
+        {"only a far entry named", kHead + "FILECOUNT=2000000000\r\nFILE1999999999NAME=a\r\n", "", 0, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
