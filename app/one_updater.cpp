@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "engine/file_names.h"
+#include "server_ini/file_names.h"
 #include "engine/last_run.h"
 #include "platform/codepage.h"
 #include "platform/file_utils.h"
@@ -20,7 +20,7 @@ namespace {
 // Unattended when the local INI holds CONSOLE, as the form itself decides later.
 bool Unattended() {
     const std::string exe = ExtractFileName(Application().ExeName);
-    const std::string localIni = ProgramFolder() + engine::ProgramNameOf(exe) + "_Local.ini";
+    const std::string localIni = ProgramFolder() + serverini::ProgramNameOf(exe) + "_Local.ini";
     try {
         TStringList list;
         if (FileExists(localIni)) list.LoadFromFile(localIni);
@@ -53,7 +53,7 @@ int RecordAlreadyRunning() {
     bool asked = false;
     for (const auto& p : Application().Params) asked |= SameText(p, "EXITCODES");
     const int code = asked ? engine::ExitCodeFor(engine::TRunOutcome::AlreadyRunning, false, true) : 1;
-    const std::string name = engine::ProgramNameOf(ExtractFileName(Application().ExeName));
+    const std::string name = serverini::ProgramNameOf(ExtractFileName(Application().ExeName));
     ReportSystemEvent(engine::EventTypeFor(engine::TRunOutcome::AlreadyRunning, false), name,
                       std::string("The run ended: AlreadyRunning. ") + kAlreadyRunningText);
     try {

@@ -1,11 +1,11 @@
 #include "app/self_update.h"
 
-#include "engine/file_names.h"
+#include "server_ini/file_names.h"
 #include "platform/file_utils.h"
 #include "ui/application.h"
 
 namespace app {
 
-void RemoveMovedAsideCopy() { platform::DeleteFileIfExists(ui::Application().ExeName + engine::kMovedAsideSuffix); }
+void RemoveMovedAsideCopy() { platform::DeleteFileIfExists(ui::Application().ExeName + serverini::kMovedAsideSuffix); }
 
 }  // namespace app

@@ -1,38 +1,28 @@
 // The file list: compare, download, decide, run.
-#include "engine/file_names.h"
+#include "server_ini/file_names.h"
+#include "engine/own_files.h"
 #include "engine/run_decision.h"
 #include "engine/zel_cust_update_dialog.h"
 #include "platform/errors.h"
 #include "platform/file_utils.h"
 #include "platform/folder_lock.h"
 #include "platform/os_services.h"
+#include "platform/scope_exit.h"
 #include "platform/shown_text.h"
 #include "platform/strconv.h"
+#include "server_ini/server_ini.h"
 #include "ui/application.h"
 #include "ui/runtime.h"
 
 using namespace engine;
+using namespace serverini;
 using namespace platform;
 using namespace ui;
 
 namespace {
-const std::string kConfigProblem = "Problem with configuration file.  ";
-
-// The files in the program folder that hold the updater's own state. The executable is not
-// among them: a publisher may update the updater itself.
-std::vector<std::string> OwnFileNames(TzelCustUpdaterDialogForm& Form) {
-    const std::string exe = ExtractFileName(Application().ExeName);
-    const size_t ext = exe.rfind('.');
-    return {Form.ProgName() + "_Local.ini",
-            Form.GetProgName() + "_Local.ini",
-            Form.ProgName() + kLastRunSuffix,
-            Form.GetProgName() + kLastRunSuffix,
-            ExtractFileName(Form.LogFileName()),
-            kTransferFile,
-            (ext == std::string::npos ? exe : exe.substr(0, ext)) + "Params.ini",
-            kKeptTransferFile,
-            kResumeRecordFile,
-            kFolderLockFile};
+std::vector<std::string> OwnFiles(TzelCustUpdaterDialogForm& Form) {
+    return OwnFileNames({Form.ProgName(), Form.GetProgName()}, ExtractFileName(Form.LogFileName()),
+                        ExtractFileName(Application().ExeName));
 }
 
 // Whether Name, as it stands in the program folder, is one of the own files under another
@@ -42,32 +32,6 @@ bool ReachesOwnFile(const std::string& Name, const std::vector<std::string>& Own
     paths.reserve(OwnFiles.size());
     for (const std::string& own : OwnFiles) paths.push_back(ProgramFolder() + own);
     return IsSameFileAsAny(ProgramFolder() + Name, paths);
-}
-
-// FILE{n}NAME without surrounding blanks and control characters, refused as a configuration
-// error when it is missing or names anything but a file of the update inside the program folder.
-std::string ListedFileName(TzelCustUpdaterDialogForm& Form, int N) {
-    const std::string key = FileKey(N, "NAME");
-    const std::string name = Trim(Form.ServerIniList().Values(key));
-    if (name.empty()) throw EUpdaterError(kConfigProblem + "No filename in Server Ini File Count.");
-    const std::vector<std::string> own = OwnFileNames(Form);
-    TFileNameFault fault = CheckFileName(name, own);
-    if (fault == TFileNameFault::None && ReachesOwnFile(name, own)) fault = TFileNameFault::OwnFile;
-    switch (fault) {
-    case TFileNameFault::None: return name;
-    case TFileNameFault::OtherSpelling:
-        throw EUpdaterError(kConfigProblem + key + " names \"" + name +
-                            "\", which Windows reads as another name (a part ending in a dot or a blank, or a colon).");
-    case TFileNameFault::LeavesProgramFolder:
-        throw EUpdaterError(kConfigProblem + key + " names \"" + ShownText(name) +
-                            "\", which is not a file inside the program folder.");
-    case TFileNameFault::ControlCharacter:
-        throw EUpdaterError(kConfigProblem + key + " holds a control character, which no file name may hold.");
-    case TFileNameFault::OwnFile:
-        throw EUpdaterError(kConfigProblem + key + " names \"" + ShownText(name) +
-                            "\", which is one of the updater's own files.");
-    }
-    return name;
 }
 
 std::string VersionText(const TFileVerRec& V) {
@@ -84,15 +48,15 @@ TFileVerRec InstalledVersion(const std::string& FileName) {
     return v;
 }
 
-// Runs entry N as its REQUEST says: at once, or in a window after the user agreed.
-void RunEntry(TzelCustUpdaterDialogForm& Form, int N, const std::string& Name, bool Downloaded) {
+// Runs the entry as its REQUEST says: at once, or in a window after the user agreed.
+void RunEntry(TzelCustUpdaterDialogForm& Form, const TServerIniEntry& Entry, const std::string& Name, bool Downloaded) {
     Form.SetCurrentStep(2);
-    const std::string message = ShownText(Form.ServerIniList().Values(FileKey(N, "MESSAGE")));
+    const std::string message = ShownText(Entry.Message);
     if (!Form.ShowForms()) {
         Form.RunDownloadedFile(Name, false, Downloaded);
         return;
     }
-    if (Form.ServerIniList().Values(FileKey(N, "REQUEST")) != "TRUE") {
+    if (!Entry.Request) {
         Form.RunDownloadedFile(Name, true, Downloaded);
     } else if (Runtime().Confirm(message)) {
         Runtime().ProcessMessages();
@@ -108,24 +72,29 @@ void RunEntry(TzelCustUpdaterDialogForm& Form, int N, const std::string& Name, b
 }  // namespace
 
 void TzelCustUpdaterDialogForm::DownloadAndRunFiles() {
-    const std::string count = FServerIniList->Values("FILECOUNT");
-    TFileVerRec serverVersion;
-    ParseVersionStr(serverVersion);
-    if (count.empty()) throw EUpdaterError(kConfigProblem + "No files in Server Ini File Count.");
-    const int n = StrToInt(count);
+    const std::vector<std::string> own = OwnFiles(*this);
+    const TServerIni::TLoaded read = TServerIni::Load(*FServerIniList, own);
+    if (const TFault* fault = read.FirstError()) throw EUpdaterError(fault->Text);
+    const TServerIni& ini = read.Model;
     std::vector<std::string> names;
-    for (int i = 0; i < n; ++i) {
-        std::string name = Trim(FServerIniList->Values(FileKey(i, "NAME")));
-        if (name.empty()) break;  // the loop stops there with its error
-        names.push_back(std::move(name));
-    }
+    names.reserve(size_t(ini.EntryCount()));
+    for (int i = 0; i < ini.EntryCount(); ++i) names.emplace_back(ini.Entry(i).Name);
     MoveRanMarkers(names);
-    for (int i = 0; i < n && FContinueUpdating; ++i) {
+    names = {};
+    // The entry's texts are views into the list, which stays as it is until the loop ends.
+    const ScopeExit noEntry([this] { FCurrentEntry.reset(); });
+    TFileVerRec serverVersion;
+    for (int i = 0; i < ini.FileCount() && FContinueUpdating; ++i) {
+        // The update stops at the first fault of an entry, where it reaches that entry.
+        if (const TFault* fault = read.FirstError(i)) throw EUpdaterError(fault->Text);
+        const TServerIniEntry current = ini.Entry(i);
         FCurrentFileNumberOfInterest = i;
-        const std::string version = FServerIniList->Values(FileKey(i, "VERSION"));
-        const std::string name = ListedFileName(*this, i);
+        FCurrentEntry = current;
+        const std::string name(current.Name);
+        if (ReachesOwnFile(name, own))
+            throw EUpdaterError(FileNameFaultText(TFileNameFault::OwnFile, current.Key("NAME"), name));
         FCurrentFileOfInterest = name;
-        if (!version.empty()) serverVersion.VersionStr = version;
+        serverVersion.VersionStr = std::string(current.Version);
 
         DeleteFileIfExists(ProgramFolder() + name + kMovedAsideSuffix);  // an old copy that was in use
         const TFileVerRec installed = InstalledVersion(ProgramFolder() + name);
@@ -134,19 +103,18 @@ void TzelCustUpdaterDialogForm::DownloadAndRunFiles() {
         entry.Offered = serverVersion.VersionStr;
         entry.InstalledBefore = VersionText(installed);
         // The installed copy is already the offered one: nothing newer, whatever the version says.
-        const int flags = InstalledCopyIsOffered(i, ProgramFolder() + name)
+        const int flags = InstalledCopyIsOffered(current, ProgramFolder() + name)
                               ? vcNotNewer
                               : CompareFileVersions(serverVersion, installed, name);
         if (flags & vcDownload) {
             const std::string url = GetServerPath() + UrlEncodedFileName(name);
             WriteLog(FzelLogFileName, "TzelCustUpdaterDialogForm.DownloadAndRunFiles(): Prepare to Download = " +
                                           ShownText(url) + ", Download Dest = " + name);
-            ExpectDownload(i, name);
-            FLastRun.Entry(i).Downloaded = DownloadFile(url, name, "");
+            FLastRun.Entry(i).Downloaded = DownloadFile(url, name, "", ExpectedDownload(current));
             SetRanMarker(i, name, "FALSE");
         }
 
-        const TRunDecision d = DecideRun(flags, FServerIniList->Values(FileKey(i, "EXECUTE")), RanMarker(i, name));
+        const TRunDecision d = DecideRun(flags, std::string(current.Execute), RanMarker(i, name));
         if (d.Never) {
             ReportStatus(name + " does not run in this installation.", false, false, false);
             continue;
@@ -154,7 +122,7 @@ void TzelCustUpdaterDialogForm::DownloadAndRunFiles() {
         if (d.AlreadyRan) ReportStatus(name + " already ran.", false, false, false);
         if (d.MarkerEvaluated) Runtime().ProcessMessages();
         if (d.NothingNewer) ReportStatus(GetStatusMessage(stNoNewerVersion, name, "False"), true, false, false);
-        if (d.Run) RunEntry(*this, i, name, d.Download);
+        if (d.Run) RunEntry(*this, current, name, d.Download);
     }
 }
 
@@ -162,17 +130,23 @@ bool TzelCustUpdaterDialogForm::RunDownloadedFile(const std::string& FileName, b
     return RunFile(FileName, FromVisual, WasDownloaded);
 }
 
+TServerIniEntry TzelCustUpdaterDialogForm::CurrentEntry() const {
+    if (FCurrentEntry && FCurrentEntry->Number == FCurrentFileNumberOfInterest) return *FCurrentEntry;
+    return TServerIni::EntryAt(*FServerIniList, FCurrentFileNumberOfInterest);
+}
+
 bool TzelCustUpdaterDialogForm::RunFile(const std::string& FileName, bool, bool WasDownloaded) {
-    const int k = FCurrentFileNumberOfInterest;
+    const TServerIniEntry listed = CurrentEntry();
+    const int k = listed.Number;
     const std::string params = GetParamsForFileRun(FileName);
     // Windows hands a batch file to cmd.exe, which reads the whole command line again by its
     // own rules: "x&y.bat" would run y.bat. Such a run is never started.
     if (IsBatchFile(FileName) && (HoldsCommandCharacter(ProgramFolder() + FileName) || HoldsCommandCharacter(params)))
-        throw EUpdaterError(kConfigProblem + FileKey(k, "NAME") + " names the batch file \"" + FileName +
+        throw EUpdaterError(kConfigProblem + listed.Key("NAME") + " names the batch file \"" + FileName +
                             "\", whose path or parameters hold a character the command interpreter reads as its own "
                             "(& | < > ^ % ! \" ( ) or a control character).");
     ReportStatus(GetStatusMessage(stRunning, FileName, WasDownloaded ? "True" : "False"), true, false, false);
-    const int wait = StrToIntDef(FServerIniList->Values(FileKey(k, "WAIT")), 0);
+    const int wait = listed.Wait;
     BeforeRunFile(FileName);
     bool ok;
     if (wait <= 0) {

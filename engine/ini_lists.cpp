@@ -5,11 +5,12 @@
 #include <optional>
 #include <set>
 
-#include "engine/file_names.h"
+#include "server_ini/file_names.h"
 #include "platform/strconv.h"
 #include "ui/application.h"
 
 using namespace engine;
+using namespace serverini;
 using namespace platform;
 using namespace ui;
 

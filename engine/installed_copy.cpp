@@ -8,13 +8,9 @@
 using namespace platform;
 using namespace trust;
 
-bool TzelCustUpdaterDialogForm::InstalledCopyIsOffered(int N, const std::string& FileName) {
-    TFileExpectation offered;
-    try {
-        offered = ReadFileExpectation(*FServerIniList, N);
-    } catch (const EUpdaterError&) {
-        return false;  // a malformed promise is refused where the download would use it
-    }
+bool TzelCustUpdaterDialogForm::InstalledCopyIsOffered(const serverini::TServerIniEntry& Entry,
+                                                       const std::string& FileName) {
+    const TFileExpectation offered = ExpectationOf(Entry);
     if (offered.Sha256.empty() || !FileExists(FileName)) return false;
     // The size first: most files that changed show it without a byte being hashed.
     if (offered.Size >= 0 && FileSize(FileName) != offered.Size) return false;

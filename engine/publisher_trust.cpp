@@ -2,7 +2,8 @@
 // and the certificate policy for every https connection, all set in the local INI.
 #include <utility>
 
-#include "engine/file_names.h"
+#include "server_ini/file_names.h"
+#include "server_ini/server_ini.h"
 #include "engine/zel_cust_update_dialog.h"
 #include "http/tls_verification.h"
 #include "http/zel_http_file_downloader.h"
@@ -17,25 +18,18 @@
 #include "ui/application.h"
 
 using namespace engine;
+using namespace serverini;
 using namespace http;
 using namespace platform;
 using namespace trust;
 using namespace ui;
 
 namespace {
-const char kMarker[] = "FOUNDIT";
 // A DER ECDSA P-256 signature is at most 72 bytes; anything far larger is not one.
 constexpr int64_t kMaxSignatureSize = 4096;
 
 std::vector<std::string> Keys(const TStringList& LocalIni) { return TrustedKeys(LocalIni.Values("PUBLICKEY")); }
 
-// The marker holds no line break, so it stands in the list's text exactly when it stands in
-// one of its lines; the lines are searched without joining a copy of the whole file.
-bool CarriesMarker(const TStringList& List) {
-    for (const std::string& line : List.Lines())
-        if (line.find(kMarker) != std::string::npos) return true;
-    return false;
-}
 }  // namespace
 
 void TzelCustUpdaterDialogForm::ApplyTrustSettings() {
@@ -62,14 +56,14 @@ bool TzelCustUpdaterDialogForm::LoadServerIni(const std::string& Url, const std:
     const std::vector<std::string> keys = Keys(*FLocalIniList);
     if (keys.empty()) {
         FServerIniList->LoadFromFile(FileName);
-        return CarriesMarker(*FServerIniList);
+        return HoldsMarker(*FServerIniList);
     }
     // Nothing unverified reaches the list: a file without the marker is not a configuration
     // file (the fall-back decides what follows), one with it must carry the signature.
     const std::string bytes = ReadFileBytes(FileName);
     TStringList candidate;
     candidate.LoadFromBytes(bytes);
-    if (!CarriesMarker(candidate)) return false;
+    if (!HoldsMarker(candidate)) return false;
 
     const std::string sigUrl = Url + kSignatureSuffix;
     const std::string sigFile = FileName + kSignatureSuffix;
@@ -117,14 +111,12 @@ bool TzelCustUpdaterDialogForm::LoadServerIni(const std::string& Url, const std:
     return true;
 }
 
-// Before entry N's download: what the file must match, and with a publisher's key a hash
-// for every byte that will be installed.
-void TzelCustUpdaterDialogForm::ExpectDownload(int N, const std::string& FileName) {
-    TFileExpectation expected = ReadFileExpectation(*FServerIniList, N);
+TFileExpectation TzelCustUpdaterDialogForm::ExpectedDownload(const TServerIniEntry& Entry) {
+    const TFileExpectation expected = ExpectationOf(Entry);
     if (expected.Sha256.empty() && !Keys(*FLocalIniList).empty())
-        RefuseDownload("The download of " + FileName + " was refused: the server INI gives no " + FileKey(N, "SHA256") +
-                       " for it, and with a publisher's key every downloaded file must have one.");
-    FExpectedDownload = expected;
+        RefuseDownload("The download of " + std::string(Entry.Name) + " was refused: the server INI gives no " +
+                       Entry.Key("SHA256") + " for it, and with a publisher's key every downloaded file must have one.");
+    return expected;
 }
 
 void TzelCustUpdaterDialogForm::CheckTransferFile(const std::string& FileName, const std::string& Alias,

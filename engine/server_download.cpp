@@ -6,8 +6,8 @@
 #include <thread>
 #include <utility>
 
-#include "engine/file_names.h"
-#include "engine/server_ini_limits.h"
+#include "server_ini/file_names.h"
+#include "server_ini/server_ini_limits.h"
 #include "engine/zel_cust_update_dialog.h"
 #include "http/proxy_auth.h"
 #include "http/size_limited_stream.h"
@@ -23,6 +23,7 @@
 #include "ui/runtime.h"
 
 using namespace engine;
+using namespace serverini;
 using namespace http;
 using namespace platform;
 using namespace trust;
@@ -33,7 +34,7 @@ namespace {
 void CheckServerIniSize(const std::string& File) {
     const int64_t size = FileSize(File);
     if (size > kMaxServerIniBytes)
-        throw EUpdaterError("Problem with configuration file.  It is " + std::to_string(size) +
+        throw EUpdaterError(kConfigProblem + std::string("It is ") + std::to_string(size) +
                             " bytes long; a configuration file may hold at most 16 MiB (" +
                             std::to_string(kMaxServerIniBytes) + " bytes).");
 }
@@ -127,8 +128,12 @@ std::string TzelCustUpdaterDialogForm::TroubleMessage(const std::string& Detail)
 
 bool TzelCustUpdaterDialogForm::DownloadFile(const std::string& SourceFile, const std::string& TargetFile,
                                              const std::string& TargetFileAlias) {
+    return DownloadFile(SourceFile, TargetFile, TargetFileAlias, TFileExpectation());
+}
+
+bool TzelCustUpdaterDialogForm::DownloadFile(const std::string& SourceFile, const std::string& TargetFile,
+                                             const std::string& TargetFileAlias, const TFileExpectation& expected) {
     const std::string alias = TargetFileAlias.empty() ? TargetFile : TargetFileAlias;
-    const TFileExpectation expected = std::exchange(FExpectedDownload, TFileExpectation());
     FHTTPFileDownloader->MaxFileSize = expected.Size;
     const ScopeExit limitReset([this] { FHTTPFileDownloader->MaxFileSize = -1; });
     ReportStatus(GetStatusMessage(stDownloading, alias, ""), true, false, false);

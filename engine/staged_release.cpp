@@ -1,15 +1,14 @@
 #include "engine/staged_release.h"
 
 #include "crypto/crypto.h"
-#include "engine/file_names.h"
 #include "engine/zel_cust_update_dialog.h"
 #include "platform/errors.h"
 #include "platform/file_utils.h"
 #include "platform/strconv.h"
-#include "trust/file_expectation.h"
 #include "ui/application.h"
 
 using namespace platform;
+using namespace serverini;
 
 namespace engine {
 
@@ -26,17 +25,11 @@ int SmallNumber(const std::string& Text, int Lo, int Hi) {
 }
 }  // namespace
 
-TReleaseRules ReadReleaseRules(const TStringList& ServerIni, int N) {
+TReleaseRules ReleaseRulesOf(const serverini::TServerIniEntry& Entry) {
     TReleaseRules r;
-    const std::string rollout = Trim(ServerIni.Values(FileKey(N, "ROLLOUT")));
-    if (!rollout.empty()) {
-        r.Rollout = SmallNumber(rollout, 0, 100);
-        if (r.Rollout < 0)
-            throw EUpdaterError("Problem with configuration file.  " + FileKey(N, "ROLLOUT") + " \"" + rollout +
-                                "\" is not a percentage from 0 to 100.");
-    }
-    r.Downgrade = ServerIni.Values(FileKey(N, "DOWNGRADE")) == "TRUE";
-    if (r.Downgrade) r.Sha256 = trust::ReadFileExpectation(ServerIni, N).Sha256;
+    r.Rollout = Entry.Rollout;
+    r.Downgrade = Entry.Downgrade;
+    if (r.Downgrade) r.Sha256 = Entry.Sha256;
     return r;
 }
 
@@ -58,13 +51,13 @@ using namespace ui;
 
 int TzelCustUpdaterDialogForm::CompareFileVersions(TFileVerRec ServerVersion, TFileVerRec LocalVersion,
                                                    const std::string& FileName) {
-    const TReleaseRules rules = ReadReleaseRules(*FServerIniList, FCurrentFileNumberOfInterest);
-    if (!OffersChange(rules, ServerVersion, LocalVersion, ProgramFolder() + FileName)) return vcNotNewer;
-    return HeldBackByRollout(FileName) ? vcNotNewer : vcDownload;
+    const TServerIniEntry entry = CurrentEntry();
+    if (!OffersChange(ReleaseRulesOf(entry), ServerVersion, LocalVersion, ProgramFolder() + FileName)) return vcNotNewer;
+    return HeldBackByRollout(entry, FileName) ? vcNotNewer : vcDownload;
 }
 
-bool TzelCustUpdaterDialogForm::HeldBackByRollout(const std::string& FileName) {
-    const TReleaseRules rules = ReadReleaseRules(*FServerIniList, FCurrentFileNumberOfInterest);
+bool TzelCustUpdaterDialogForm::HeldBackByRollout(const TServerIniEntry& Entry, const std::string& FileName) {
+    const TReleaseRules rules = ReleaseRulesOf(Entry);
     if (rules.Rollout >= 100) return false;
     const int bucket = RolloutBucket();
     if (InRollout(bucket, rules.Rollout)) return false;
@@ -72,7 +65,7 @@ bool TzelCustUpdaterDialogForm::HeldBackByRollout(const std::string& FileName) {
                      std::to_string(rules.Rollout) + " % of workstations, and this one is in bucket " +
                      std::to_string(bucket) + ".",
                  true, false, false);
-    FLastRun.Entry(FCurrentFileNumberOfInterest).HeldBack =
+    FLastRun.Entry(Entry.Number).HeldBack =
         "staged rollout: " + std::to_string(rules.Rollout) + " %, bucket " + std::to_string(bucket);
     return true;
 }

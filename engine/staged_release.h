@@ -5,8 +5,8 @@
 // differs from the installed one, older or newer.
 #include <string>
 
-#include "platform/string_list.h"
 #include "platform/update_utils.h"
+#include "server_ini/server_ini.h"
 
 namespace engine {
 
@@ -16,9 +16,9 @@ struct TReleaseRules {
     std::string Sha256;  // the offered file's hash, lower case; empty: not given
 };
 
-// Entry N's rules. A ROLLOUT that is not a whole number from 0 to 100 raises EUpdaterError as
-// a configuration error: a release meant for a few must not reach all.
-TReleaseRules ReadReleaseRules(const platform::TStringList& ServerIni, int N);
+// The entry's rules (the server INI's reading refuses a ROLLOUT that is not a whole number
+// from 0 to 100: a release meant for a few must not reach all).
+TReleaseRules ReleaseRulesOf(const serverini::TServerIniEntry& Entry);
 
 // Whether the offered file replaces the installed one, before the rollout: a newer version;
 // with DOWNGRADE, any other version, or (with a hash) any other content. InstalledFile is the

@@ -3,7 +3,7 @@
 #include <chrono>
 #include <cstdio>
 
-#include "engine/file_names.h"
+#include "server_ini/file_names.h"
 #include "http/proxy_prompt.h"
 #include "http/zel_http_file_downloader.h"
 #include "platform/codepage.h"
@@ -21,6 +21,7 @@
 #include "ui/runtime.h"
 
 using namespace engine;
+using namespace serverini;
 using namespace http;
 using namespace platform;
 using namespace ui;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "engine/last_run.h"
 #include "platform/string_list.h"
 #include "platform/update_utils.h"
+#include "server_ini/server_ini.h"
 #include "trust/file_expectation.h"
 #include "ui/engine_dialog.h"
 
@@ -88,6 +90,9 @@ public:
     void DoDownloadProgress(int32_t BytestoSend, int32_t BytesSent);
     bool DownloadAndLoadServerIni();
     bool DownloadFile(const std::string& SourceFile, const std::string& TargetFile, const std::string& TargetFileAlias);
+    // A download that must match what Expected gives (its SHA256 also lets a cut one resume).
+    bool DownloadFile(const std::string& SourceFile, const std::string& TargetFile, const std::string& TargetFileAlias,
+                      const trust::TFileExpectation& Expected);
     void MergeServerValue(const std::string& AName);
     void SetLocalIniValue(const std::string& AName, const std::string& Value);
     // Entry N's RAN marker, N being listed as FileName: the marker recorded for that name, or
@@ -160,24 +165,29 @@ protected:
     bool FUsingDefaultLocation = false;
     bool FDebug = false;
     int FCurrentFileNumberOfInterest = 0;
+    // The entry the file loop is at, for the operations that act on it; read from the server
+    // INI list alone when an operation is called outside the loop.
+    serverini::TServerIniEntry CurrentEntry() const;
+    std::optional<serverini::TServerIniEntry> FCurrentEntry;
 
     // The publisher's proofs and the certificate policy (engine/publisher_trust.cpp).
     void ApplyTrustSettings();
     bool LoadServerIni(const std::string& Url, const std::string& FileName);
-    void ExpectDownload(int N, const std::string& FileName);
+    // What entry's download must match; with a publisher's key a hash for every byte that
+    // will be installed, or the download is refused.
+    trust::TFileExpectation ExpectedDownload(const serverini::TServerIniEntry& Entry);
     void CheckTransferFile(const std::string& FileName, const std::string& Alias,
                            const trust::TFileExpectation& Expected);
     [[noreturn]] void RefuseDownload(const std::string& Text);
-    // Whether FileName already has entry N's FILE{n}SHA256 (and FILE{n}SIZE when given).
-    bool InstalledCopyIsOffered(int N, const std::string& FileName);
+    // Whether FileName already has the entry's SHA256 (and SIZE when given).
+    bool InstalledCopyIsOffered(const serverini::TServerIniEntry& Entry, const std::string& FileName);
     // Waits Ms before a download is tried again; false when Stop or Close ended the wait.
     bool PauseBeforeRetry(int Ms);
-    trust::TFileExpectation FExpectedDownload;  // what the next DownloadFile must deliver
     std::string FNewPublicKey;  // NEWPUBLICKEY of the signed server INI, taken at a run without an error
     void AdoptNewPublicKey();
     // Whether the current entry's ROLLOUT leaves this workstation out (the status says so),
     // and its bucket, drawn at the first release that needs it (engine/staged_release.cpp).
-    bool HeldBackByRollout(const std::string& FileName);
+    bool HeldBackByRollout(const serverini::TServerIniEntry& Entry, const std::string& FileName);
     int RolloutBucket();
     engine::TLastRun FLastRun;
     // An event for the system's log, filed under the program name; server text shown escaped.

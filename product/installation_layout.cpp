@@ -83,7 +83,7 @@ std::string TzelBrinquetUpdaterDialogForm::GetTargetExeName() {
     const std::string name = FServerIniList->Values("FILE1TARGET");
     if (name.empty()) return kDefaultTargetExe;
     // A file of the application folder, never a way out of it to another program's version.
-    const std::string problem = "Problem with configuration file.  FILE1TARGET ";
+    const std::string problem = serverini::kConfigProblem + std::string("FILE1TARGET ");
     for (char c : name)
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
             throw EUpdaterError(problem + "holds a control character, which no file name may hold.");

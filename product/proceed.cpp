@@ -3,7 +3,7 @@
 // and ends the wait.
 #include <memory>
 
-#include "engine/file_names.h"
+#include "server_ini/file_names.h"
 #include "http/zel_http_send.h"
 #include "platform/errors.h"
 #include "platform/ini_file.h"
@@ -15,6 +15,7 @@
 #include "ui/runtime.h"
 
 using namespace engine;
+using namespace serverini;
 using namespace http;
 using namespace platform;
 using namespace product;
@@ -51,7 +52,7 @@ void TzelBrinquetUpdaterDialogForm::CarryOutWaitingEntry(const std::string& Cont
     if (holdsScriptUpdaterNameAsWritten) FLastRun.SetProductValue("ScriptUpdaterRan", ok ? "TRUE" : "FALSE");
     if (ok && holdsScriptUpdaterNameAsWritten) {
         try {
-            UploadStatus({FServerIniList->Values(FileKey(FCurrentFileNumberOfInterest, "VERSION")), pastVer, localNum,
+            UploadStatus({std::string(CurrentEntry().OwnVersion), pastVer, localNum,
                           Contact, Email});
         } catch (const std::exception& e) {
             // The update program has run and is marked as ran: a failed upload is reported,

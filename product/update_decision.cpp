@@ -5,7 +5,7 @@
 #include <exception>
 #include <thread>
 
-#include "engine/file_names.h"
+#include "server_ini/file_names.h"
 #include "platform/file_utils.h"
 #include "platform/ini_file.h"
 #include "platform/native_path.h"
@@ -17,6 +17,7 @@
 #include "ui/runtime.h"
 
 using namespace engine;
+using namespace serverini;
 using namespace platform;
 using namespace product;
 using namespace ui;
@@ -41,7 +42,7 @@ int TzelBrinquetUpdaterDialogForm::CompareFileVersions(TFileVerRec ServerVersion
             outcome = vcBlocked;
         } else {
             const std::string application = params.ReadString(kParamsSection, "Applocation", "");
-            const std::string offered = FServerIniList->Values(FileKey(FCurrentFileNumberOfInterest, "VERSION"));
+            const std::string offered(CurrentEntry().OwnVersion);
             if (FileVersionAtLeast(application, offered)) {
                 ReportStatus("You have the current version of " + kBrinquet + ".", true, false, false);
                 outcome = vcNotNewer | vcDoNotRun;
@@ -55,7 +56,7 @@ int TzelBrinquetUpdaterDialogForm::CompareFileVersions(TFileVerRec ServerVersion
                     ReportStatus("Newer version of " + kBrinquet + " is available for update.", true, true, false);
                     outcome = vcDownload;
                 }
-            } else if (HeldBackByRollout(FileName)) {
+            } else if (HeldBackByRollout(CurrentEntry(), FileName)) {
                 outcome = vcNotNewer | vcDoNotRun;
             } else {
                 ReportStatus("Newer version of " + kBrinquet + " is available for update.", true, true, false);
@@ -89,7 +90,7 @@ bool TzelBrinquetUpdaterDialogForm::RunDownloadedFile(const std::string& FileNam
     FCurrentwasDownloaded = WasDownloaded;
     ProceedBitBtn.Enabled = true;
     JobLabel.Caption = "Ready to run update process from downloaded files.";
-    FHelpLocation = FServerIniList->Values(FileKey(FCurrentFileNumberOfInterest, "HELP_LOCATION"));
+    FHelpLocation = std::string(CurrentEntry().HelpLocation);
     if (!FHelpLocation.empty()) MoreInfoLabel.Visible = true;
     ReportStatus("Ready to update " + kBrinquet + ".  Click Proceed to update", true, false, false);
     FDecided = false;
@@ -126,7 +127,7 @@ std::string TzelBrinquetUpdaterDialogForm::GetStatusMessage(int StatusType, cons
     case stFinishedRunning:
         FUpdateSucceeded = true;
         return kBrinquet + " is now updated to version " +
-               ShownText(FServerIniList->Values(FileKey(FCurrentFileNumberOfInterest, "VERSION"))) + ".";
+               ShownText(CurrentEntry().OwnVersion) + ".";
     case stRunFailed: {
         std::string message = ReadParamsValue("Installer_Message");
         if (!message.empty()) message += '\r';

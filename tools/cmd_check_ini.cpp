@@ -5,13 +5,13 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "engine/file_names.h"
-#include "engine/staged_release.h"
+#include "engine/own_files.h"
 #include "platform/errors.h"
 #include "platform/file_utils.h"
 #include "platform/strconv.h"
 #include "platform/string_list.h"
-#include "platform/update_utils.h"
+#include "server_ini/file_names.h"
+#include "server_ini/server_ini.h"
 #include "tools/commands.h"
 #include "tools/site_folder.h"
 #include "trust/file_expectation.h"
@@ -20,20 +20,13 @@
 #include "trust/server_ini_signature.h"
 
 using namespace engine;
+using namespace serverini;
 using namespace platform;
 using namespace trust;
 
 namespace tools {
 
 namespace {
-// How the updater reads a version text, written as four numbers.
-std::string ReadsAs(const std::string& text) {
-    TFileVerRec rec;
-    rec.VersionStr = text;
-    ParseVersionStr(rec);
-    return Format("%d.%d.%d.%d", rec.Version[1], rec.Version[2], rec.Version[3], rec.Version[4]);
-}
-
 struct Report {
     const std::string& file;
     bool failed = false;
@@ -44,13 +37,6 @@ struct Report {
     void Warning(const std::string& m) { std::printf("%s: warning: %s\n", file.c_str(), m.c_str()); }
     void Note(const std::string& m) { std::printf("%s: %s\n", file.c_str(), m.c_str()); }
 };
-
-// Values the updater compares exactly: another letter case silently means something else.
-void CheckCase(Report& r, const TStringList& ini, const std::string& key, const char* word, const char* effect) {
-    const std::string v = ini.Values(key);
-    if (SameText(v, word) && v != word)
-        r.Warning(key + " \"" + v + "\" is not " + word + " (letter case matters): " + effect);
-}
 
 // What the signed INI says about its edition: under a key the updater refuses what is broken
 // or expired; without one these keys are not read at all.
@@ -87,22 +73,16 @@ void ReportEdition(Report& r, const TStringList& ini, bool signedSite) {
     }
 }
 
-// Entry n's SHA256 and SIZE: well-formed, and (in a site folder) true of the file there.
-void CheckPromises(Report& r, const TStringList& ini, int n, const std::string& name, const std::string& folder,
-                   bool signedSite) {
-    TFileExpectation expected;
-    try {
-        expected = ReadFileExpectation(ini, n);
-    } catch (const EUpdaterError& e) {
-        r.Error(e.Message());
-        return;
-    }
+// The entry's SHA256 and SIZE against the publisher's key and (in a site folder) the file there.
+void CheckPromises(Report& r, const TServerIniEntry& entry, const std::string& folder, bool signedSite) {
+    const TFileExpectation expected = ExpectationOf(entry);
+    const std::string name(entry.Name);
     std::error_code ec;
     const bool inSite = !folder.empty() && IsSafeFileName(name) && std::filesystem::is_regular_file(folder + name, ec);
     if (expected.Sha256.empty() && (signedSite || inSite)) {
         // A file the site offers, or any file under a key unless the site shows it is not offered.
         const std::string why =
-            FileKey(n, "SHA256") + " is missing: with a publisher's key the updater refuses to download " + name;
+            entry.Key("SHA256") + " is missing: with a publisher's key the updater refuses to download " + name;
         if (signedSite && (inSite || folder.empty()))
             r.Error(why);
         else
@@ -115,6 +95,8 @@ void CheckPromises(Report& r, const TStringList& ini, int n, const std::string& 
     const std::string mismatch = MismatchOf(folder + name, name, expected);
     if (!mismatch.empty()) r.Error(mismatch);
 }
+
+void Show(Report& r, const TFault& f) { f.Severity == TSeverity::Error ? r.Error(f.Text) : r.Warning(f.Text); }
 
 int CheckIni(const std::vector<std::string>& args) {
     std::string site;
@@ -140,40 +122,22 @@ int CheckIni(const std::vector<std::string>& args) {
     const std::string tooLarge = SizeLimitError(bytes.size()), nearLimit = SizeLimitWarning(bytes.size());
     if (!tooLarge.empty()) r.Error(tooLarge);
     if (!nearLimit.empty()) r.Warning(nearLimit);
-    if (ini.Text().find("FOUNDIT") == std::string::npos)
+    // Read as the updater reads it, with the updater's own files named as they would be for
+    // the program this INI is named for.
+    const std::string iniName = ExtractFileName(file);
+    const std::string prog = iniName.substr(0, iniName.rfind('.'));
+    const TServerIni::TLoaded read = TServerIni::Load(ini, OwnFileNames({prog}, prog + ".log", prog + ".exe"), true);
+    if (!read.Model.Genuine())
         r.Error("the marker FOUNDIT (in capitals) is missing: the updater takes the file for an error page");
-    const std::string count = ini.Values("FILECOUNT");
-    int32_t n = 0;
-    if (count.empty())
-        r.Error("FILECOUNT is missing or empty");
-    else if (!TryStrToInt(count, n))
-        r.Error("FILECOUNT \"" + count + "\" is not a number");
-    for (int i = 0; i < n; ++i) {
-        const std::string name = Trim(ini.Values(FileKey(i, "NAME")));
-        if (name.empty()) {
-            r.Error(FileKey(i, "NAME") + " is missing or empty; the update stops at this entry");
-            break;  // the updater goes no further either
-        }
-        if (!IsSafeFileName(name))
-            r.Error(FileKey(i, "NAME") + " \"" + name + "\" is not a file inside the program folder");
-        const std::string version = ini.Values(FileKey(i, "VERSION"));
-        if (!version.empty() && ReadsAs(version) != version)
-            r.Warning(FileKey(i, "VERSION") + " \"" + version + "\" reads as " + ReadsAs(version));
-        CheckCase(r, ini, FileKey(i, "EXECUTE"), "NEVER", "the file will run");
-        CheckCase(r, ini, FileKey(i, "EXECUTE"), "ALWAYS", "the file runs only until it has once run");
-        CheckCase(r, ini, FileKey(i, "REQUEST"), "TRUE", "the user will not be asked");
-        CheckCase(r, ini, FileKey(i, "DOWNGRADE"), "TRUE", "an older version is not taken");
-        try {
-            ReadReleaseRules(ini, i);
-        } catch (const EUpdaterError& e) {
-            r.Error(e.Message());
-        }
-        const std::string wait = ini.Values(FileKey(i, "WAIT"));
-        int32_t ms;
-        if (!wait.empty() && !TryStrToInt(wait, ms))
-            r.Warning(FileKey(i, "WAIT") + " \"" + wait + "\" is not a number: the file is opened without waiting");
-        CheckPromises(r, ini, i, name, isSite ? ExtractFilePath(file) : "", !publicKey.empty());
+    size_t next = 0;
+    for (; next < read.Faults.size() && read.Faults[next].Entry < 0; ++next) Show(r, read.Faults[next]);
+    for (int i = 0; i < read.Model.EntryCount(); ++i) {
+        for (; next < read.Faults.size() && read.Faults[next].Entry == i; ++next) Show(r, read.Faults[next]);
+        // A malformed promise is reported above; the site is checked against the sound ones.
+        if (!read.FirstError(i))
+            CheckPromises(r, read.Model.Entry(i), isSite ? ExtractFilePath(file) : "", !publicKey.empty());
     }
+    for (; next < read.Faults.size(); ++next) Show(r, read.Faults[next]);  // where the update stops
     ReportEdition(r, ini, !publicKey.empty());
     if (!publicKey.empty()) {
         try {

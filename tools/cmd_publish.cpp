@@ -8,19 +8,20 @@
 #include <filesystem>
 
 #include "crypto/crypto.h"
-#include "engine/file_names.h"
+#include "server_ini/file_names.h"
 #include "platform/errors.h"
 #include "platform/file_utils.h"
 #include "platform/pe_version.h"
 #include "platform/strconv.h"
 #include "platform/string_list.h"
 #include "platform/update_utils.h"
+#include "server_ini/server_ini.h"
 #include "tools/commands.h"
 #include "tools/site_folder.h"
 #include "trust/server_ini_edition.h"
 #include "trust/server_ini_signature.h"
 
-using namespace engine;
+using namespace serverini;
 using namespace platform;
 using namespace trust;
 
@@ -96,14 +97,15 @@ int Publish(const std::vector<std::string>& args) {
         TIniLines lines(original);
         TStringList ini;
         ini.LoadFromBytes(original);
-        int32_t count = 0;
-        if (!TryStrToInt(ini.Values("FILECOUNT"), count))
-            throw EUpdaterError("FILECOUNT \"" + ini.Values("FILECOUNT") + "\" is not a number");
-        for (int n = 0; n < count; ++n) {
-            const std::string name = Trim(ini.Values(FileKey(n, "NAME")));
-            if (name.empty()) throw EUpdaterError(FileKey(n, "NAME") + " is missing or empty");
-            if (!IsSafeFileName(name))
-                throw EUpdaterError(FileKey(n, "NAME") + " \"" + name + "\" is not a file inside the program folder");
+        // The names as the updater reads them; the promises are written anew, so a broken one
+        // is no reason to stop.
+        const TServerIni::TLoaded read = TServerIni::Load(ini, {});
+        if (const TFault* f = read.FirstError()) throw EUpdaterError(f->Text);
+        for (int n = 0; n < read.Model.FileCount(); ++n) {
+            if (n >= read.Model.EntryCount()) throw EUpdaterError(read.FirstError(n)->Text);
+            const TServerIniEntry entry = read.Model.Entry(n);
+            const std::string name(entry.Name);
+            if (!IsSafeFileName(name)) throw EUpdaterError(FileNameFaultText(CheckFileName(name, {}), entry.Key("NAME"), name));
             FillInEntry(lines, folder, n, name);
         }
         const std::string serial = NextSerial(lines, opt["serial"]);

@@ -5,7 +5,7 @@
 #include <set>
 
 #include "crypto/crypto.h"
-#include "engine/server_ini_limits.h"
+#include "server_ini/server_ini_limits.h"
 #include "platform/errors.h"
 #include "platform/file_utils.h"
 #include "platform/strconv.h"
@@ -78,16 +78,16 @@ std::string ReadPublicKey(const std::string& KeyFile) {
 }
 
 std::string SizeLimitError(size_t Bytes) {
-    if (int64_t(Bytes) <= engine::kMaxServerIniBytes) return "";
+    if (int64_t(Bytes) <= serverini::kMaxServerIniBytes) return "";
     return "the server INI is " + std::to_string(Bytes) + " bytes (" + MiB(Bytes) +
            "); the updater refuses a configuration file of more than 16 MiB (" +
-           std::to_string(engine::kMaxServerIniBytes) + " bytes), so every update would fail";
+           std::to_string(serverini::kMaxServerIniBytes) + " bytes), so every update would fail";
 }
 
 std::string SizeLimitWarning(size_t Bytes) {
-    if (int64_t(Bytes) > engine::kMaxServerIniBytes || int64_t(Bytes) * 10 < engine::kMaxServerIniBytes * 9) return "";
+    if (int64_t(Bytes) > serverini::kMaxServerIniBytes || int64_t(Bytes) * 10 < serverini::kMaxServerIniBytes * 9) return "";
     return "the server INI is " + std::to_string(Bytes) + " bytes (" + MiB(Bytes) + "), " +
-           std::to_string(int64_t(Bytes) * 100 / engine::kMaxServerIniBytes) +
+           std::to_string(int64_t(Bytes) * 100 / serverini::kMaxServerIniBytes) +
            " % of the 16 MiB the updater takes at most";
 }
 

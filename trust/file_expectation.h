@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/string_list.h"
+#include "server_ini/server_ini.h"
 
 namespace trust {
 
@@ -15,10 +15,8 @@ struct TFileExpectation {
     bool Any() const { return !Sha256.empty() || Size >= 0; }
 };
 
-// FILE{n}SHA256 (64 hexadecimal digits, any letter case) and FILE{n}SIZE (decimal bytes),
-// blanks around them ignored. A value that is given but malformed raises EUpdaterError as
-// a configuration error: a broken promise must not read as no promise.
-TFileExpectation ReadFileExpectation(const platform::TStringList& ServerIni, int n);
+// What the entry promises (the server INI's reading refuses a malformed promise).
+inline TFileExpectation ExpectationOf(const serverini::TServerIniEntry& Entry) { return {Entry.Sha256, Entry.Size}; }
 
 // Empty when the file FileName matches; otherwise why not, naming Alias. Raises
 // EUpdaterError when the file cannot be read.

@@ -88,35 +88,4 @@ TEST_F(Signatures, WhatWeSignTheOpensslCommandAccepts) {
     EXPECT_EQ(crypto::PublicKeyBase64FromPem("no key here", error), "");
     EXPECT_FALSE(error.empty());
 }
-
-TEST(FileExpectation, ReadsWhatTheServerIniPromises) {
-    struct Case {
-        const char* what;
-        std::string lines;
-        std::string sha;
-        int64_t size;
-        bool malformed;
-    } cases[] = {
-        {"nothing promised", "FILE0NAME=a\r\n", "", -1, false},
-        {"upper-case hash, blanks around", "FILE0SHA256= " + std::string(64, 'A') + " \r\nFILE0SIZE= 12 \r\n",
-         std::string(64, 'a'), 12, false},
-        {"another entry's keys are not this one's", "FILE00SIZE=5\r\nFILE1SIZE=7\r\n", "", -1, false},
-        {"hash one digit short", "FILE0SHA256=" + std::string(63, 'a') + "\r\n", "", -1, true},
-        {"hash with a non-digit", "FILE0SHA256=" + std::string(63, 'a') + "g\r\n", "", -1, true},
-        {"negative size", "FILE0SIZE=-1\r\n", "", -1, true},
-        {"size with a unit", "FILE0SIZE=12kB\r\n", "", -1, true},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        TStringList ini;
-        ini.SetText(c.lines);
-        if (c.malformed) {
-            EXPECT_THROW(ReadFileExpectation(ini, 0), EUpdaterError);
-            continue;
-        }
-        const TFileExpectation e = ReadFileExpectation(ini, 0);
-        EXPECT_EQ(e.Sha256, c.sha);
-        EXPECT_EQ(e.Size, c.size);
-    }
-}
 }  // namespace

@@ -1,11 +1,12 @@
 // The decisions of the file loop, each a pure function checked by one table.
 #include <gtest/gtest.h>
 
-#include "engine/file_names.h"
+#include "server_ini/file_names.h"
 #include "engine/run_decision.h"
 #include "engine/zel_cust_update_dialog.h"
 
 using namespace engine;
+using namespace serverini;
 
 namespace {
 const std::vector<std::string> kOwn = {"Updater_Local.ini", "Updater.log", "Temp", "UpdaterParams.ini"};

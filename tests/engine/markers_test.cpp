@@ -1,9 +1,10 @@
 // The RAN markers: on disk as soon as they change, and kept with the file they belong to.
-#include "engine/file_names.h"
+#include "server_ini/file_names.h"
 #include "tests/engine/update_fixture.h"
 #include "tests/platform/pe_image_builder.h"
 
 using namespace engine;
+using namespace serverini;
 using namespace platform;
 using namespace ui;
 

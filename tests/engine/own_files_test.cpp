@@ -2,13 +2,14 @@
 // that runs is the one that was listed.
 #include <sys/stat.h>
 
-#include "engine/file_names.h"
+#include "server_ini/file_names.h"
 #include "platform/errors.h"
 #include "platform/file_utils.h"
 #include "tests/engine/update_fixture.h"
 #include "tests/support/scripted_server.h"
 
 using namespace engine;
+using namespace serverini;
 using namespace platform;
 using namespace ui;
 

@@ -1,13 +1,15 @@
-#include "engine/file_names.h"
+#include "server_ini/file_names.h"
 
 #include <cstdio>
 #include <string_view>
 
+#include "platform/shown_text.h"
 #include "platform/strconv.h"
+#include "server_ini/server_ini.h"
 
 using namespace platform;
 
-namespace engine {
+namespace serverini {
 
 namespace {
 // Longer parts no file system here or on a workstation stores; longer names no path holds.
@@ -71,6 +73,23 @@ TFileNameFault CheckFileName(const std::string& Name, const std::vector<std::str
     return TFileNameFault::None;
 }
 
+std::string FileNameFaultText(TFileNameFault Fault, const std::string& Key, std::string_view Name) {
+    const std::string name(Name);
+    switch (Fault) {
+    case TFileNameFault::None: break;
+    case TFileNameFault::OtherSpelling:
+        return kConfigProblem + Key + " names \"" + name +
+               "\", which Windows reads as another name (a part ending in a dot or a blank, or a colon).";
+    case TFileNameFault::LeavesProgramFolder:
+        return kConfigProblem + Key + " names \"" + ShownText(name) + "\", which is not a file inside the program folder.";
+    case TFileNameFault::ControlCharacter:
+        return kConfigProblem + Key + " holds a control character, which no file name may hold.";
+    case TFileNameFault::OwnFile:
+        return kConfigProblem + Key + " names \"" + ShownText(name) + "\", which is one of the updater's own files.";
+    }
+    return "";
+}
+
 bool IsSafeFileName(const std::string& Name) { return CheckFileName(Name, {}) == TFileNameFault::None; }
 
 bool IsBatchFile(const std::string& Name) {
@@ -108,4 +127,4 @@ std::string ProgramNameOf(const std::string& ExeFileName) { return ExeFileName.s
 
 std::string FileKey(int N, const char* Suffix) { return "FILE" + std::to_string(N) + Suffix; }
 
-}  // namespace engine
+}  // namespace serverini

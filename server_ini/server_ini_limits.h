@@ -3,6 +3,6 @@
 // one is an error page, a mistake or an attack. The publisher's tools report the same limit.
 #include <cstdint>
 
-namespace engine {
+namespace serverini {
 inline constexpr int64_t kMaxServerIniBytes = 16 * 1024 * 1024;
-}  // namespace engine
+}  // namespace serverini

@@ -1,9 +1,10 @@
 #pragma once
 // The names the server INI gives its files, checked before anything is fetched or written.
 #include <string>
+#include <string_view>
 #include <vector>
 
-namespace engine {
+namespace serverini {
 
 // The transfer file every download is written to before it is put in place.
 inline constexpr char kTransferFile[] = "Temp";
@@ -23,6 +24,9 @@ enum class TFileNameFault {
     OwnFile,              // one of the updater's own files (local INI, log, transfer file, ...)
     OtherSpelling,        // a part ending in a dot or a blank, or a colon: Windows reads another name
 };
+
+// The configuration error naming Key (FILE{n}NAME) for a listed name with Fault.
+std::string FileNameFaultText(TFileNameFault Fault, const std::string& Key, std::string_view Name);
 
 // Checks a listed name, already stripped of surrounding blanks. Anyone who can answer in place
 // of the update server must not be able to write, and then run, any other file of the user's,
@@ -54,4 +58,4 @@ std::string ProgramNameOf(const std::string& ExeFileName);
 // The server INI key of entry N: FileKey(3, "NAME") is "FILE3NAME".
 std::string FileKey(int N, const char* Suffix);
 
-}  // namespace engine
+}  // namespace serverini
