@@ -75,16 +75,6 @@ bool IsSameFile(const std::string& A, const std::string& B) {
     return ::stat(A.c_str(), &a) == 0 && ::stat(B.c_str(), &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-bool IsSameFileAsAny(const std::string& A, const std::vector<std::string>& Others) {
-    struct stat a {};
-    if (::stat(A.c_str(), &a) != 0 || S_ISDIR(a.st_mode)) return false;
-    for (const std::string& other : Others) {
-        struct stat b {};
-        if (::stat(other.c_str(), &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino) return true;
-    }
-    return false;
-}
-
 int64_t FileSize(const std::string& FileName) {
     struct stat st {};
     return ::stat(FileName.c_str(), &st) == 0 ? int64_t(st.st_size) : -1;
