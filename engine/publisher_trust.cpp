@@ -32,8 +32,8 @@ std::vector<std::string> Keys(const TStringList& LocalIni) { return TrustedKeys(
 // The marker holds no line break, so it stands in the list's text exactly when it stands in
 // one of its lines; the lines are searched without joining a copy of the whole file.
 bool CarriesMarker(const TStringList& List) {
-    for (const std::string& line : List.Lines())
-        if (line.find(kMarker) != std::string::npos) return true;
+    for (int i = 0; i < List.Count(); ++i)
+        if (List.View(i).find(kMarker) != std::string_view::npos) return true;
     return false;
 }
 }  // namespace
@@ -104,7 +104,7 @@ bool TzelCustUpdaterDialogForm::LoadServerIni(const std::string& Url, const std:
         ReportStatus(missing.Message(), true, true, true);
         throw missing;
     }
-    FServerIniList->LoadFromBytes(bytes);
+    *FServerIniList = std::move(candidate);  // the very lines that were checked, not a second copy
     WriteLog(FzelLogFileName,
              "TzelCustUpdaterDialogForm.LoadServerIni(): " + ShownText(Url) + " carries the publisher's signature");
     // The newest edition taken: an older one replayed later is refused, also after a crash or
