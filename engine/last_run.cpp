@@ -88,23 +88,56 @@ void TLastRun::NoteUpdateError(const std::string& Text) { Keep(FUpdateError, Tex
 void TLastRun::NoteRunFailed(const std::string& Text) { Keep(FRunFailed, Text); }
 void TLastRun::NoteAlreadyRunning(const std::string& Text) { Keep(FAlreadyRunning, Text); }
 
+namespace {
+// Where Number stands in a vector kept ascending, or would go.
+template <class T, class Key>
+auto Place(std::vector<T>& V, int Number, Key NumberOf) {
+    return std::lower_bound(V.begin(), V.end(), Number, [&](const T& e, int n) { return NumberOf(e) < n; });
+}
+}  // namespace
+
 TLastRunEntry& TLastRun::Entry(int Number) {
+    if (!FEntries.empty() && FEntries.back().Number == Number) return FEntries.back();
+    // The run moves on: the entry it leaves is listed only when the run acted on it.
+    if (!FEntries.empty() && !FEntries.back().ActedOn()) {
+        if (!FUnchanged.empty() && FUnchanged.back() > FEntries.back().Number) FUnchangedAscending = false;
+        FUnchanged.push_back(FEntries.back().Number);
+        FEntries.pop_back();
+    }
     // The list is walked in order, so the numbers usually come ascending: then a binary search
     // finds one and a new one goes to the end at once; a scan for each would make a long
     // list's run quadratic.
+    const auto number = [](const TLastRunEntry& e) { return e.Number; };
     if (FAscending) {
-        const auto at = std::lower_bound(FEntries.begin(), FEntries.end(), Number,
-                                         [](const TLastRunEntry& e, int n) { return e.Number < n; });
+        const auto at = Place(FEntries, Number, number);
         if (at != FEntries.end() && at->Number == Number) return *at;
         if (at != FEntries.end()) FAscending = false;
     } else {
         for (auto& e : FEntries)
             if (e.Number == Number) return e;
     }
+    // An entry left alone and asked for again is compared again, and counted once.
+    const auto same = [](int n) { return n; };
+    const auto left = FUnchangedAscending ? Place(FUnchanged, Number, same)
+                                          : std::find(FUnchanged.begin(), FUnchanged.end(), Number);
+    if (left != FUnchanged.end() && *left == Number) FUnchanged.erase(left);
     FEntries.push_back(TLastRunEntry{});
     FEntries.back().Number = Number;
     return FEntries.back();
 }
+
+bool TLastRun::CurrentIsUnlisted() const {
+    if (FEntries.empty() || FEntries.back().ActedOn()) return false;
+    const TRunOutcome o = Outcome();
+    return o != TRunOutcome::UpdateError && o != TRunOutcome::Stopped;
+}
+
+std::vector<TLastRunEntry> TLastRun::Entries() const {
+    std::vector<TLastRunEntry> listed(FEntries.begin(), FEntries.end() - (CurrentIsUnlisted() ? 1 : 0));
+    return listed;
+}
+
+size_t TLastRun::Unchanged() const { return FUnchanged.size() + (CurrentIsUnlisted() ? 1 : 0); }
 
 void TLastRun::SetProductValue(const std::string& Key, const std::string& Value) {
     for (auto& kv : FProduct)
@@ -158,7 +191,11 @@ std::string TLastRun::IniText(int ExitCode) const {
     put("Outcome", OutcomeName(Outcome()));
     put("Error", Error());
     put("ExitCode", std::to_string(ExitCode));
-    for (const auto& e : FEntries) {
+    put("Compared", std::to_string(Compared()));
+    put("Unchanged", std::to_string(Unchanged()));
+    const size_t listed = FEntries.size() - (CurrentIsUnlisted() ? 1 : 0);
+    for (size_t i = 0; i < listed; ++i) {
+        const TLastRunEntry& e = FEntries[i];
         out += "[FILE" + std::to_string(e.Number) + "]\r\n";
         put("Name", e.Name);
         put("Offered", e.Offered);

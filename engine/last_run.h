@@ -29,7 +29,7 @@ platform::TEventType EventTypeFor(TRunOutcome Outcome, bool UploadFailed);
 // The local time in ISO 8601 with its offset from UTC: 2026-12-10T13:05:07+01:00.
 std::string IsoLocalTimeText(const TLocalDateTime& When);
 
-// One entry of the file list that the run handled.
+// One entry of the file list that the run compared.
 struct TLastRunEntry {
     int Number = 0;
     std::string Name, Offered, InstalledBefore;
@@ -38,6 +38,8 @@ struct TLastRunEntry {
     bool Waited = false;
     int ExitCode = 0;      // of a waited run
     std::string HeldBack;  // why a newer release was not taken in this run (the staged rollout)
+    // Downloaded, ran (or tried to), or held back: the record gives it a section of its own.
+    bool ActedOn() const { return Downloaded || Ran != "FALSE" || Waited || !HeldBack.empty(); }
 };
 
 enum class TUploadState { NotDue, Uploaded, UploadFailed };
@@ -55,6 +57,8 @@ public:
     // The run ended with the user's Stop or Close in force.
     void NoteStopping(bool Value) { FStopping = Value; }
 
+    // The entry of that number, the same one each time it is asked for while it is the run's
+    // current entry. Once the run asks for another, an entry it did not act on is only counted.
     TLastRunEntry& Entry(int Number);
 
     // The product's own keys, written in a section of their own in the order first set.
@@ -66,7 +70,12 @@ public:
     // The error behind the outcome (the first of its kind); a failed upload's after a run
     // that otherwise went through.
     std::string Error() const;
-    const std::vector<TLastRunEntry>& Entries() const { return FEntries; }
+    // The entries the record lists: those the run acted on, in the order first asked, and the
+    // one an update error or the user's stop ended the run at.
+    std::vector<TLastRunEntry> Entries() const;
+    // Entries compared, and those of them the record does not list.
+    size_t Compared() const { return FEntries.size() + FUnchanged.size(); }
+    size_t Unchanged() const;
 
     // The record's INI text (UTF-8, CR LF), ended now with ExitCode.
     std::string IniText(int ExitCode) const;
@@ -76,8 +85,14 @@ private:
     // The first text of each kind; a kind happened when its text is there.
     std::optional<std::string> FStartError, FUpdateError, FRunFailed, FAlreadyRunning, FUploadError;
     bool FCompleted = false, FStopping = false;
+    // A list of 100 000 entries keeps only those acted on (and the current one, last): a
+    // section for each compared entry cost tens of megabytes and as many in the record.
     std::vector<TLastRunEntry> FEntries;
-    bool FAscending = true;  // FEntries sorted by Number, as they were added
+    bool FAscending = true;     // FEntries sorted by Number, as they were added
+    std::vector<int> FUnchanged;  // the numbers compared and left alone
+    bool FUnchangedAscending = true;
+    // The current entry, when it is not to be listed.
+    bool CurrentIsUnlisted() const;
     std::vector<std::pair<std::string, std::string>> FProduct;
     TUploadState FUpload = TUploadState::NotDue;
 };

@@ -98,7 +98,7 @@ bool TzelCustUpdaterDialogForm::LoadServerIni(const std::string& Url, const std:
         ReportStatus(missing.Message(), true, true, true);
         throw missing;
     }
-    FServerIniList->LoadFromBytes(bytes);
+    *FServerIniList = std::move(candidate);  // the very lines that were checked, not a second copy
     WriteLog(FzelLogFileName,
              "TzelCustUpdaterDialogForm.LoadServerIni(): " + ShownText(Url) + " carries the publisher's signature");
     // The newest edition taken: an older one replayed later is refused, also after a crash or

@@ -23,7 +23,10 @@ bool DeleteFileIfExists(const std::string& FileName);
 bool RenameFile(const std::string& From, const std::string& To);
 // Flushes From to disk and renames it over To in one step, so a crash at any moment leaves To
 // either as it was or complete with From's bytes. Raises EUpdaterError ("Cannot replace file
-// \"%s\". %s") and leaves both files as they were; To may not be a folder.
+// \"%s\". %s") and leaves both files as they were; To may not be a folder. A To that did not
+// exist replaces nothing, so its folder's entry is not flushed per file (POSIX): the next
+// durable rename (WriteFileAtomically, ReplaceFile over an existing file) or the normal exit
+// flushes it, once for all new files of the folder.
 void ReplaceFile(const std::string& From, const std::string& To);
 // As ReplaceFile, for a To that may be in use: Windows replaces no running program and no
 // loaded library, but lets it be renamed. Such a To is moved aside to Aside first (an older

@@ -43,22 +43,50 @@ bool WriteAll(int fd, const char* p, size_t n) {
 }
 // Renames From over To after From reached the disk, then makes the rename itself durable.
 // Returns 0 or the errno of the failure.
-int DurableRename(const std::string& From, const std::string& To) {
-    if (g_rename_fault) {
-        g_rename_fault = false;
-        return EIO;
-    }
-    if (::rename(From.c_str(), To.c_str()) != 0) return errno;
-    // The folder's entry is what a crash would lose; a folder that cannot be synced (some
-    // network file systems) still holds the renamed file.
-    const std::string folder = ExtractFilePath(To).empty() ? "." : ExtractFilePath(To);
-    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+std::string FolderOf(const std::string& FileName) {
+    const std::string folder = ExtractFilePath(FileName);
+    return folder.empty() ? std::string(".") : folder;
+}
+
+void SyncFolder(const std::string& Folder) {
+    // A folder that cannot be synced (some network file systems) still holds its files.
+    const int dir = ::open(Folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
         ::fsync(dir);
         ::close(dir);
     }
+}
+
+// Folders that gained a file under a new name whose entry is not yet on disk. A crash may lose
+// such a file, which then is simply missing and fetched again; it replaced nothing. A run ends
+// with its last-run record, whose durable rename syncs them; a normal exit does at the latest.
+struct UnsyncedFolders {
+    std::vector<std::string> folders;
+    ~UnsyncedFolders() {
+        for (const std::string& folder : folders) SyncFolder(folder);
+    }
+} g_unsynced;
+std::vector<std::string>& g_unsynced_folders = g_unsynced.folders;
+
+int NoteRenameFault() {
+    if (!g_rename_fault) return 0;
+    g_rename_fault = false;
+    return EIO;
+}
+
+int DurableRename(const std::string& From, const std::string& To) {
+    if (const int fault = NoteRenameFault()) return fault;
+    if (::rename(From.c_str(), To.c_str()) != 0) return errno;
+    // The folder's entry is what a crash would lose. A state written at once does not go to
+    // disk ahead of the new files the run put in place before it.
+    const std::string folder = FolderOf(To);
+    for (const std::string& other : g_unsynced_folders)
+        if (other != folder) SyncFolder(other);
+    g_unsynced_folders.clear();
+    SyncFolder(folder);
     return 0;
 }
+
 }  // namespace
 
 void SetWriteFaultAfterBytes(int64_t Bytes) { g_write_fault = Bytes; }
@@ -74,16 +102,6 @@ bool IsSameFile(const std::string& A, const std::string& B) {
     struct stat a {
     }, b{};
     return ::stat(A.c_str(), &a) == 0 && ::stat(B.c_str(), &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
-bool IsSameFileAsAny(const std::string& A, const std::vector<std::string>& Others) {
-    struct stat a {};
-    if (::stat(A.c_str(), &a) != 0 || S_ISDIR(a.st_mode)) return false;
-    for (const std::string& other : Others) {
-        struct stat b {};
-        if (::stat(other.c_str(), &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino) return true;
-    }
-    return false;
 }
 
 int64_t FileSize(const std::string& FileName) {
@@ -168,8 +186,19 @@ void ReplaceFile(const std::string& From, const std::string& To) {
         ::close(fd);
     }
     struct stat st {};
-    if (err == 0 && ::stat(To.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) err = EISDIR;
-    if (err == 0) err = DurableRename(From, To);
+    const bool replaces = ::stat(To.c_str(), &st) == 0;
+    if (err == 0 && replaces && S_ISDIR(st.st_mode)) err = EISDIR;
+    if (err == 0 && replaces) err = DurableRename(From, To);
+    // A new name replaces nothing: its folder is synced once, by the next durable rename or
+    // at the end of the run, not once per file.
+    if (err == 0 && !replaces) {
+        err = NoteRenameFault();
+        if (err == 0 && ::rename(From.c_str(), To.c_str()) != 0) err = errno;
+        const std::string folder = FolderOf(To);
+        if (err == 0 && std::find(g_unsynced_folders.begin(), g_unsynced_folders.end(), folder) ==
+                            g_unsynced_folders.end())
+            g_unsynced_folders.push_back(folder);
+    }
     if (err != 0) throw EUpdaterError("Cannot replace file \"" + To + "\". " + SysText(err));
 }
 

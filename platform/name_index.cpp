@@ -7,10 +7,10 @@ namespace platform {
 namespace {
 constexpr size_t kMinSlots = 64;
 
-std::string_view NameOfLine(const std::string& Line, bool& Named) {
+std::string_view NameOfLine(std::string_view Line, bool& Named) {
     const size_t eq = Line.find('=');
-    Named = eq != std::string::npos;
-    return Named ? std::string_view(Line).substr(0, eq) : std::string_view();
+    Named = eq != std::string_view::npos;
+    return Named ? Line.substr(0, eq) : std::string_view();
 }
 
 uint32_t LineOf(uint64_t Slot) { return uint32_t(Slot & 0xFFFFFFFFu) - 1; }

@@ -11,9 +11,23 @@
 
 namespace platform {
 
+// Where one line stands in the text that holds a list's lines.
+struct TLineSpan {
+    uint32_t At = 0, Size = 0;
+};
+
+// A list's lines as the index reads them: views into one text, valid until the list changes.
+struct TLineTexts {
+    const char* Text = nullptr;
+    const TLineSpan* Spans = nullptr;
+    size_t Count = 0;
+    size_t size() const { return Count; }
+    std::string_view operator[](size_t i) const { return {Text + Spans[i].At, Spans[i].Size}; }
+};
+
 class TNameIndex {
 public:
-    using TLines = std::vector<std::string>;
+    using TLines = TLineTexts;
 
     void Build(const TLines& Lines);
     void Clear();

@@ -10,37 +10,94 @@
 namespace platform {
 
 void TStringList::BuildIndex() const {
-    index_.Build(lines_);
+    index_.Build(Texts());
     indexed_ = true;
 }
 
-void TStringList::Add(std::string Line) {
-    lines_.push_back(std::move(Line));
-    if (indexed_) index_.Appended(lines_, lines_.size() - 1);
+TLineSpan TStringList::Append(std::string_view Line) {
+    if (text_.size() + Line.size() > UINT32_MAX) throw EUpdaterError("The list is longer than 4 GiB.");
+    const TLineSpan span{uint32_t(text_.size()), uint32_t(Line.size())};
+    // A view into this very list's text would move with it as the text grows.
+    if (!Line.empty() && Line.data() >= text_.data() && Line.data() < text_.data() + text_.size())
+        text_.append(std::string(Line));
+    else
+        text_.append(Line);
+    return span;
+}
+
+void TStringList::Forget(const TLineSpan& Span) {
+    unused_ += Span.Size;
+    if (unused_ < 4096 || unused_ * 2 < text_.size()) return;
+    std::string text;
+    text.reserve(text_.size() - unused_);
+    for (TLineSpan& s : spans_) {
+        const std::string_view line(text_.data() + s.At, s.Size);
+        s.At = uint32_t(text.size());
+        text.append(line);
+    }
+    text_ = std::move(text);
+    unused_ = 0;
+}
+
+void TStringList::Set(int Index, std::string_view Line) {
+    indexed_ = false;
+    const TLineSpan old = spans_[size_t(Index)];
+    spans_[size_t(Index)] = Append(Line);
+    Forget(old);
+}
+
+std::vector<std::string> TStringList::Lines() const {
+    std::vector<std::string> lines;
+    lines.reserve(spans_.size());
+    for (size_t i = 0; i < spans_.size(); ++i) lines.emplace_back(View(int(i)));
+    return lines;
+}
+
+void TStringList::Add(std::string_view Line) {
+    spans_.push_back(Append(Line));
+    if (indexed_) index_.Appended(Texts(), spans_.size() - 1);
+}
+
+void TStringList::Insert(int Index, std::string_view Line) {
+    indexed_ = false;
+    const TLineSpan span = Append(Line);
+    spans_.insert(spans_.begin() + Index, span);
 }
 
 void TStringList::Delete(int Index) {
     // Deleting and appending a key is how a value is set; rebuilding the index for each would
     // make a long list's updates quadratic.
-    if (indexed_) index_.Erasing(lines_, size_t(Index));
-    lines_.erase(lines_.begin() + Index);
+    if (indexed_) index_.Erasing(Texts(), size_t(Index));
+    const TLineSpan old = spans_[size_t(Index)];
+    spans_.erase(spans_.begin() + Index);
+    Forget(old);
+}
+
+void TStringList::Clear() {
+    indexed_ = false;
+    index_.Clear();
+    // The room goes too: a long list loaded again would otherwise be held twice.
+    std::string().swap(text_);
+    std::vector<TLineSpan>().swap(spans_);
+    unused_ = 0;
 }
 
 int TStringList::IndexOfName(std::string_view Name) const {
-    if (lines_.size() >= kIndexFrom) {
+    if (spans_.size() >= kIndexFrom) {
         if (!indexed_) BuildIndex();
-        return index_.Find(lines_, Name);
+        return index_.Find(Texts(), Name);
     }
-    for (size_t i = 0; i < lines_.size(); ++i) {
-        const size_t eq = lines_[i].find('=');
-        if (eq != std::string::npos && SameText(std::string_view(lines_[i]).substr(0, eq), Name)) return int(i);
+    for (size_t i = 0; i < spans_.size(); ++i) {
+        const std::string_view line = View(int(i));
+        const size_t eq = line.find('=');
+        if (eq != std::string_view::npos && SameText(line.substr(0, eq), Name)) return int(i);
     }
     return -1;
 }
 
 int TStringList::IndexOf(std::string_view Line) const {
-    for (size_t i = 0; i < lines_.size(); ++i)
-        if (SameText(lines_[i], Line)) return int(i);
+    for (size_t i = 0; i < spans_.size(); ++i)
+        if (SameText(View(int(i)), Line)) return int(i);
     return -1;
 }
 
@@ -56,68 +113,73 @@ std::string TStringList::ValueOf(std::string_view Line) {
 
 std::string TStringList::Values(std::string_view Name) const {
     const int i = IndexOfName(Name);
-    return i < 0 ? std::string() : ValueOf(lines_[size_t(i)]);
+    return i < 0 ? std::string() : ValueOf(View(i));
 }
 
 std::string TStringList::Text() const {
     std::string out;
-    for (const auto& l : lines_) out.append(l).append("\r\n");
+    out.reserve(text_.size() - unused_ + 2 * spans_.size());
+    for (size_t i = 0; i < spans_.size(); ++i) out.append(View(int(i))).append("\r\n");
     return out;
 }
 
-void TStringList::SetText(std::string_view Text) {
+void TStringList::Adopt(std::string Text, size_t From) {
     Clear();
-    // One allocation of the right size: a list of 100 000 entries would otherwise keep up to
-    // twice the room its lines need.
+    if (Text.size() > UINT32_MAX) throw EUpdaterError("The list is longer than 4 GiB.");
+    const std::string_view t(Text);
+    // One allocation of the right size for the spans; the lines stay where the text has them.
     size_t count = 0;
-    for (size_t at = 0; at < Text.size(); ++count) {
-        const size_t end = Text.find_first_of("\r\n", at);
-        if (end == std::string_view::npos) at = Text.size();
-        else at = end + ((Text[end] == '\r' && end + 1 < Text.size() && Text[end + 1] == '\n') ? 2 : 1);
+    for (size_t at = From; at < t.size(); ++count) {
+        const size_t end = t.find_first_of("\r\n", at);
+        if (end == std::string_view::npos) at = t.size();
+        else at = end + ((t[end] == '\r' && end + 1 < t.size() && t[end + 1] == '\n') ? 2 : 1);
     }
-    lines_.shrink_to_fit();
-    lines_.reserve(count);
-    size_t start = 0;
-    while (start < Text.size()) {
-        size_t end = Text.find_first_of("\r\n", start);
-        if (end == std::string_view::npos) {
-            lines_.emplace_back(Text.substr(start));
-            break;
-        }
-        lines_.emplace_back(Text.substr(start, end - start));
-        start = end + ((Text[end] == '\r' && end + 1 < Text.size() && Text[end + 1] == '\n') ? 2 : 1);
+    spans_.reserve(count);
+    size_t start = From;
+    while (start < t.size()) {
+        const size_t end = t.find_first_of("\r\n", start);
+        const size_t stop = end == std::string_view::npos ? t.size() : end;
+        spans_.push_back({uint32_t(start), uint32_t(stop - start)});
+        if (end == std::string_view::npos) break;
+        start = end + ((t[end] == '\r' && end + 1 < t.size() && t[end + 1] == '\n') ? 2 : 1);
+    }
+    // The line breaks (and a byte-order mark) are bytes no line points at.
+    unused_ = Text.size();
+    for (const TLineSpan& span : spans_) unused_ -= span.Size;
+    text_ = std::move(Text);
+}
+
+void TStringList::SetText(std::string_view Text) { Adopt(std::string(Text), 0); }
+
+void TStringList::LoadOwned(std::string Bytes) {
+    const std::string_view b(Bytes);
+    if (b.substr(0, 3) == "\xEF\xBB\xBF") {
+        encoding_ = TTextEncoding::Utf8;
+        Adopt(std::move(Bytes), 3);
+    } else if (b.substr(0, 2) == "\xFF\xFE") {
+        encoding_ = TTextEncoding::Utf16LE;
+        Adopt(Utf16ToUtf8(b.substr(2), false), 0);
+    } else if (b.substr(0, 2) == "\xFE\xFF") {
+        encoding_ = TTextEncoding::Utf16BE;
+        Adopt(Utf16ToUtf8(b.substr(2), true), 0);
+    } else {
+        encoding_ = TTextEncoding::Ansi;
+        // Text in plain ASCII reads the same in both: the file's bytes become the list's text.
+        const bool ascii = std::all_of(b.begin(), b.end(), [](char c) { return (c & 0x80) == 0; });
+        if (ascii)
+            Adopt(std::move(Bytes), 0);
+        else
+            Adopt(AnsiToUtf8(b), 0);
     }
 }
 
-void TStringList::LoadFromBytes(std::string_view Bytes) {
-    if (Bytes.substr(0, 3) == "\xEF\xBB\xBF") {
-        encoding_ = TTextEncoding::Utf8;
-        SetText(Bytes.substr(3));
-    } else if (Bytes.substr(0, 2) == "\xFF\xFE") {
-        encoding_ = TTextEncoding::Utf16LE;
-        SetText(Utf16ToUtf8(Bytes.substr(2), false));
-    } else if (Bytes.substr(0, 2) == "\xFE\xFF") {
-        encoding_ = TTextEncoding::Utf16BE;
-        SetText(Utf16ToUtf8(Bytes.substr(2), true));
-    } else {
-        encoding_ = TTextEncoding::Ansi;
-        // Text in plain ASCII reads the same in both: no copy of a large file is needed.
-        const bool ascii = std::all_of(Bytes.begin(), Bytes.end(), [](char c) { return (c & 0x80) == 0; });
-        if (ascii)
-            SetText(Bytes);
-        else
-            SetText(AnsiToUtf8(Bytes));
-    }
-}
+void TStringList::LoadFromBytes(std::string_view Bytes) { LoadOwned(std::string(Bytes)); }
 
 void TStringList::LoadFromFile(const std::string& FileName) {
     // The old lines go before the file is read: a long list loaded again would otherwise be
     // held twice, with the file's bytes beside it. A file that is not there changes nothing.
-    if (FileSize(FileName) >= 0) {
-        Clear();
-        lines_.shrink_to_fit();
-    }
-    LoadFromBytes(ReadFileBytes(FileName));
+    if (FileSize(FileName) >= 0) Clear();
+    LoadOwned(ReadFileBytes(FileName));
 }
 
 std::string TStringList::EncodedText() const {

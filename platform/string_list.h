@@ -12,29 +12,26 @@ namespace platform {
 
 enum class TTextEncoding { Ansi, Utf8, Utf16LE, Utf16BE };
 
+// The lines live in one text, each a span of it: a list of 300 000 short lines costs its bytes
+// and 8 more per line, where a string per line cost about 60.
 class TStringList {
 public:
-    int Count() const { return int(lines_.size()); }
-    bool Empty() const { return lines_.empty(); }
-    const std::string& operator[](int i) const { return lines_[size_t(i)]; }
-    // The line may be changed through the reference, so the name index starts afresh.
-    std::string& operator[](int i) {
-        indexed_ = false;
-        return lines_[size_t(i)];
+    int Count() const { return int(spans_.size()); }
+    bool Empty() const { return spans_.empty(); }
+    // A copy of line i (const, so that an assignment to it cannot pass for an edit).
+    const std::string operator[](int i) const { return std::string(View(i)); }
+    // Line i in place: valid only until the list next changes, which may move its text.
+    std::string_view View(int i) const {
+        const TLineSpan& s = spans_[size_t(i)];
+        return {text_.data() + s.At, s.Size};
     }
-    const std::vector<std::string>& Lines() const { return lines_; }
+    void Set(int Index, std::string_view Line);
+    std::vector<std::string> Lines() const;
 
-    void Add(std::string Line);
-    void Insert(int Index, std::string Line) {
-        indexed_ = false;
-        lines_.insert(lines_.begin() + Index, std::move(Line));
-    }
+    void Add(std::string_view Line);
+    void Insert(int Index, std::string_view Line);
     void Delete(int Index);
-    void Clear() {
-        indexed_ = false;
-        index_.Clear();
-        lines_.clear();
-    }
+    void Clear();
 
     // Index of the first line whose name equals Name (any case); -1 when none.
     int IndexOfName(std::string_view Name) const;
@@ -69,8 +66,18 @@ private:
     // Below this many lines a scan is as quick as the index and needs no memory.
     static constexpr size_t kIndexFrom = 32;
     void BuildIndex() const;
+    TLineTexts Texts() const { return {text_.data(), spans_.data(), spans_.size()}; }
+    // Line's bytes at the end of the text, where its span will point.
+    TLineSpan Append(std::string_view Line);
+    // The list becomes the lines of Text from From on; Text is kept as the list's text.
+    void Adopt(std::string Text, size_t From);
+    void LoadOwned(std::string Bytes);
+    // Bytes no line points at any more; the text is written afresh once they are most of it.
+    void Forget(const TLineSpan& Span);
 
-    std::vector<std::string> lines_;
+    std::string text_;
+    std::vector<TLineSpan> spans_;
+    size_t unused_ = 0;
     // Where each name first stands. Built at the first lookup by name in a long list, kept up
     // to date by Add and Delete, rebuilt after any other change.
     mutable TNameIndex index_;

@@ -103,8 +103,8 @@ std::string Malformed(const std::string& Key, std::string_view Value, const char
 bool HoldsMarker(const TStringList& List) {
     // The marker holds no line break, so it stands in the list's text exactly when it stands
     // in one of its lines; the lines are searched without joining a copy of the whole file.
-    for (const std::string& line : List.Lines())
-        if (line.find("FOUNDIT") != std::string::npos) return true;
+    for (int i = 0; i < List.Count(); ++i)
+        if (List.View(i).find("FOUNDIT") != std::string_view::npos) return true;
     return false;
 }
 
@@ -112,7 +112,7 @@ std::string TServerIniEntry::Key(const char* Suffix) const { return FileKey(Numb
 
 std::string_view TServerIni::ValueAt(uint32_t Line) const {
     if (Line == kAbsent) return {};
-    const std::string_view line = (*list_)[int(Line)];
+    const std::string_view line = list_->View(int(Line));
     const size_t eq = line.find('=');
     return line.substr(eq + 1);
 }
@@ -128,7 +128,7 @@ TServerIniEntry TServerIni::EntryOf(const TLines& Lines, int N) const {
     e.Name = Trimmed(ValueAt(at[fName]));
     e.Version = ValueAt(at[fVersion]);
     if (at[fVersion] != kAbsent) {
-        const std::string_view line = (*list_)[int(at[fVersion])];
+        const std::string_view line = list_->View(int(at[fVersion]));
         uint32_t number;
         int field;
         if (EntryKeyOf(line.substr(0, line.find('=')), number, field) && number == uint32_t(N)) e.OwnVersion = e.Version;
@@ -187,11 +187,11 @@ TServerIni::TLoaded TServerIni::Load(const TStringList& List, const std::vector<
     // them than lines naming an entry: no FILECOUNT and no entry number makes more slots.
     size_t named = 0;
     for (int i = 0; i < List.Count(); ++i) {
-        const std::string& line = List[i];
+        const std::string_view line = List.View(i);
         uint32_t number;
         int suffix;
-        named += EntryKeyOf(std::string_view(line).substr(0, line.find('=')), number, suffix) && suffix == fName &&
-                 line.find('=') != std::string::npos;
+        named += EntryKeyOf(line.substr(0, line.find('=')), number, suffix) && suffix == fName &&
+                 line.find('=') != std::string_view::npos;
     }
     const size_t slots = std::min<size_t>(size_t(m.fileCount_), named);
     m.entries_.resize(slots);
@@ -199,12 +199,12 @@ TServerIni::TLoaded TServerIni::Load(const TStringList& List, const std::vector<
         for (uint32_t& a : l.At) a = kAbsent;
     // One pass over the lines finds every entry's keys.
     for (int i = 0; i < List.Count(); ++i) {
-        const std::string& line = List[i];
+        const std::string_view line = List.View(i);
         const size_t eq = line.find('=');
-        if (eq == std::string::npos) continue;
+        if (eq == std::string_view::npos) continue;
         uint32_t number;
         int suffix;
-        if (!EntryKeyOf(std::string_view(line).substr(0, eq), number, suffix) || number >= slots) continue;
+        if (!EntryKeyOf(line.substr(0, eq), number, suffix) || number >= slots) continue;
         uint32_t& at = m.entries_[number].At[suffix];
         if (at == kAbsent) at = uint32_t(i);
     }

@@ -54,29 +54,61 @@ TEST(LastRunCodes, TheErrorIsTheOneBehindTheOutcome) {
 }
 
 #ifndef _WIN32
-// The list is usually walked in order; numbers out of order must still find their one entry.
+// The list is usually walked in order; numbers out of order must still find their one entry,
+// and only the entries acted on keep a section: the others are counted once.
 TEST(LastRunCodes, OneEntryPerNumberInTheOrderFirstAsked) {
+    struct Ask {
+        int number;
+        bool act;  // the run downloads it at this ask
+    };
     const struct Case {
         const char* name;
-        std::vector<int> asked, expected;
+        std::vector<Ask> asked;
+        std::vector<int> listed;
+        size_t compared, unchanged;
     } cases[] = {
-        {"ascending, each asked again", {1, 1, 2, 2, 3, 1}, {1, 2, 3}},
-        {"a smaller number after larger ones", {2, 5, 3, 5, 2, 3}, {2, 5, 3}},
-        {"descending", {9, 4, 1, 9, 4}, {9, 4, 1}},
+        {"ascending, each asked again", {{1, true}, {1, false}, {2, false}, {2, false}, {3, true}, {1, false}},
+         {1, 3}, 3, 1},
+        {"a smaller number after larger ones", {{2, true}, {5, true}, {3, true}, {5, false}, {2, false}, {3, false}},
+         {2, 5, 3}, 3, 0},
+        {"descending", {{9, true}, {4, false}, {1, true}, {9, false}, {4, false}}, {9, 1}, 3, 1},
+        {"one left alone asked again and then acted on", {{1, false}, {2, false}, {1, true}, {3, false}},
+         {1}, 3, 2},
+        {"the last one left alone", {{0, true}, {1, false}}, {0}, 2, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TLastRun run;
-        for (int n : c.asked) {
-            TLastRunEntry& e = run.Entry(n);
-            EXPECT_EQ(e.Number, n);
-            e.Offered += "x";
+        for (const Ask& a : c.asked) {
+            TLastRunEntry& e = run.Entry(a.number);
+            EXPECT_EQ(e.Number, a.number);
+            if (a.act) e.Downloaded = true;
         }
         std::vector<int> numbers;
-        size_t uses = 0;
-        for (const TLastRunEntry& e : run.Entries()) numbers.push_back(e.Number), uses += e.Offered.size();
-        EXPECT_EQ(numbers, c.expected);
-        EXPECT_EQ(uses, c.asked.size());
+        for (const TLastRunEntry& e : run.Entries()) numbers.push_back(e.Number);
+        EXPECT_EQ(numbers, c.listed);
+        EXPECT_EQ(run.Compared(), c.compared);
+        EXPECT_EQ(run.Unchanged(), c.unchanged);
+    }
+}
+
+// The entry an update error or the user's stop ended the run at is listed, acted on or not.
+TEST(LastRunCodes, TheEntryTheRunEndedAtIsListed) {
+    for (const bool stopped : {false, true}) {
+        SCOPED_TRACE(stopped ? "stopped" : "update error");
+        TLastRun run;
+        run.Entry(0).Ran = "TRUE";
+        run.Entry(1).Name = "left.sh";
+        run.Entry(2).Name = "failing.sh";
+        if (stopped)
+            run.NoteStopping(true);
+        else
+            run.NoteUpdateError("Unable to get file");
+        std::vector<std::string> names;
+        for (const TLastRunEntry& e : run.Entries()) names.push_back(e.Name);
+        EXPECT_EQ(names, (std::vector<std::string>{"", "failing.sh"}));
+        EXPECT_EQ(run.Unchanged(), 1u);
+        EXPECT_NE(run.IniText(0).find("[FILE2]\r\nName=failing.sh\r\n"), std::string::npos) << run.IniText(0);
     }
 }
 
@@ -218,11 +250,9 @@ TEST_F(LastRunRecord, HoldsTheRunTheEntriesAndTheWaitedExitCode) {
         "\\[LastRun\\]\r\n"
         "Started=\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d[+-]\\d\\d:\\d\\d\r\n"
         "Ended=\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d[+-]\\d\\d:\\d\\d\r\n"
-        "Outcome=Updated\r\nError=\r\nExitCode=0\r\n"
+        "Outcome=Updated\r\nError=\r\nExitCode=0\r\nCompared=2\r\nUnchanged=1\r\n"
         "\\[FILE0\\]\r\nName=waited.sh\r\nOffered=2.1.0.0\r\nInstalledBefore=0.0.0.0\r\nDownloaded=TRUE\r\n"
-        "Ran=TRUE\r\nExitCode=300\r\n"
-        "\\[FILE1\\]\r\nName=kept.sh\r\nOffered=0.0.0.0\r\nInstalledBefore=0.0.0.0\r\nDownloaded=FALSE\r\n"
-        "Ran=FALSE\r\n");
+        "Ran=TRUE\r\nExitCode=300\r\n");
     EXPECT_TRUE(std::regex_match(record, shape)) << record;
     EXPECT_FALSE(dir.Exists("Updater.log"));
 }

@@ -121,6 +121,71 @@ TEST(StringList, LoadingAMissingFileRaises) {
     EXPECT_THROW(list.LoadFromFile("/nonexistent/zel/x.ini"), EUpdaterError);
 }
 
+// The lines share one text that moves as it grows and is written afresh once edits left most
+// of it unused: every line must read as a list of separate strings would, also when the line
+// added is a view of the list itself.
+TEST(StringList, EditsKeepEveryLineAsSeparateStringsWould) {
+    const struct Case {
+        const char* what;
+        std::function<void(TStringList&, std::vector<std::string>&)> edit;
+    } cases[] = {
+        {"a view of its own line added while the text grows",
+         [](TStringList& l, std::vector<std::string>& m) {
+             for (int i = 0; i < 2000; ++i) {
+                 l.Add(l.View(i % l.Count()));
+                 m.push_back(m[size_t(i) % (m.size())]);
+             }
+         }},
+        {"a view of its own line set over another",
+         [](TStringList& l, std::vector<std::string>& m) {
+             for (int i = 0; i < 2000; ++i) {
+                 const int from = (i * 7) % l.Count(), to = (i * 13) % l.Count();
+                 l.Set(to, l.View(from));
+                 m[size_t(to)] = m[size_t(from)];
+             }
+         }},
+        {"values set again and again, the text written afresh",
+         [](TStringList& l, std::vector<std::string>& m) {
+             for (int i = 0; i < 5000; ++i) {
+                 const std::string line = "KEY" + std::to_string(i % 50) + "=" + std::string(size_t(i % 90), 'v');
+                 l.Set(i % 50, line);
+                 m[size_t(i % 50)] = line;
+             }
+         }},
+        {"deleted and inserted",
+         [](TStringList& l, std::vector<std::string>& m) {
+             for (int i = 0; i < 3000; ++i) {
+                 const int at = (i * 11) % l.Count();
+                 l.Delete(at);
+                 m.erase(m.begin() + at);
+                 l.Insert(at / 2, "I" + std::to_string(i) + "=" + std::string(40, 'x'));
+                 m.insert(m.begin() + at / 2, "I" + std::to_string(i) + "=" + std::string(40, 'x'));
+             }
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TStringList list;
+        list.SetText("\xEF\xBB\xBF[Update]\r\nKEY1=a\r\n\r\nKEY2=bb\nKEY3=ccc\rlast");
+        std::vector<std::string> model = list.Lines();
+        for (int i = 0; i < 60; ++i) {
+            list.Add("KEY" + std::to_string(i) + "=" + std::to_string(i * i));
+            model.push_back("KEY" + std::to_string(i) + "=" + std::to_string(i * i));
+        }
+        c.edit(list, model);
+        EXPECT_EQ(list.Lines(), model);
+        for (const std::string n : {"KEY1", "key7", "KEY49", "I2999", "missing"}) {
+            std::string value;
+            for (const std::string& line : model)
+                if (SameText(TStringList::NameOf(line), n) && line.find('=') != std::string::npos) {
+                    value = TStringList::ValueOf(line);
+                    break;
+                }
+            EXPECT_EQ(list.Values(n), value) << n;
+        }
+    }
+}
+
 // Long lists look names up through an index; every change must leave lookups exactly as a scan
 // from the first line would answer them.
 TEST(StringList, LookupsStayFirstMatchThroughChanges) {
@@ -141,8 +206,8 @@ TEST(StringList, LookupsStayFirstMatchThroughChanges) {
         {"a new name added", [&] { list.Add("NEW=1"); }},
         {"the first of a duplicate deleted", [&] { list.Delete(5); }},
         {"a line inserted at the top", [&] { list.Insert(0, "key7=top"); }},
-        {"a line renamed in place", [&] { list[10] = "RENAMED=x"; }},
-        {"a name removed from a line", [&] { list[11] = "no equals sign"; }},
+        {"a line renamed in place", [&] { list.Set(10, "RENAMED=x"); }},
+        {"a name removed from a line", [&] { list.Set(11, "no equals sign"); }},
         {"the last line deleted", [&] { list.Delete(list.Count() - 1); }},
         {"replaced by text",
          [&] { list.SetText(std::string("A=1\r\n") + std::string(40, ';') + "\r\na=2\r\nKEY3=3\r\n"); }},
