@@ -7,7 +7,6 @@
 #include "platform/file_utils.h"
 #include "platform/folder_lock.h"
 #include "platform/os_services.h"
-#include "platform/scope_exit.h"
 #include "platform/shown_text.h"
 #include "platform/strconv.h"
 #include "server_ini/server_ini.h"
@@ -53,15 +52,15 @@ void RunEntry(TzelCustUpdaterDialogForm& Form, const TServerIniEntry& Entry, con
     Form.SetCurrentStep(2);
     const std::string message = ShownText(Entry.Message);
     if (!Form.ShowForms()) {
-        Form.RunDownloadedFile(Name, false, Downloaded);
+        Form.RunDownloadedFile(Name, false, Downloaded, Entry);
         return;
     }
     if (!Entry.Request) {
-        Form.RunDownloadedFile(Name, true, Downloaded);
+        Form.RunDownloadedFile(Name, true, Downloaded, Entry);
     } else if (Runtime().Confirm(message)) {
         Runtime().ProcessMessages();
         Form.Repaint();
-        Form.RunDownloadedFile(Name, true, Downloaded);
+        Form.RunDownloadedFile(Name, true, Downloaded, Entry);
     } else {
         Form.ReportStatus(message, true, false, false);
         Form.SetContinueUpdating(false);
@@ -82,14 +81,12 @@ void TzelCustUpdaterDialogForm::DownloadAndRunFiles() {
     MoveRanMarkers(names);
     names = {};
     // The entry's texts are views into the list, which stays as it is until the loop ends.
-    const ScopeExit noEntry([this] { FCurrentEntry.reset(); });
     TFileVerRec serverVersion;
     for (int i = 0; i < ini.FileCount() && FContinueUpdating; ++i) {
         // The update stops at the first fault of an entry, where it reaches that entry.
         if (const TFault* fault = read.FirstError(i)) throw EUpdaterError(fault->Text);
         const TServerIniEntry current = ini.Entry(i);
         FCurrentFileNumberOfInterest = i;
-        FCurrentEntry = current;
         const std::string name(current.Name);
         if (ReachesOwnFile(name, own))
             throw EUpdaterError(FileNameFaultText(TFileNameFault::OwnFile, current.Key("NAME"), name));
@@ -105,7 +102,7 @@ void TzelCustUpdaterDialogForm::DownloadAndRunFiles() {
         // The installed copy is already the offered one: nothing newer, whatever the version says.
         const int flags = InstalledCopyIsOffered(current, ProgramFolder() + name)
                               ? vcNotNewer
-                              : CompareFileVersions(serverVersion, installed, name);
+                              : CompareFileVersions(serverVersion, installed, name, current);
         if (flags & vcDownload) {
             const std::string url = GetServerPath() + UrlEncodedFileName(name);
             WriteLog(FzelLogFileName, "TzelCustUpdaterDialogForm.DownloadAndRunFiles(): Prepare to Download = " +
@@ -121,32 +118,28 @@ void TzelCustUpdaterDialogForm::DownloadAndRunFiles() {
         }
         if (d.AlreadyRan) ReportStatus(name + " already ran.", false, false, false);
         if (d.MarkerEvaluated) Runtime().ProcessMessages();
-        if (d.NothingNewer) ReportStatus(GetStatusMessage(stNoNewerVersion, name, "False"), true, false, false);
+        if (d.NothingNewer) ReportStatus(GetStatusMessage(stNoNewerVersion, name, "False", &current), true, false, false);
         if (d.Run) RunEntry(*this, current, name, d.Download);
     }
 }
 
-bool TzelCustUpdaterDialogForm::RunDownloadedFile(const std::string& FileName, bool FromVisual, bool WasDownloaded) {
-    return RunFile(FileName, FromVisual, WasDownloaded);
+bool TzelCustUpdaterDialogForm::RunDownloadedFile(const std::string& FileName, bool FromVisual, bool WasDownloaded,
+                                                  const TServerIniEntry& Entry) {
+    return RunFile(FileName, FromVisual, WasDownloaded, Entry);
 }
 
-TServerIniEntry TzelCustUpdaterDialogForm::CurrentEntry() const {
-    if (FCurrentEntry && FCurrentEntry->Number == FCurrentFileNumberOfInterest) return *FCurrentEntry;
-    return TServerIni::EntryAt(*FServerIniList, FCurrentFileNumberOfInterest);
-}
-
-bool TzelCustUpdaterDialogForm::RunFile(const std::string& FileName, bool, bool WasDownloaded) {
-    const TServerIniEntry listed = CurrentEntry();
-    const int k = listed.Number;
+bool TzelCustUpdaterDialogForm::RunFile(const std::string& FileName, bool, bool WasDownloaded,
+                                        const TServerIniEntry& Entry) {
+    const int k = Entry.Number;
     const std::string params = GetParamsForFileRun(FileName);
     // Windows hands a batch file to cmd.exe, which reads the whole command line again by its
     // own rules: "x&y.bat" would run y.bat. Such a run is never started.
     if (IsBatchFile(FileName) && (HoldsCommandCharacter(ProgramFolder() + FileName) || HoldsCommandCharacter(params)))
-        throw EUpdaterError(kConfigProblem + listed.Key("NAME") + " names the batch file \"" + FileName +
+        throw EUpdaterError(kConfigProblem + Entry.Key("NAME") + " names the batch file \"" + FileName +
                             "\", whose path or parameters hold a character the command interpreter reads as its own "
                             "(& | < > ^ % ! \" ( ) or a control character).");
-    ReportStatus(GetStatusMessage(stRunning, FileName, WasDownloaded ? "True" : "False"), true, false, false);
-    const int wait = listed.Wait;
+    ReportStatus(GetStatusMessage(stRunning, FileName, WasDownloaded ? "True" : "False", &Entry), true, false, false);
+    const int wait = Entry.Wait;
     BeforeRunFile(FileName);
     bool ok;
     if (wait <= 0) {
@@ -171,9 +164,9 @@ bool TzelCustUpdaterDialogForm::RunFile(const std::string& FileName, bool, bool 
     }
     FLastRun.Entry(k).Ran = ok ? "TRUE" : "FAILED";
     if (ok)
-        ReportStatus(GetStatusMessage(stFinishedRunning, FileName, ""), true, false, false);
+        ReportStatus(GetStatusMessage(stFinishedRunning, FileName, "", &Entry), true, false, false);
     else
-        ReportStatus(GetStatusMessage(stRunFailed, FileName, ""), true, true, true);
+        ReportStatus(GetStatusMessage(stRunFailed, FileName, "", &Entry), true, true, true);
     if (ok) SetRanMarker(k, FileName, "TRUE");
     AfterRunFile(FileName);
     return ok;

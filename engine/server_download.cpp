@@ -136,7 +136,7 @@ bool TzelCustUpdaterDialogForm::DownloadFile(const std::string& SourceFile, cons
     const std::string alias = TargetFileAlias.empty() ? TargetFile : TargetFileAlias;
     FHTTPFileDownloader->MaxFileSize = expected.Size;
     const ScopeExit limitReset([this] { FHTTPFileDownloader->MaxFileSize = -1; });
-    ReportStatus(GetStatusMessage(stDownloading, alias, ""), true, false, false);
+    ReportStatus(GetStatusMessage(stDownloading, alias, "", nullptr), true, false, false);
     const bool resumable = !expected.Sha256.empty();
     const std::string transfer = ProgramFolder() + (resumable ? kKeptTransferFile : kTransferFile);
     if (!resumable) DeleteFileIfExists(transfer);
@@ -194,7 +194,7 @@ bool TzelCustUpdaterDialogForm::DownloadFile(const std::string& SourceFile, cons
             ReportStatus(TargetFile + " was in use: it was moved aside to " + TargetFile + kMovedAsideSuffix +
                              ", and the new copy takes effect at its next start.",
                          true, false, false);
-        ReportStatus(GetStatusMessage(stDownloaded, alias, ""), true, false, false);
+        ReportStatus(GetStatusMessage(stDownloaded, alias, "", nullptr), true, false, false);
     }
     return ok;
 }

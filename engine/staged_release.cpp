@@ -50,10 +50,9 @@ using namespace engine;
 using namespace ui;
 
 int TzelCustUpdaterDialogForm::CompareFileVersions(TFileVerRec ServerVersion, TFileVerRec LocalVersion,
-                                                   const std::string& FileName) {
-    const TServerIniEntry entry = CurrentEntry();
-    if (!OffersChange(ReleaseRulesOf(entry), ServerVersion, LocalVersion, ProgramFolder() + FileName)) return vcNotNewer;
-    return HeldBackByRollout(entry, FileName) ? vcNotNewer : vcDownload;
+                                                   const std::string& FileName, const TServerIniEntry& Entry) {
+    if (!OffersChange(ReleaseRulesOf(Entry), ServerVersion, LocalVersion, ProgramFolder() + FileName)) return vcNotNewer;
+    return HeldBackByRollout(Entry, FileName) ? vcNotNewer : vcDownload;
 }
 
 bool TzelCustUpdaterDialogForm::HeldBackByRollout(const TServerIniEntry& Entry, const std::string& FileName) {

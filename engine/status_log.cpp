@@ -37,7 +37,7 @@ void TzelCustUpdaterDialogForm::WriteLog(const std::string& FileName, const std:
 void TzelCustUpdaterDialogForm::ScrollStatusToEnd() { Runtime().ScrollToCaret(ProgressMemo); }
 
 std::string TzelCustUpdaterDialogForm::GetStatusMessage(int StatusType, const std::string& FileAlias,
-                                                        const std::string&) {
+                                                        const std::string&, const serverini::TServerIniEntry*) {
     if (SameText(FileAlias, kConfigurationAlias)) {
         if (StatusType == stDownloading) return "Getting upgrade information.";
         if (StatusType == stDownloaded) return "Comparing versions";

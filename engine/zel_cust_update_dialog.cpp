@@ -199,7 +199,7 @@ void TzelCustUpdaterDialogForm::ShowUpdateEnd(bool Completed) {
 }
 
 void TzelCustUpdaterDialogForm::Finish() {
-    ReportStatus(GetStatusMessage(stFinished, "", ""), true, true, false);
+    ReportStatus(GetStatusMessage(stFinished, "", "", nullptr), true, true, false);
     if (!FErrorUpdating) MergeAndSaveLocalIniFile();
 }
 

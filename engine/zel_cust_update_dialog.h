@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -53,16 +52,22 @@ public:
     TzelCustUpdaterDialogForm();
     ~TzelCustUpdaterDialogForm() override;
 
-    // Virtual operations, in the order subclasses know them by.
-    virtual bool RunDownloadedFile(const std::string& FileName, bool FromVisual, bool WasDownloaded);
-    virtual bool RunFile(const std::string& FileName, bool FromVisual, bool WasDownloaded);
+    // Virtual operations, in the order subclasses know them by. Entry: the server INI's entry
+    // the operation acts on, as the file loop read it.
+    virtual bool RunDownloadedFile(const std::string& FileName, bool FromVisual, bool WasDownloaded,
+                                   const serverini::TServerIniEntry& Entry);
+    virtual bool RunFile(const std::string& FileName, bool FromVisual, bool WasDownloaded,
+                         const serverini::TServerIniEntry& Entry);
     virtual std::string GetParamsForFileRun(const std::string& aFileName);
     virtual std::string GetServerPath();
     virtual intptr_t GetRunWindowHandle();
     virtual void AfterRunFile(const std::string& FileName);
     virtual void BeforeRunFile(const std::string& FileName);
-    virtual std::string GetStatusMessage(int StatusType, const std::string& FileAlias, const std::string& Extra);
-    virtual int CompareFileVersions(TFileVerRec ServerVersion, TFileVerRec LocalVersion, const std::string& FileName);
+    // Entry: the entry the status is about; nullptr for the server INI's download and the end.
+    virtual std::string GetStatusMessage(int StatusType, const std::string& FileAlias, const std::string& Extra,
+                                         const serverini::TServerIniEntry* Entry);
+    virtual int CompareFileVersions(TFileVerRec ServerVersion, TFileVerRec LocalVersion, const std::string& FileName,
+                                    const serverini::TServerIniEntry& Entry);
     virtual void InitializeIt();
     virtual void BeforeUsingDefaultLocation();
     virtual std::string GetProgName();
@@ -164,11 +169,8 @@ protected:
     bool FErrorUpdating = false;
     bool FUsingDefaultLocation = false;
     bool FDebug = false;
+    // The number of the entry the file loop is at (the last one after the loop), for subclasses.
     int FCurrentFileNumberOfInterest = 0;
-    // The entry the file loop is at, for the operations that act on it; read from the server
-    // INI list alone when an operation is called outside the loop.
-    serverini::TServerIniEntry CurrentEntry() const;
-    std::optional<serverini::TServerIniEntry> FCurrentEntry;
 
     // The publisher's proofs and the certificate policy (engine/publisher_trust.cpp).
     void ApplyTrustSettings();

@@ -38,15 +38,19 @@ public:
     ~TzelBrinquetUpdaterDialogForm() override;
 
     // Replaced operations of the engine.
-    bool RunDownloadedFile(const std::string& FileName, bool FromVisual, bool WasDownloaded) override;
+    bool RunDownloadedFile(const std::string& FileName, bool FromVisual, bool WasDownloaded,
+                           const serverini::TServerIniEntry& Entry) override;
     // The engine's run; a run that ends in an error gives the window its layout back first.
-    bool RunFile(const std::string& FileName, bool FromVisual, bool WasDownloaded) override;
+    bool RunFile(const std::string& FileName, bool FromVisual, bool WasDownloaded,
+                 const serverini::TServerIniEntry& Entry) override;
     std::string GetParamsForFileRun(const std::string& aFileName) override;
     std::string GetServerPath() override;
     void AfterRunFile(const std::string& FileName) override;
     void BeforeRunFile(const std::string& FileName) override;
-    std::string GetStatusMessage(int StatusType, const std::string& FileAlias, const std::string& Extra) override;
-    int CompareFileVersions(TFileVerRec ServerVersion, TFileVerRec LocalVersion, const std::string& FileName) override;
+    std::string GetStatusMessage(int StatusType, const std::string& FileAlias, const std::string& Extra,
+                                 const serverini::TServerIniEntry* Entry) override;
+    int CompareFileVersions(TFileVerRec ServerVersion, TFileVerRec LocalVersion, const std::string& FileName,
+                            const serverini::TServerIniEntry& Entry) override;
     void InitializeIt() override;
     std::string GetProgName() override;
     std::string GetDefaultServerPath() override;
@@ -123,9 +127,15 @@ private:
     bool FUpdateSucceeded = false;
     bool FCheckedUpdateStarter = false;
     bool FUpdateStarterOK = false;
-    std::string FCurrentFileName;
-    bool FCurrentFromVisual = false;
-    bool FCurrentwasDownloaded = false;
+    // The script updater's run that waits for Proceed, as RunDownloadedFile was given it; its
+    // entry's texts are views into the server INI list, which stays until the file loop ends.
+    struct TWaitingRun {
+        std::string FileName;
+        bool FromVisual = false;
+        bool WasDownloaded = false;
+        serverini::TServerIniEntry Entry;
+    };
+    TWaitingRun FWaiting;
     std::string FHelpLocation;
     bool FDecided = false;
     int32_t FOldHeight = 0;

@@ -40,7 +40,7 @@ void TzelBrinquetUpdaterDialogForm::ProceedBitBtnClick(TComponent* Sender) {
 void TzelBrinquetUpdaterDialogForm::CarryOutWaitingEntry(const std::string& Contact, const std::string& Email) {
     if (MoreInfoLabel.Visible) MoreInfoLabel.Visible = false;
     // The params, the ran mark and the status upload are for the name as written only.
-    const bool holdsScriptUpdaterNameAsWritten = FCurrentFileName.find(kScriptUpdaterName) != std::string::npos;
+    const bool holdsScriptUpdaterNameAsWritten = FWaiting.FileName.find(kScriptUpdaterName) != std::string::npos;
     std::string pastVer, localNum;
     if (holdsScriptUpdaterNameAsWritten) {
         // Read before the run: the update program may rewrite them.
@@ -48,12 +48,11 @@ void TzelBrinquetUpdaterDialogForm::CarryOutWaitingEntry(const std::string& Cont
         localNum = PadLocalNum(ReadParamsValue("Local_Num"));
     }
     // The engine's run: the waiting entry is not deferred a second time.
-    const bool ok = RunFile(FCurrentFileName, FCurrentFromVisual, FCurrentwasDownloaded);
+    const bool ok = RunFile(FWaiting.FileName, FWaiting.FromVisual, FWaiting.WasDownloaded, FWaiting.Entry);
     if (holdsScriptUpdaterNameAsWritten) FLastRun.SetProductValue("ScriptUpdaterRan", ok ? "TRUE" : "FALSE");
     if (ok && holdsScriptUpdaterNameAsWritten) {
         try {
-            UploadStatus({std::string(CurrentEntry().OwnVersion), pastVer, localNum,
-                          Contact, Email});
+            UploadStatus({std::string(FWaiting.Entry.OwnVersion), pastVer, localNum, Contact, Email});
         } catch (const std::exception& e) {
             // The update program has run and is marked as ran: a failed upload is reported,
             // and the update goes on rather than leaving the user in a wait only Close ends.

@@ -55,9 +55,10 @@ void TzelBrinquetUpdaterDialogForm::RestoreLayout() {
     if (MoreInfoLabel.Visible) MoreInfoLabel.Enabled = true;
 }
 
-bool TzelBrinquetUpdaterDialogForm::RunFile(const std::string& FileName, bool FromVisual, bool WasDownloaded) {
+bool TzelBrinquetUpdaterDialogForm::RunFile(const std::string& FileName, bool FromVisual, bool WasDownloaded,
+                                            const serverini::TServerIniEntry& Entry) {
     try {
-        return TzelCustUpdaterDialogForm::RunFile(FileName, FromVisual, WasDownloaded);
+        return TzelCustUpdaterDialogForm::RunFile(FileName, FromVisual, WasDownloaded, Entry);
     } catch (const std::exception&) {
         // The error ends the update; a window left without its panels and with Close
         // disabled could not even be closed.

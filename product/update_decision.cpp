@@ -30,7 +30,7 @@ bool NamesScriptUpdaterInAnyCase(const std::string& FileName) { return SameText(
 }  // namespace
 
 int TzelBrinquetUpdaterDialogForm::CompareFileVersions(TFileVerRec ServerVersion, TFileVerRec LocalVersion,
-                                                       const std::string& FileName) {
+                                                       const std::string& FileName, const TServerIniEntry& Entry) {
     int outcome = vcNotNewer;
     if (NamesScriptUpdaterInAnyCase(FileName)) {
         // Read directly: whether the update may go ahead does not depend on the starter check.
@@ -42,7 +42,7 @@ int TzelBrinquetUpdaterDialogForm::CompareFileVersions(TFileVerRec ServerVersion
             outcome = vcBlocked;
         } else {
             const std::string application = params.ReadString(kParamsSection, "Applocation", "");
-            const std::string offered(CurrentEntry().OwnVersion);
+            const std::string offered(Entry.OwnVersion);
             if (FileVersionAtLeast(application, offered)) {
                 ReportStatus("You have the current version of " + kBrinquet + ".", true, false, false);
                 outcome = vcNotNewer | vcDoNotRun;
@@ -56,7 +56,7 @@ int TzelBrinquetUpdaterDialogForm::CompareFileVersions(TFileVerRec ServerVersion
                     ReportStatus("Newer version of " + kBrinquet + " is available for update.", true, true, false);
                     outcome = vcDownload;
                 }
-            } else if (HeldBackByRollout(CurrentEntry(), FileName)) {
+            } else if (HeldBackByRollout(Entry, FileName)) {
                 outcome = vcNotNewer | vcDoNotRun;
             } else {
                 ReportStatus("Newer version of " + kBrinquet + " is available for update.", true, true, false);
@@ -76,21 +76,19 @@ int TzelBrinquetUpdaterDialogForm::CompareFileVersions(TFileVerRec ServerVersion
             if (!FileExists(copy) || !FileVersionAtLeast(copy, ServerVersion.VersionStr)) outcome = vcDownload;
         }
     } else {
-        outcome = TzelCustUpdaterDialogForm::CompareFileVersions(ServerVersion, LocalVersion, FileName);
+        outcome = TzelCustUpdaterDialogForm::CompareFileVersions(ServerVersion, LocalVersion, FileName, Entry);
     }
     return outcome;
 }
 
 bool TzelBrinquetUpdaterDialogForm::RunDownloadedFile(const std::string& FileName, bool FromVisual,
-                                                      bool WasDownloaded) {
+                                                      bool WasDownloaded, const TServerIniEntry& Entry) {
     if (!NamesScriptUpdaterInAnyCase(FileName))
-        return TzelCustUpdaterDialogForm::RunDownloadedFile(FileName, FromVisual, WasDownloaded);
-    FCurrentFileName = FileName;
-    FCurrentFromVisual = FromVisual;
-    FCurrentwasDownloaded = WasDownloaded;
+        return TzelCustUpdaterDialogForm::RunDownloadedFile(FileName, FromVisual, WasDownloaded, Entry);
+    FWaiting = {FileName, FromVisual, WasDownloaded, Entry};
     ProceedBitBtn.Enabled = true;
     JobLabel.Caption = "Ready to run update process from downloaded files.";
-    FHelpLocation = std::string(CurrentEntry().HelpLocation);
+    FHelpLocation = std::string(Entry.HelpLocation);
     if (!FHelpLocation.empty()) MoreInfoLabel.Visible = true;
     ReportStatus("Ready to update " + kBrinquet + ".  Click Proceed to update", true, false, false);
     FDecided = false;
@@ -114,10 +112,10 @@ bool TzelBrinquetUpdaterDialogForm::RunDownloadedFile(const std::string& FileNam
 void TzelBrinquetUpdaterDialogForm::IdleWhileWaiting() { std::this_thread::sleep_for(std::chrono::milliseconds(10)); }
 
 std::string TzelBrinquetUpdaterDialogForm::GetStatusMessage(int StatusType, const std::string& FileAlias,
-                                                            const std::string& Extra) {
+                                                            const std::string& Extra, const TServerIniEntry* Entry) {
     if (!NamesScriptUpdaterInAnyCase(FileAlias)) {
         if (StatusType == stFinished) return CheckUpdateStarter() ? "Finished all update processes." : "";
-        return TzelCustUpdaterDialogForm::GetStatusMessage(StatusType, FileAlias, Extra);
+        return TzelCustUpdaterDialogForm::GetStatusMessage(StatusType, FileAlias, Extra, Entry);
     }
     switch (StatusType) {
     case stNoNewerVersion:
@@ -126,8 +124,7 @@ std::string TzelBrinquetUpdaterDialogForm::GetStatusMessage(int StatusType, cons
     case stRunning: return "Upgrading " + kBrinquet + "...";
     case stFinishedRunning:
         FUpdateSucceeded = true;
-        return kBrinquet + " is now updated to version " +
-               ShownText(CurrentEntry().OwnVersion) + ".";
+        return kBrinquet + " is now updated to version " + ShownText(Entry ? Entry->OwnVersion : "") + ".";
     case stRunFailed: {
         std::string message = ReadParamsValue("Installer_Message");
         if (!message.empty()) message += '\r';

@@ -63,12 +63,12 @@ TEST_F(Status, Catalogue) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.type) + " " + c.alias);
-        EXPECT_EQ(form->GetStatusMessage(c.type, c.alias, "True"), c.text);
+        EXPECT_EQ(form->GetStatusMessage(c.type, c.alias, "True", nullptr), c.text);
     }
     for (int bad : {0, 3, 9, 11, -1}) {
         SCOPED_TRACE(bad);
         try {
-            form->GetStatusMessage(bad, "x", "");
+            form->GetStatusMessage(bad, "x", "", nullptr);
             ADD_FAILURE() << "no error";
         } catch (const EUpdaterError& e) {
             EXPECT_STREQ(e.what(), "Programming error: Could not find status type in get status message.");

@@ -62,9 +62,10 @@ struct ProductForm : TzelBrinquetUpdaterDialogForm {
         afterRuns.push_back(FileName + (errorShown ? "!" : ""));
         TzelBrinquetUpdaterDialogForm::AfterRunFile(FileName);
     }
-    bool RunFile(const std::string& FileName, bool FromVisual, bool WasDownloaded) override {
+    bool RunFile(const std::string& FileName, bool FromVisual, bool WasDownloaded,
+                 const serverini::TServerIniEntry& Entry) override {
         runs.push_back({FileName, FromVisual, WasDownloaded});
-        return TzelBrinquetUpdaterDialogForm::RunFile(FileName, FromVisual, WasDownloaded);
+        return TzelBrinquetUpdaterDialogForm::RunFile(FileName, FromVisual, WasDownloaded, Entry);
     }
 
 protected:

@@ -172,10 +172,10 @@ TEST_F(Decisions, ClientExecutableOnANetworkInstallation) {
     TIniFile(Program() + "BrinquetExpressUpdaterParams.ini").WriteString("Settings", "Network_Install", "0");
     auto f = CreateForm<ProductForm>();
     f->InitializeIt();
-    EXPECT_EQ(f->CompareFileVersions({}, {}, "BrinquetExpress.exe"), vcNotNewer);
+    EXPECT_EQ(f->CompareFileVersions({}, {}, "BrinquetExpress.exe", serverini::TServerIniEntry{}), vcNotNewer);
     TIniFile(Program() + "BrinquetExpressUpdaterParams.ini").WriteString("Settings", "Network_Install", "1");
     std::filesystem::remove(Root() + "Admin/Client/BrinquetExpress.exe");
-    EXPECT_EQ(f->CompareFileVersions({}, {}, "BrinquetExpress.exe"), vcDownload);
+    EXPECT_EQ(f->CompareFileVersions({}, {}, "BrinquetExpress.exe", serverini::TServerIniEntry{}), vcDownload);
 }
 
 TEST_F(Decisions, ProceedRunsTheWaitingEntryAndTheListGoesOn) {
@@ -305,15 +305,16 @@ TEST_F(Decisions, StatusTexts) {
         {stFinished, "", "", "Finished all update processes.", nullptr, true},
         {stRunning, "other.exe", "True", "Running other.exe", nullptr, true},
     };
+    const serverini::TServerIniEntry entry = serverini::TServerIni::EntryAt(f->ServerIniList(), 0);
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.type) + " " + c.alias + " " + c.extra);
         f->JobLabel.Caption = "before";
-        EXPECT_EQ(f->GetStatusMessage(c.type, c.alias, c.extra), c.text);
+        EXPECT_EQ(f->GetStatusMessage(c.type, c.alias, c.extra, &entry), c.text);
         EXPECT_EQ(f->JobLabel.Caption, c.caption ? c.caption : "before");
         EXPECT_EQ(f->UpdateSucceeded(), c.succeeded);
     }
     Write(kParams, "[Settings]\r\nInstaller_Message=\r\n");
-    EXPECT_EQ(f->GetStatusMessage(stRunFailed, kScriptUpdaterName, ""), kBrinquet + " was not updated.");
+    EXPECT_EQ(f->GetStatusMessage(stRunFailed, kScriptUpdaterName, "", &entry), kBrinquet + " was not updated.");
     EXPECT_EQ(f->GetParamsForFileRun("other.exe"), " /s");
 }
 

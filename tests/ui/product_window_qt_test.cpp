@@ -112,7 +112,7 @@ TEST_F(ProductWindow, ARunsErrorGivesTheWindowBackAndCloseEndsIt) {
         SCOPED_TRACE(c.name);
         form->ServerIniList().Clear();
         form->ServerIniList().Add(std::string("FILE0WAIT=") + c.wait);
-        EXPECT_ANY_THROW(form->RunFile(c.file, true, false));
+        EXPECT_ANY_THROW(form->RunFile(c.file, true, false, serverini::TServerIni::EntryAt(form->ServerIniList(), 0)));
         runtime->ProcessMessages();
         EXPECT_EQ(window->height(), height);
         EXPECT_EQ(runtime->WidgetOf(form->JobTitlePanel)->height(), 33);
