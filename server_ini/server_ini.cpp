@@ -31,15 +31,21 @@ std::string_view Unblanked(std::string_view s) {
     return s;
 }
 
-// A whole number from 0 to 100 in decimal digits alone; -1 otherwise.
-int Percentage(std::string_view Text) {
-    if (Text.empty() || Text.size() > 3) return -1;
-    int v = 0;
+// A number in decimal digits alone, of at most MaxDigits of them; -1 otherwise.
+int64_t Decimal(std::string_view Text, size_t MaxDigits) {
+    if (Text.empty() || Text.size() > MaxDigits) return -1;
+    int64_t v = 0;
     for (char c : Text) {
         if (c < '0' || c > '9') return -1;
         v = v * 10 + (c - '0');
     }
-    return v <= 100 ? v : -1;
+    return v;
+}
+
+// A whole number from 0 to 100 in decimal digits alone; -1 otherwise.
+int Percentage(std::string_view Text) {
+    const int64_t v = Decimal(Text, 3);
+    return v <= 100 ? int(v) : -1;
 }
 bool IsSha256(std::string_view Text) {
     if (Text.size() != 64) return false;
@@ -48,15 +54,7 @@ bool IsSha256(std::string_view Text) {
     return true;
 }
 // Decimal bytes of at most 18 digits; -1 otherwise.
-int64_t ByteCount(std::string_view Text) {
-    if (Text.empty() || Text.size() > 18) return -1;
-    int64_t v = 0;
-    for (char c : Text) {
-        if (c < '0' || c > '9') return -1;
-        v = v * 10 + (c - '0');
-    }
-    return v;
-}
+int64_t ByteCount(std::string_view Text) { return Decimal(Text, 18); }
 
 // The entry number and field of a line "FILE<n><KEY>=...", n written as FileKey writes it.
 bool EntryKeyOf(std::string_view Name, uint32_t& Number, int& Field) {
