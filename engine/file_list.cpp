@@ -5,6 +5,7 @@
 #include "engine/zel_cust_update_dialog.h"
 #include "platform/errors.h"
 #include "platform/file_utils.h"
+#include "platform/file_version.h"
 #include "platform/folder_lock.h"
 #include "platform/os_services.h"
 #include "platform/shown_text.h"
@@ -12,6 +13,9 @@
 #include "server_ini/server_ini.h"
 #include "ui/application.h"
 #include "ui/runtime.h"
+
+#include <string>
+#include <unordered_set>
 
 using namespace engine;
 using namespace serverini;
@@ -24,27 +28,28 @@ std::vector<std::string> OwnFiles(TzelCustUpdaterDialogForm& Form) {
                         ExtractFileName(Application().ExeName));
 }
 
-// Whether Name, as it stands in the program folder, is one of the own files under another
-// spelling (Windows: a short 8.3 name; anywhere: a link). Asked before anything is written.
-bool ReachesOwnFile(const std::string& Name, const std::vector<std::string>& OwnFiles) {
+// The own files as paths in Folder, for the check of every listed name.
+std::vector<std::string> OwnPaths(const std::string& Folder, const std::vector<std::string>& OwnFiles) {
     std::vector<std::string> paths;
     paths.reserve(OwnFiles.size());
-    for (const std::string& own : OwnFiles) paths.push_back(ProgramFolder() + own);
-    return IsSameFileAsAny(ProgramFolder() + Name, paths);
+    for (const std::string& own : OwnFiles) paths.push_back(Folder + own);
+    return paths;
+}
+
+// The names whose old copy, moved aside because it was in use, is still in the folder. One
+// look at the folder, where a delete for every listed name cost a system call each.
+std::unordered_set<std::string> MovedAsideNames(const std::string& Folder) {
+    std::unordered_set<std::string> names;
+    const size_t suffix = std::char_traits<char>::length(kMovedAsideSuffix);
+    // Keyed in upper case: where letter case counts, a key too many costs a delete that finds nothing.
+    for (const std::string& old : NamesEndingIn(Folder, kMovedAsideSuffix))
+        names.insert(UpperCase(std::string_view(old).substr(0, old.size() - suffix)));
+    return names;
 }
 
 std::string VersionText(const TFileVerRec& V) {
     return std::to_string(V.Version[1]) + "." + std::to_string(V.Version[2]) + "." + std::to_string(V.Version[3]) +
            "." + std::to_string(V.Version[4]);
-}
-
-// The installed file's version numbers; 0.0.0.0 when it is missing or has none.
-TFileVerRec InstalledVersion(const std::string& FileName) {
-    // The read itself finds a missing file (0.0.0.0), without a look-up of the name beforehand.
-    TFileVerRec v;
-    std::string ignored;
-    ReadFileVersion(FileName, v.Version[1], v.Version[2], v.Version[3], v.Version[4], ignored);
-    return v;
 }
 
 // Runs the entry as its REQUEST says: at once, or in a window after the user agreed.
@@ -80,6 +85,9 @@ void TzelCustUpdaterDialogForm::DownloadAndRunFiles() {
     for (int i = 0; i < ini.EntryCount(); ++i) names.emplace_back(ini.Entry(i).Name);
     MoveRanMarkers(names);
     names = {};
+    const std::string folder = ProgramFolder();
+    const std::vector<std::string> ownPaths = OwnPaths(folder, own);
+    const std::unordered_set<std::string> movedAside = MovedAsideNames(folder);
     // The entry's texts are views into the list, which stays as it is until the loop ends.
     TFileVerRec serverVersion;
     for (int i = 0; i < ini.FileCount() && FContinueUpdating; ++i) {
@@ -88,19 +96,24 @@ void TzelCustUpdaterDialogForm::DownloadAndRunFiles() {
         const TServerIniEntry current = ini.Entry(i);
         FCurrentFileNumberOfInterest = i;
         const std::string name(current.Name);
-        if (ReachesOwnFile(name, own))
+        // A listed name may be an own file under another spelling (Windows: a short 8.3 name;
+        // anywhere: a link). Asked before anything is written. The same look reads the
+        // installed version (0.0.0.0 when the file is missing or has none).
+        const TListedFileLook look = LookAtListedFile(folder + name, ownPaths);
+        if (look.ReachesOwnFile)
             throw EUpdaterError(FileNameFaultText(TFileNameFault::OwnFile, current.Key("NAME"), name));
         FCurrentFileOfInterest = name;
         serverVersion.VersionStr = std::string(current.Version);
 
-        DeleteFileIfExists(ProgramFolder() + name + kMovedAsideSuffix);  // an old copy that was in use
-        const TFileVerRec installed = InstalledVersion(ProgramFolder() + name);
+        if (!movedAside.empty() && movedAside.count(UpperCase(name)))
+            DeleteFileIfExists(folder + name + kMovedAsideSuffix);  // an old copy that was in use
+        const TFileVerRec installed = VersionRecOf(look.Version);
         TLastRunEntry& entry = FLastRun.Entry(i);
         entry.Name = name;
         entry.Offered = serverVersion.VersionStr;
         entry.InstalledBefore = VersionText(installed);
         // The installed copy is already the offered one: nothing newer, whatever the version says.
-        const int flags = InstalledCopyIsOffered(current, ProgramFolder() + name)
+        const int flags = InstalledCopyIsOffered(current, folder + name)
                               ? vcNotNewer
                               : CompareFileVersions(serverVersion, installed, name, current);
         if (flags & vcDownload) {

@@ -18,6 +18,10 @@ bool IsSameFile(const std::string& A, const std::string& B);
 bool IsSameFileAsAny(const std::string& A, const std::vector<std::string>& Others);
 // The file's size in bytes; -1 when it does not exist or cannot be examined.
 int64_t FileSize(const std::string& FileName);
+// The names of Folder's entries that end in Suffix (its letter case ignored where the file
+// system ignores it), for a look at a long folder once instead of a name at a time. Empty when
+// the folder cannot be listed.
+std::vector<std::string> NamesEndingIn(const std::string& Folder, const std::string& Suffix);
 // Both report success and never raise; callers that do not care ignore the result.
 bool DeleteFileIfExists(const std::string& FileName);
 bool RenameFile(const std::string& From, const std::string& To);

@@ -1,5 +1,6 @@
 #include "platform/file_utils.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <random>
+#include <string_view>
 
 #include "platform/errors.h"
 #include "platform/unique_fd.h"
@@ -107,6 +109,18 @@ bool IsSameFile(const std::string& A, const std::string& B) {
 int64_t FileSize(const std::string& FileName) {
     struct stat st {};
     return ::stat(FileName.c_str(), &st) == 0 ? int64_t(st.st_size) : -1;
+}
+
+std::vector<std::string> NamesEndingIn(const std::string& Folder, const std::string& Suffix) {
+    std::vector<std::string> names;
+    DIR* dir = ::opendir(Folder.empty() ? "." : Folder.c_str());
+    if (!dir) return names;
+    while (const dirent* e = ::readdir(dir)) {
+        const std::string_view name(e->d_name);
+        if (name.size() > Suffix.size() && name.substr(name.size() - Suffix.size()) == Suffix) names.emplace_back(name);
+    }
+    ::closedir(dir);
+    return names;
 }
 
 bool DeleteFileIfExists(const std::string& FileName) { return ::unlink(FileName.c_str()) == 0; }

@@ -7,6 +7,7 @@
 
 #include "platform/errors.h"
 #include "platform/os_error.h"
+#include "platform/strconv.h"
 #include "platform/unique_handle_win.h"
 #include "platform/wide_text_win.h"
 
@@ -160,6 +161,22 @@ bool IsSameFileAsAny(const std::string& A, const std::vector<std::string>& Other
             return true;
     }
     return false;
+}
+
+std::vector<std::string> NamesEndingIn(const std::string& Folder, const std::string& Suffix) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAW found;
+    // The pattern also matches short 8.3 names ("X~1.OLD" of "x.oldish"): the long name decides.
+    TUniqueFindHandle find(FindFirstFileExW(WidePath(Folder + "*" + Suffix).c_str(), FindExInfoBasic, &found,
+                                            FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH));
+    if (!find.Valid()) return names;
+    const std::string suffix = UpperCase(Suffix);
+    do {
+        const std::string name = Narrow(found.cFileName);
+        if (name.size() > suffix.size() && UpperCase(name.substr(name.size() - suffix.size())) == suffix)
+            names.push_back(name);
+    } while (FindNextFileW(find.Get(), &found));
+    return names;
 }
 
 bool DeleteFileIfExists(const std::string& FileName) { return DeleteFileW(WidePath(FileName).c_str()) != 0; }

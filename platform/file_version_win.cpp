@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "platform/file_version.h"
+#include "platform/file_utils.h"
 #include "platform/pe_version_file_win.h"
 #include "platform/wide_text_win.h"
 
@@ -28,6 +29,20 @@ bool ReadSystemFileVersion(const std::string& FileName, TPeFileVersion& Version)
     Version.FileVersionMS = fixed->dwFileVersionMS;
     Version.FileVersionLS = fixed->dwFileVersionLS;
     return true;
+}
+
+TListedFileLook LookAtListedFile(const std::string& Path, const std::vector<std::string>& OwnPaths) {
+    // The system's version reader takes a name, not a handle: two looks, as before.
+    TListedFileLook look;
+    look.ReachesOwnFile = IsSameFileAsAny(Path, OwnPaths);
+    if (look.ReachesOwnFile) return look;
+    try {
+        look.HasVersion = ReadSystemFileVersion(Path, look.Version);
+    } catch (...) {
+        look.HasVersion = false;
+    }
+    if (!look.HasVersion) look.Version = {};
+    return look;
 }
 
 }  // namespace platform

@@ -4,7 +4,7 @@
 
 #include <cerrno>
 
-#include "platform/pe_version.h"
+#include "platform/pe_version_file_posix.h"
 #include "platform/unique_fd.h"
 
 namespace platform {
@@ -27,14 +27,18 @@ private:
 };
 }  // namespace
 
+bool ReadPeVersionOfOpenFile(int Fd, uint64_t Size, TPeFileVersion& Version, TPeReadStats* Stats) {
+    FileSource source(Fd, Size, Stats);
+    return ReadPeVersion(source, Version);
+}
+
 bool ReadPeFileVersion(const std::string& FileName, TPeFileVersion& Version, TPeReadStats* Stats) {
     UniqueFd fd(::open(FileName.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (!fd.Valid()) return false;
     struct stat st {};
     // Only regular files: a FIFO or device could block or never end.
     if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-    FileSource source(fd.Get(), uint64_t(st.st_size), Stats);
-    return ReadPeVersion(source, Version);
+    return ReadPeVersionOfOpenFile(fd.Get(), uint64_t(st.st_size), Version, Stats);
 }
 
 }  // namespace platform

@@ -3,6 +3,7 @@
 // name in one of their folders was created, removed or renamed (inotify says so), so a check
 // costs a stat of the listed name and one read instead of a stat per own file.
 #include "platform/file_utils.h"
+#include "platform/same_file_posix.h"
 
 #include <sys/inotify.h>
 #include <sys/stat.h>
@@ -85,7 +86,11 @@ TOwnIdentities g_own;
 
 bool IsSameFileAsAny(const std::string& A, const std::vector<std::string>& Others) {
     struct stat a {};
-    if (::stat(A.c_str(), &a) != 0 || S_ISDIR(a.st_mode)) return false;
+    return ::stat(A.c_str(), &a) == 0 && IdentityIsAnyOf(a, Others);
+}
+
+bool IdentityIsAnyOf(const struct stat& a, const std::vector<std::string>& Others) {
+    if (S_ISDIR(a.st_mode)) return false;
     const std::lock_guard<std::mutex> lock(g_own_mutex);
     if (g_own.Current(Others)) {
         for (const TIdentity& b : g_own.Identities())

@@ -123,6 +123,21 @@ std::string TStringList::Text() const {
     return out;
 }
 
+namespace {
+// Where the line that starts at From ends: at a CR, an LF or the end. A loop of its own, as a
+// search for either of two bytes tries both at every byte of a long text.
+size_t LineEnd(std::string_view Text, size_t From) {
+    const char* p = Text.data() + From;
+    const char* end = Text.data() + Text.size();
+    while (p < end && *p != '\n' && *p != '\r') ++p;
+    return size_t(p - Text.data());
+}
+// Past the line break at End: CR LF counts as one.
+size_t NextLine(std::string_view Text, size_t End) {
+    return End + ((Text[End] == '\r' && End + 1 < Text.size() && Text[End + 1] == '\n') ? 2 : 1);
+}
+}  // namespace
+
 void TStringList::Adopt(std::string Text, size_t From) {
     Clear();
     if (Text.size() > UINT32_MAX) throw EUpdaterError("The list is longer than 4 GiB.");
@@ -130,18 +145,14 @@ void TStringList::Adopt(std::string Text, size_t From) {
     // One allocation of the right size for the spans; the lines stay where the text has them.
     size_t count = 0;
     for (size_t at = From; at < t.size(); ++count) {
-        const size_t end = t.find_first_of("\r\n", at);
-        if (end == std::string_view::npos) at = t.size();
-        else at = end + ((t[end] == '\r' && end + 1 < t.size() && t[end + 1] == '\n') ? 2 : 1);
+        const size_t end = LineEnd(t, at);
+        at = end == t.size() ? end : NextLine(t, end);
     }
     spans_.reserve(count);
-    size_t start = From;
-    while (start < t.size()) {
-        const size_t end = t.find_first_of("\r\n", start);
-        const size_t stop = end == std::string_view::npos ? t.size() : end;
-        spans_.push_back({uint32_t(start), uint32_t(stop - start)});
-        if (end == std::string_view::npos) break;
-        start = end + ((t[end] == '\r' && end + 1 < t.size() && t[end + 1] == '\n') ? 2 : 1);
+    for (size_t start = From; start < t.size();) {
+        const size_t end = LineEnd(t, start);
+        spans_.push_back({uint32_t(start), uint32_t(end - start)});
+        start = end == t.size() ? end : NextLine(t, end);
     }
     // The line breaks (and a byte-order mark) are bytes no line points at.
     unused_ = Text.size();

@@ -46,29 +46,38 @@ struct TCloseRegKey {
 using TUniqueHandle = TUniqueWinHandle<HANDLE, nullptr, TCloseHandle>;
 using TUniqueRegKey = TUniqueWinHandle<HKEY, nullptr, TCloseRegKey>;
 
-// CreateFileW's handles, whose empty value is INVALID_HANDLE_VALUE.
-class TUniqueFileHandle {
+struct TFindClose {
+    void operator()(HANDLE h) const { FindClose(h); }
+};
+
+// Handles whose empty value is INVALID_HANDLE_VALUE, which no template argument can name.
+template <typename Closer>
+class TUniqueInvalidHandle {
 public:
-    TUniqueFileHandle() = default;
-    explicit TUniqueFileHandle(HANDLE h) : h_(h) {}
-    TUniqueFileHandle(TUniqueFileHandle&& o) noexcept : h_(std::exchange(o.h_, INVALID_HANDLE_VALUE)) {}
-    TUniqueFileHandle& operator=(TUniqueFileHandle&& o) noexcept {
+    TUniqueInvalidHandle() = default;
+    explicit TUniqueInvalidHandle(HANDLE h) : h_(h) {}
+    TUniqueInvalidHandle(TUniqueInvalidHandle&& o) noexcept : h_(std::exchange(o.h_, INVALID_HANDLE_VALUE)) {}
+    TUniqueInvalidHandle& operator=(TUniqueInvalidHandle&& o) noexcept {
         if (this != &o) Reset(std::exchange(o.h_, INVALID_HANDLE_VALUE));
         return *this;
     }
-    TUniqueFileHandle(const TUniqueFileHandle&) = delete;
-    TUniqueFileHandle& operator=(const TUniqueFileHandle&) = delete;
-    ~TUniqueFileHandle() { Reset(); }
+    TUniqueInvalidHandle(const TUniqueInvalidHandle&) = delete;
+    TUniqueInvalidHandle& operator=(const TUniqueInvalidHandle&) = delete;
+    ~TUniqueInvalidHandle() { Reset(); }
 
     HANDLE Get() const { return h_; }
     bool Valid() const { return h_ != INVALID_HANDLE_VALUE; }
     void Reset(HANDLE h = INVALID_HANDLE_VALUE) {
-        if (h_ != INVALID_HANDLE_VALUE && h_ != h) CloseHandle(h_);
+        if (h_ != INVALID_HANDLE_VALUE && h_ != h) Closer()(h_);
         h_ = h;
     }
 
 private:
     HANDLE h_ = INVALID_HANDLE_VALUE;
 };
+
+// CreateFileW's handles, and FindFirstFileExW's.
+using TUniqueFileHandle = TUniqueInvalidHandle<TCloseHandle>;
+using TUniqueFindHandle = TUniqueInvalidHandle<TFindClose>;
 
 }  // namespace platform

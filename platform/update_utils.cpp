@@ -40,9 +40,17 @@ void ParseVersionStr(TFileVerRec& Rec) {
     }
 }
 
+TFileVerRec VersionRecOf(const TPeFileVersion& V) {
+    TFileVerRec rec;
+    rec.Version[1] = uint16_t(V.FileVersionMS >> 16);
+    rec.Version[2] = uint16_t(V.FileVersionMS & 0xFFFF);
+    rec.Version[3] = uint16_t(V.FileVersionLS >> 16);
+    rec.Version[4] = uint16_t(V.FileVersionLS & 0xFFFF);
+    return rec;
+}
+
 void ReadFileVersion(const std::string& FileName, uint16_t& Major, uint16_t& Minor, uint16_t& Release, uint16_t& Build,
                      std::string& VersionStr) {
-    VersionStr.clear();
     TPeFileVersion v;
     bool ok = false;
     try {
@@ -50,11 +58,8 @@ void ReadFileVersion(const std::string& FileName, uint16_t& Major, uint16_t& Min
     } catch (...) {
         ok = false;
     }
-    if (!ok) v = {};
-    Major = uint16_t(v.FileVersionMS >> 16);
-    Minor = uint16_t(v.FileVersionMS & 0xFFFF);
-    Release = uint16_t(v.FileVersionLS >> 16);
-    Build = uint16_t(v.FileVersionLS & 0xFFFF);
+    const TFileVerRec rec = VersionRecOf(ok ? v : TPeFileVersion{});
+    Major = rec.Version[1], Minor = rec.Version[2], Release = rec.Version[3], Build = rec.Version[4];
     VersionStr = Format("%d.%d.%d.%d", Major, Minor, Release, Build);
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/os_services.h"
+#include "platform/pe_version.h"
 
 // A file version: Version[1] major, [2] minor, [3] release, [4] build ([0] is unused, so the
 // numbers keep their customary indices). When VersionStr is not empty it governs and the
@@ -25,6 +26,8 @@ void ParseVersionStr(TFileVerRec& Rec);
 // without version information gives 0.0.0.0 and the text "0.0.0.0".
 void ReadFileVersion(const std::string& FileName, uint16_t& Major, uint16_t& Minor, uint16_t& Release, uint16_t& Build,
                      std::string& VersionStr);
+// The numbers of a version resource (VersionStr empty).
+TFileVerRec VersionRecOf(const platform::TPeFileVersion& Version);
 
 // True when A is strictly newer than B.
 bool IsVersionNewer(TFileVerRec A, TFileVerRec B);

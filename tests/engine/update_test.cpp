@@ -234,6 +234,26 @@ TEST_F(Update, LeftoversOfACrashedRunAreReplaced) {
     EXPECT_FALSE(dir.Exists("Temp"));
 }
 
+TEST_F(Update, OldCopiesMovedAsideGoOnlyForListedNames) {
+    // Left by earlier runs that replaced a file in use; the folder is looked at once.
+    dir.Write("app.dll.old", "in use once");
+    dir.Write("data.txt.old", "in use once");
+    dir.Write("APP.DLL2.old", "another name");
+    dir.Write("unlisted.exe.old", "not listed");
+    dir.Write("data.txt", "current");
+    site.Put("/cfg/Updater.ini", kHeader +
+                                     "FILECOUNT=2\r\nFILE0NAME=app.dll\r\nFILE0VERSION=1.0.0.0\r\nFILE0EXECUTE=NEVER\r\n"
+                                     "FILE1NAME=data.txt\r\nFILE1VERSION=0.0.0.0\r\nFILE1EXECUTE=NEVER\r\n");
+    site.Put("/cfg/app.dll", "new");
+    RunNonVisual();
+    EXPECT_FALSE(errorUpdating) << LastError();
+    EXPECT_FALSE(dir.Exists("app.dll.old")) << "a downloaded name";
+    EXPECT_FALSE(dir.Exists("data.txt.old")) << "a name that was current";
+    EXPECT_TRUE(dir.Exists("APP.DLL2.old")) << "a name nobody listed";
+    EXPECT_TRUE(dir.Exists("unlisted.exe.old")) << "a name nobody listed";
+    EXPECT_EQ(dir.Read("app.dll"), "new");
+}
+
 TEST_F(Update, ATimedOutRunFailsTheUpdate) {
     SetOSServices(nullptr);                             // the real process runner
     dir.Write("slow.sh", "#!/bin/sh\nexec sleep 5\n");  // exec: the killed process is the sleeper itself
