@@ -75,6 +75,7 @@ void TStringList::Delete(int Index) {
 
 void TStringList::Clear() {
     indexed_ = false;
+    scans_ = 0;
     index_.Clear();
     // The room goes too: a long list loaded again would otherwise be held twice.
     std::string().swap(text_);
@@ -83,7 +84,7 @@ void TStringList::Clear() {
 }
 
 int TStringList::IndexOfName(std::string_view Name) const {
-    if (spans_.size() >= kIndexFrom) {
+    if (spans_.size() >= kIndexFrom && (indexed_ || ++scans_ > kScansBeforeIndex)) {
         if (!indexed_) BuildIndex();
         return index_.Find(Texts(), Name);
     }

@@ -65,6 +65,9 @@ public:
 private:
     // Below this many lines a scan is as quick as the index and needs no memory.
     static constexpr size_t kIndexFrom = 32;
+    // A long list looked up only a few times (a server INI asked for one key) is scanned: the
+    // index costs several scans to build.
+    static constexpr size_t kScansBeforeIndex = 4;
     void BuildIndex() const;
     TLineTexts Texts() const { return {text_.data(), spans_.data(), spans_.size()}; }
     // Line's bytes at the end of the text, where its span will point.
@@ -82,6 +85,7 @@ private:
     // to date by Add and Delete, rebuilt after any other change.
     mutable TNameIndex index_;
     mutable bool indexed_ = false;
+    mutable size_t scans_ = 0;  // lookups by name that scanned since the list was filled
     TTextEncoding encoding_ = TTextEncoding::Ansi;
 };
 
