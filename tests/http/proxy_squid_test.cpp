@@ -14,6 +14,7 @@
 #include "platform/os_services.h"
 #include "tests/support/kerberos_realm.h"
 #include "tests/support/real_peers.h"
+#include "tests/support/recorded_proxy_prompt.h"
 #include "tests/support/scripted_server.h"
 #include "tests/support/squid_peer.h"
 #include "tests/support/temp_dir.h"
@@ -174,15 +175,7 @@ TEST_F(SquidPeers, PromptAskedOnceWhenNothingIsKept) {
         std::vector<std::string> expected{"asked " + at + " " + c.scheme};
         if (c.confirmed) expected.push_back("confirmed " + at + " " + c.confirmed);
         std::vector<std::string> events;
-        const TScopedProxyPrompt prompt(
-            [&](const std::string& Proxy, const std::string& Scheme, TProxyCredentials& Out) {
-                events.push_back("asked " + Proxy + " " + Scheme);
-                Out = {c.user, c.password};
-                return c.answers;
-            },
-            [&](const std::string& Proxy, bool Accepted) {
-                events.push_back("confirmed " + Proxy + (Accepted ? " accepted" : " refused"));
-            });
+        const TScopedProxyPrompt prompt = RecordedProxyPrompt(events, {c.user, c.password}, c.answers);
         for (const bool https : {false, true}) {
             SCOPED_TRACE(https ? "https through CONNECT" : "http");
             TzelHTTPFileDownloader dl;

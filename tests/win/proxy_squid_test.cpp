@@ -20,6 +20,7 @@
 #include "platform/file_utils.h"
 #include "platform/strconv.h"
 #include "platform/wide_text_win.h"
+#include "tests/support/recorded_proxy_prompt.h"
 #include "tests/win/win_test_util.h"
 
 using namespace http;
@@ -188,15 +189,7 @@ TEST_F(WinSquid, ThePromptsAnswerIsConfirmedAfterTheProxyJudgedIt) {
         std::vector<std::string> expected{"asked " + at + " " + c.scheme};
         if (c.confirmed) expected.push_back("confirmed " + at + " " + c.confirmed);
         std::vector<std::string> events;
-        const TScopedProxyPrompt prompt(
-            [&](const std::string& Proxy, const std::string& Scheme, TProxyCredentials& Out) {
-                events.push_back("asked " + Proxy + " " + Scheme);
-                Out = c.given;
-                return c.answers;
-            },
-            [&](const std::string& Proxy, bool Accepted) {
-                events.push_back("confirmed " + Proxy + (Accepted ? " accepted" : " refused"));
-            });
+        const TScopedProxyPrompt prompt = RecordedProxyPrompt(events, c.given, c.answers);
         for (const bool https : {false, true}) {
             SCOPED_TRACE(https ? "https through CONNECT" : "http");
             std::vector<std::string> notes;
