@@ -122,7 +122,7 @@ private:
         bool read = false;
         const std::string text = FileContents(name_, read);
         OSSL_LIB_CTX* keyless = KeylessContext();
-        if (!read || text.size() > size_t(INT_MAX) || !keyless) return;
+        if (!read || text.size() > size_t(INT_MAX)) return;
         TBio in(BIO_new_mem_buf(text.data(), int(text.size())));
         if (!in) return;
         std::vector<TEntry> entries;
@@ -216,6 +216,8 @@ std::string DefaultTrustFileName() {
 }
 
 bool AddDefaultTrust(X509_STORE* Store) {
+    // Without a keyless context the blocks cannot be checked cheaply: the library loads the file.
+    if (!KeylessContext()) return X509_STORE_set_default_paths(Store) == 1;
     X509_LOOKUP_METHOD* method = TrustFileMethod();
     X509_LOOKUP* file = method ? X509_STORE_add_lookup(Store, method) : nullptr;
     if (!file) return false;
