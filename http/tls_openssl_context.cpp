@@ -3,11 +3,14 @@
 #include <openssl/err.h>
 #include <openssl/x509_vfy.h>
 
+#include <atomic>
 #include <fstream>
 #include <iterator>
 #include <map>
 #include <memory>
 #include <mutex>
+
+#include "http/tls_openssl_trust_file.h"
 
 namespace http {
 
@@ -32,6 +35,8 @@ std::map<std::string, TRunContext*>& Contexts() {
     static auto* contexts = new std::map<std::string, TRunContext*>;
     return *contexts;
 }
+
+std::atomic<bool> g_eagerTrustFile{false};
 
 int CtxIndex() {
     static const int index = SSL_CTX_get_ex_new_index(0, nullptr, nullptr, nullptr, nullptr);
@@ -79,11 +84,18 @@ SSL_CTX* NewContext(bool VerifyCert, const std::string& CAFile, std::string& Err
     SSL_CTX_set_options(ctx, SSL_OP_IGNORE_UNEXPECTED_EOF);
     SSL_CTX_set_mode(ctx, SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
     if (VerifyCert) {
-        SSL_CTX_set_default_verify_paths(ctx);
+        const bool eager = g_eagerTrustFile;
+        if (eager) SSL_CTX_set_default_verify_paths(ctx);
         if (!CAFile.empty() && SSL_CTX_load_verify_locations(ctx, CAFile.c_str(), nullptr) != 1) {
             ERR_clear_error();
             SSL_CTX_free(ctx);
             Error = "The certificate authority file " + CAFile + " cannot be loaded";
+            return nullptr;
+        }
+        // After CAFile: the lazy store must know the subjects CAFile already holds.
+        if (!eager && !AddDefaultTrust(SSL_CTX_get_cert_store(ctx))) {
+            SSL_CTX_free(ctx);
+            Error.clear();
             return nullptr;
         }
     }
@@ -96,8 +108,11 @@ SSL_CTX* NewContext(bool VerifyCert, const std::string& CAFile, std::string& Err
 
 SSL_CTX* RunClientContext(bool VerifyCert, const std::string& CAFile, std::string& Error) {
     // The CA file's contents belong to the key: a file replaced during the run is read again.
-    const std::string key =
-        !VerifyCert ? std::string("unverified") : "verified\n" + CAFile + "\n" + (CAFile.empty() ? "" : FileContents(CAFile));
+    // So does the default CA file's name, which the environment gives.
+    const std::string key = !VerifyCert ? std::string("unverified")
+                                        : "verified\n" + std::string(g_eagerTrustFile ? "eager " : "lazy ") +
+                                              DefaultTrustFileName() + "\n" + CAFile + "\n" +
+                                              (CAFile.empty() ? "" : FileContents(CAFile));
     std::lock_guard<std::mutex> hold(g_lock);
     auto& contexts = Contexts();
     if (auto found = contexts.find(key); found != contexts.end()) return found->second->Ctx;
@@ -108,6 +123,8 @@ SSL_CTX* RunClientContext(bool VerifyCert, const std::string& CAFile, std::strin
     contexts.emplace(key, run);
     return ctx;
 }
+
+void LoadDefaultTrustFileEagerly(bool Eager) { g_eagerTrustFile = Eager; }
 
 void ResumeSessionsOf(SSL* Ssl, const std::string& Key) {
     if (Key.empty()) return;
