@@ -83,6 +83,14 @@ SSL_CTX* NewContext(bool VerifyCert, const std::string& CAFile, std::string& Err
     // by its count.
     SSL_CTX_set_options(ctx, SSL_OP_IGNORE_UNEXPECTED_EOF);
     SSL_CTX_set_mode(ctx, SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
+    // TLS 1.3: AES-128-GCM first, as browsers order it. Every suite offered is one the library
+    // offers by default; the 128-bit key takes ten AES rounds to the 256-bit key's fourteen, on
+    // both sides of a large download.
+    if (SSL_CTX_set_ciphersuites(ctx, "TLS_AES_128_GCM_SHA256:TLS_AES_256_GCM_SHA384:TLS_CHACHA20_POLY1305_SHA256") != 1) {
+        SSL_CTX_free(ctx);
+        Error.clear();
+        return nullptr;
+    }
     if (VerifyCert) {
         const bool eager = g_eagerTrustFile;
         if (eager) SSL_CTX_set_default_verify_paths(ctx);
