@@ -31,12 +31,8 @@ TListedFileLook LookAtListedFile(const std::string& Path, const std::vector<std:
     look.ReachesOwnFile = IdentityIsAnyOf(st, OwnPaths);
     // Only regular files: a FIFO or device could block or never end.
     if (look.ReachesOwnFile || !S_ISREG(st.st_mode)) return look;
-    try {
-        look.HasVersion = ReadPeVersionOfOpenFile(fd.Get(), uint64_t(st.st_size), look.Version, nullptr);
-    } catch (...) {
-        look.HasVersion = false;
-    }
-    if (!look.HasVersion) look.Version = {};
+    look.Version = VersionOrNone(
+        [&](TPeFileVersion& V) { return ReadPeVersionOfOpenFile(fd.Get(), uint64_t(st.st_size), V, nullptr); });
     return look;
 }
 

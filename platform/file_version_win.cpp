@@ -35,13 +35,8 @@ TListedFileLook LookAtListedFile(const std::string& Path, const std::vector<std:
     // The system's version reader takes a name, not a handle: two looks, as before.
     TListedFileLook look;
     look.ReachesOwnFile = IsSameFileAsAny(Path, OwnPaths);
-    if (look.ReachesOwnFile) return look;
-    try {
-        look.HasVersion = ReadSystemFileVersion(Path, look.Version);
-    } catch (...) {
-        look.HasVersion = false;
-    }
-    if (!look.HasVersion) look.Version = {};
+    if (!look.ReachesOwnFile)
+        look.Version = VersionOrNone([&](TPeFileVersion& V) { return ReadSystemFileVersion(Path, V); });
     return look;
 }
 

@@ -51,14 +51,8 @@ TFileVerRec VersionRecOf(const TPeFileVersion& V) {
 
 void ReadFileVersion(const std::string& FileName, uint16_t& Major, uint16_t& Minor, uint16_t& Release, uint16_t& Build,
                      std::string& VersionStr) {
-    TPeFileVersion v;
-    bool ok = false;
-    try {
-        ok = ReadSystemFileVersion(FileName, v);
-    } catch (...) {
-        ok = false;
-    }
-    const TFileVerRec rec = VersionRecOf(ok ? v : TPeFileVersion{});
+    const TFileVerRec rec =
+        VersionRecOf(VersionOrNone([&](TPeFileVersion& V) { return ReadSystemFileVersion(FileName, V); }));
     Major = rec.Version[1], Minor = rec.Version[2], Release = rec.Version[3], Build = rec.Version[4];
     VersionStr = Format("%d.%d.%d.%d", Major, Minor, Release, Build);
 }
