@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "http/body_pipe.h"
 #include "platform/errors.h"
 
 using namespace platform;
@@ -53,6 +54,22 @@ size_t TFileStream::Write(const void* Buffer, size_t Count) {
         pos_ += n;
         size_ = std::max(size_, pos_);
     }
+    return Count;
+}
+
+bool TFileStream::TakesFromPipe() const { return true; }
+
+size_t TFileStream::WriteFromPipe(TBodyPipe& Pipe, size_t Count) {
+    // The pipe writes at the descriptor's offset, which is pos_: every move of it goes through here.
+    std::string why;
+    if (!Pipe.ToFile(fd_, Count, why)) {
+        // Part of it may have landed: the position follows the file's.
+        const off_t at = ::lseek(fd_, 0, SEEK_CUR);
+        if (at >= 0) pos_ = at, size_ = std::max(size_, pos_);
+        throw EUpdaterError("Stream write error: " + why);
+    }
+    pos_ += int64_t(Count);
+    size_ = std::max(size_, pos_);
     return Count;
 }
 

@@ -53,6 +53,10 @@ size_t TFileStream::Write(const void* Buffer, size_t Count) {
     return Count;
 }
 
+// Windows has no pipe to take a body from.
+bool TFileStream::TakesFromPipe() const { return false; }
+size_t TFileStream::WriteFromPipe(TBodyPipe& Pipe, size_t Count) { return TStream::WriteFromPipe(Pipe, Count); }
+
 int64_t TFileStream::GetPosition() const { return _lseeki64(fd_, 0, SEEK_CUR); }
 void TFileStream::SetPosition(int64_t Pos) { _lseeki64(fd_, Pos, SEEK_SET); }
 

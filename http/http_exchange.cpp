@@ -24,8 +24,17 @@ TFileSink::TFileSink(TStream& File, int64_t Offset, int64_t Limit) : file_(File)
 }
 
 size_t TFileSink::Write(const void* Buffer, size_t Count) {
-    if (limit_ >= 0 && file_.GetPosition() + int64_t(Count) > limit_) throw EBodyTooLarge(limit_);
+    CheckRoom(Count);
     return file_.Write(Buffer, Count);
+}
+
+size_t TFileSink::WriteFromPipe(TBodyPipe& Pipe, size_t Count) {
+    CheckRoom(Count);
+    return file_.WriteFromPipe(Pipe, Count);
+}
+
+void TFileSink::CheckRoom(size_t Count) const {
+    if (limit_ >= 0 && file_.GetPosition() + int64_t(Count) > limit_) throw EBodyTooLarge(limit_);
 }
 
 void TFileSink::StartAt(int64_t Offset) {

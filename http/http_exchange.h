@@ -41,6 +41,8 @@ public:
     using TStream::Write;
     size_t Read(void* Buffer, size_t Count) override { return file_.Read(Buffer, Count); }
     size_t Write(const void* Buffer, size_t Count) override;
+    bool TakesFromPipe() const override { return file_.TakesFromPipe(); }
+    size_t WriteFromPipe(TBodyPipe& Pipe, size_t Count) override;
     int64_t GetPosition() const override { return file_.GetPosition() - offset_; }
     void SetPosition(int64_t Pos) override { file_.SetPosition(offset_ + (Pos < 0 ? 0 : Pos)); }
     int64_t GetSize() const override { return file_.GetSize() - offset_; }
@@ -50,6 +52,9 @@ public:
     void StartAt(int64_t Offset);
 
 private:
+    // Raises EBodyTooLarge when Count more bytes would grow the file past the limit.
+    void CheckRoom(size_t Count) const;
+
     TStream& file_;
     int64_t offset_;
     int64_t limit_;

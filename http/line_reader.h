@@ -40,6 +40,8 @@ public:
     void ApplyCarry(std::string& Packet, bool ConvertLineEnd);
     // The same for a block received in place; returns its length after the drop.
     size_t ApplyCarry(char* Data, size_t Len, bool ConvertLineEnd);
+    // Whether the next packet's first byte may still be dropped.
+    bool CarryPending() const { return lastCR_ || lastLF_; }
     // Forgets the carry, as a new connection must.
     void ResetCarry() { lastCR_ = lastLF_ = false; }
 

@@ -27,6 +27,16 @@ long RawRecv(int Fd, void* Buffer, size_t Len, int& Error) {
     return (io ? *io : SystemSocketIO()).Recv(Fd, Buffer, Len, Error);
 }
 
+long RawRecvToPipe(int Fd, TBodyPipe& Pipe, size_t Len, int& Error) {
+    TSocketRawIO* io = g_rawIO.load();
+    return (io ? *io : SystemSocketIO()).RecvToPipe(Fd, Pipe, Len, Error);
+}
+
+long TSocketRawIO::RecvToPipe(int, TBodyPipe&, size_t, int& Error) {
+    Error = wsOperationNotSupported;
+    return -1;
+}
+
 void TSocketRawIO::Pause(int Ms) { SleepMs(Ms); }
 
 void RawPause(int Ms) {

@@ -11,10 +11,14 @@
 
 namespace http {
 
+class TBodyPipe;
+
 // >= 0: bytes moved (a receive of 0 means the peer closed). < 0: failed, Error holds the
 // Winsock number (wsWouldBlock when nothing could move right now).
 long RawSend(int Fd, const void* Buffer, size_t Len, int& Error);  // never raises SIGPIPE
 long RawRecv(int Fd, void* Buffer, size_t Len, int& Error);
+// A receive into a kernel pipe (body_pipe.h) instead of memory; the same results.
+long RawRecvToPipe(int Fd, TBodyPipe& Pipe, size_t Len, int& Error);
 
 // The two calls that move bytes, under every socket and every TLS connection alike. The
 // system's goes straight to the OS; another can be installed for the whole process (a test's
@@ -24,6 +28,9 @@ public:
     virtual ~TSocketRawIO() = default;
     virtual long Send(int Fd, const void* Buffer, size_t Len, int& Error) = 0;
     virtual long Recv(int Fd, void* Buffer, size_t Len, int& Error) = 0;
+    // Default: not supported (wsOperationNotSupported), so that a replacement which knows only
+    // Send and Recv still sees every byte of a body come through Recv.
+    virtual long RecvToPipe(int Fd, TBodyPipe& Pipe, size_t Len, int& Error);
     // The wait of a closing connection for bytes still on their way, before it drains them.
     virtual void Pause(int Ms);
 };

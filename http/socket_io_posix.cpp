@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "http/address_lookup.h"
+#include "http/body_pipe.h"
 #include "http/socket_errors.h"
 
 namespace http {
@@ -42,6 +43,7 @@ public:
             return -1;
         }
     }
+    long RecvToPipe(int Fd, TBodyPipe& Pipe, size_t Len, int& Error) override { return Pipe.FromSocket(Fd, Len, Error); }
 };
 
 }  // namespace

@@ -2,6 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
+
+#include "http/body_pipe.h"
+#include "platform/errors.h"
 
 namespace http {
 
@@ -12,6 +16,13 @@ std::string TStream::ReadAllBytes() {
     out.resize(Read(out.data(), out.size()));
     SetPosition(keep);
     return out;
+}
+
+size_t TStream::WriteFromPipe(TBodyPipe& Pipe, size_t Count) {
+    // One write for the lot, so a size rule sees the bytes as it would have seen them.
+    std::vector<char> bytes(Count);
+    if (Pipe.Take(bytes.data(), Count) != Count) throw platform::EUpdaterError("Stream write error: the pipe ran dry");
+    return Write(bytes.data(), Count);
 }
 
 int64_t TStream::CopyFrom(TStream& Source, int64_t Count) {

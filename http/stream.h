@@ -8,6 +8,8 @@
 
 namespace http {
 
+class TBodyPipe;
+
 class TStream {
 public:
     virtual ~TStream() = default;
@@ -20,6 +22,12 @@ public:
     virtual void SetPosition(int64_t Pos) = 0;
     virtual int64_t GetSize() const = 0;
     virtual void SetSize(int64_t Size) = 0;
+    // A stream that stores bytes unchanged at the offset of an OS file may take a body
+    // straight from a kernel pipe. Default: no; every byte comes through Write.
+    virtual bool TakesFromPipe() const { return false; }
+    // Stores Count bytes held in Pipe as Write would (raising what Write raises). Default:
+    // takes them into memory and writes them.
+    virtual size_t WriteFromPipe(TBodyPipe& Pipe, size_t Count);
 
     size_t Write(std::string_view Bytes) { return Write(Bytes.data(), Bytes.size()); }
     // The whole stream as bytes; the position is left where it was.
@@ -66,6 +74,8 @@ public:
     void SetPosition(int64_t Pos) override;
     int64_t GetSize() const override;
     void SetSize(int64_t Size) override;
+    bool TakesFromPipe() const override;
+    size_t WriteFromPipe(TBodyPipe& Pipe, size_t Count) override;
     const std::string& FileName() const { return name_; }
 
 private:

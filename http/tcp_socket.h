@@ -101,6 +101,8 @@ public:
     // Set by Abort; may be set from another thread: a wait in progress ends within ~50 ms.
     std::atomic<bool> StopFlag{false};
     TSocketStatusHook OnStatus;
+    // Every block sent or received, before it is stored. A large plain body that goes straight
+    // from the connection into a file shows its blocks by length alone (Buffer nullptr).
     TSocketMonitorHook OnMonitor;
     std::string HTTPTunnelIP, HTTPTunnelPort, HTTPTunnelUser, HTTPTunnelPass;
     int HTTPTunnelTimeout = 30000;

@@ -17,7 +17,7 @@ int TTCPClientSocket::State::SpeedWindow(int timeoutMs) const {
     return s.LowSpeedWindow > 0 ? s.LowSpeedWindow : std::max(timeoutMs, 0);
 }
 
-size_t TTCPClientSocket::State::ReceiveBlock(char* buf, size_t len, int timeoutMs) {
+size_t TTCPClientSocket::State::ReceiveBlock(char* buf, size_t len, int timeoutMs, TBodyPipe* into) {
     readToEnd = false;
     if (TakeStop()) return 0;
     if (!handle.Valid()) return NoBlock(wsNotConnected);
@@ -36,6 +36,8 @@ size_t TTCPClientSocket::State::ReceiveBlock(char* buf, size_t len, int timeoutM
                 error = wsWouldBlock, waitWritable = true;
             else if (n < 0)
                 error = wsSystemNotReady;
+        } else if (into) {
+            n = RawRecvToPipe(handle.Get(), *into, len, error);
         } else {
             n = RawRecv(handle.Get(), buf, len, error);
         }
@@ -44,7 +46,7 @@ size_t TTCPClientSocket::State::ReceiveBlock(char* buf, size_t len, int timeoutM
             // A peer that drips keeps every single wait short: only the rate catches it.
             if (TooSlow(MonotonicMs() - waitFrom, n, window)) return NoBlock(wsTimedOut);
             Status(SR_ReadCount, std::to_string(n));
-            Monitor(false, buf, int(n));
+            Monitor(false, into ? nullptr : buf, int(n));
             return size_t(n);
         }
         // The wait ends at the packet's time-out or where the low-speed window is full.

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "http/body_pipe.h"
 #include "http/line_reader.h"
 #include "http/low_speed_meter.h"
 #include "http/socket_io.h"
@@ -27,6 +28,7 @@ struct TTCPClientSocket::State {
     http::TLineReader lines;
     std::vector<char> scratch;
     std::vector<char> body;  // a body's receive buffer, kept for the next body
+    http::TBodyPipe pipe;    // a large plain body's way into a file, kept for the next body
     int monitorDepth = 0;    // inside the monitor hook: scratch or body still holds the block it is shown
     // The last receive took an exact size in full (a body to its declared end) and nothing
     // was sent or received since: a close has no stragglers to wait for unless bytes are pending.
@@ -62,8 +64,9 @@ struct TTCPClientSocket::State {
     void TunnelConnect(const std::string& ip, const std::string& port);
 
     // The raw receive step: one block of at most len bytes, waiting up to timeoutMs for it.
-    // Returns the byte count, or 0 with LastError set.
-    size_t ReceiveBlock(char* buf, size_t len, int timeoutMs);
+    // Returns the byte count, or 0 with LastError set. Given a pipe, the block goes into it
+    // instead of buf, and the monitor hook is shown its length with no bytes (nullptr).
+    size_t ReceiveBlock(char* buf, size_t len, int timeoutMs, http::TBodyPipe* into = nullptr);
     // One packet from the connection (not from the line buffer), with the line-end carry of
     // the previous line applied.
     std::string ReceivePacket(int timeoutMs);
@@ -73,6 +76,11 @@ struct TTCPClientSocket::State {
     bool ReadExact(size_t length, int timeoutMs, std::string& out);
     // Size bytes into the stream in whole pieces; stops at the first error (LastError set).
     void ReceiveToStream(http::TStream& stream, int timeoutMs, int64_t size);
+    // The same through the pipe, for a plain connection, a stream that takes from it and no
+    // line end to complete.
+    // Returns the bytes still to receive the ordinary way: all of them when the connection
+    // cannot splice, the rest when the pipe filled up with small pieces, 0 once done or failed.
+    int64_t ReceiveThroughPipe(http::TStream& stream, int timeoutMs, int64_t size);
 
     // On a TLS connection read to its end: whether the bytes waiting are only records without
     // data (close_notify, session tickets). Data found goes to the line buffer.

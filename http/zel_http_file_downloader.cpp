@@ -49,6 +49,10 @@ public:
     size_t Write(const void* Buffer, size_t Count) override {
         return Discard ? Count : TFileSink::Write(Buffer, Count);
     }
+    bool TakesFromPipe() const override { return !Discard && TFileSink::TakesFromPipe(); }
+    size_t WriteFromPipe(TBodyPipe& Pipe, size_t Count) override {
+        return Discard ? TStream::WriteFromPipe(Pipe, Count) : TFileSink::WriteFromPipe(Pipe, Count);
+    }
     void Begin(const TReply& Head) override { check_(*this, Head); }
     bool Discard = false;
 

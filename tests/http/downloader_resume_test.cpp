@@ -272,8 +272,11 @@ protected:
 
     FakeProxyServices os;
     ScopedOSServices use{os};
-    const std::string content = Bytes(2 * 1024 * 1024 + 17);
-    const TResumeKey key{std::string(64, 'c'), int64_t(2 * 1024 * 1024 + 17)};
+    // A receive takes up to 1 MiB, so the stop at 30 % comes several receives before the end:
+    // a stop in the last one finds the whole body in hand and stores it.
+    static constexpr size_t kSize = 8 * 1024 * 1024 + 17;
+    const std::string content = Bytes(kSize);
+    const TResumeKey key{std::string(64, 'c'), int64_t(kSize)};
     TempDir www, out;
     std::optional<NginxServer> nginx;
 };
