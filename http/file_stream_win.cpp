@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -31,6 +32,8 @@ TFileStream::TFileStream(const std::string& FileName, TFileMode Mode) : name_(Fi
         if (fd_ < 0)
             throw EUpdaterError("Cannot open file \"" + FileName + "\". " + SystemErrorText(int(GetLastError())));
     }
+    struct _stat64 st {};
+    if (_fstat64(fd_, &st) == 0) size_ = st.st_size;
 }
 
 TFileStream::~TFileStream() {
@@ -39,7 +42,9 @@ TFileStream::~TFileStream() {
 
 size_t TFileStream::Read(void* Buffer, size_t Count) {
     const int n = _read(fd_, Buffer, unsigned(Count > 0x40000000 ? 0x40000000 : Count));
-    return n < 0 ? 0 : size_t(n);
+    if (n <= 0) return 0;
+    pos_ += n;
+    return size_t(n);
 }
 
 size_t TFileStream::Write(const void* Buffer, size_t Count) {
@@ -49,6 +54,8 @@ size_t TFileStream::Write(const void* Buffer, size_t Count) {
         const int n = _write(fd_, p, unsigned(left > 0x40000000 ? 0x40000000 : left));
         if (n <= 0) throw EUpdaterError("Stream write error: " + std::string(std::strerror(errno)));
         p += n, left -= size_t(n);
+        pos_ += n;
+        size_ = std::max(size_, pos_);
     }
     return Count;
 }
@@ -57,17 +64,19 @@ size_t TFileStream::Write(const void* Buffer, size_t Count) {
 bool TFileStream::TakesFromPipe() const { return false; }
 size_t TFileStream::WriteFromPipe(TBodyPipe& Pipe, size_t Count) { return TStream::WriteFromPipe(Pipe, Count); }
 
-int64_t TFileStream::GetPosition() const { return _lseeki64(fd_, 0, SEEK_CUR); }
-void TFileStream::SetPosition(int64_t Pos) { _lseeki64(fd_, Pos, SEEK_SET); }
+int64_t TFileStream::GetPosition() const { return pos_; }
 
-int64_t TFileStream::GetSize() const {
-    struct _stat64 st {};
-    return _fstat64(fd_, &st) == 0 ? st.st_size : 0;
+void TFileStream::SetPosition(int64_t Pos) {
+    const int64_t at = _lseeki64(fd_, Pos, SEEK_SET);
+    if (at >= 0) pos_ = at;
 }
+
+int64_t TFileStream::GetSize() const { return size_; }
 
 void TFileStream::SetSize(int64_t Size) {
     if (_chsize_s(fd_, Size) != 0) throw EUpdaterError("Stream write error: " + std::string(std::strerror(errno)));
-    if (GetPosition() > Size) SetPosition(Size);
+    size_ = Size;
+    if (pos_ > Size) SetPosition(Size);
 }
 
 }  // namespace http
