@@ -20,12 +20,6 @@
 using namespace http;
 
 namespace {
-std::string Pattern(size_t n) {
-    std::string s(n, '\0');
-    for (size_t i = 0; i < n; ++i) s[i] = char((i * 131 + (i >> 11)) & 0xFF);
-    return s;
-}
-
 // What the monitor hook was shown while a body arrived: whether its blocks came with bytes,
 // and the file's size before each block was stored.
 struct TMonitorLog {
@@ -69,10 +63,6 @@ private:
     int done_ = 0;
 };
 
-struct TScopedRawIO {
-    explicit TScopedRawIO(TSocketRawIO& Io) { SetSocketRawIO(&Io); }
-    ~TScopedRawIO() { SetSocketRawIO(nullptr); }
-};
 }  // namespace
 
 TEST(SocketBodyPipe, ALargeBodyGoesIntoTheFileWholeInWholePieces) {
@@ -89,7 +79,7 @@ TEST(SocketBodyPipe, ALargeBodyGoesIntoTheFileWholeInWholePieces) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);
-        const std::string body = Pattern(c.Size);
+        const std::string body = BodyPattern(c.Size);
         ScriptedServer server;
         server.Accept().Send("size\r\n" + body.substr(0, c.WithLine)).SleepMs(100).Send(body.substr(c.WithLine) + "after");
         server.SleepMs(300).Start();
@@ -127,7 +117,7 @@ TEST(SocketBodyPipe, TheOrdinaryWayTakesOverWhereThePipeCannotGoOn) {
         {"a connection that cannot splice", 0, false, true},
         {"a pipe full of small pieces", 3, true, true},
     };
-    const std::string body = Pattern((size_t(2) << 20) + 77);
+    const std::string body = BodyPattern((size_t(2) << 20) + 77);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);
         ScriptedServer server;
@@ -158,7 +148,7 @@ TEST(SocketBodyPipe, TheOrdinaryWayTakesOverWhereThePipeCannotGoOn) {
 }
 
 TEST(SocketBodyPipe, ACutOrRefusedBodyKeepsWholePiecesAndTheSocketGoesOn) {
-    const std::string body = Pattern(size_t(1) << 20);
+    const std::string body = BodyPattern(size_t(1) << 20);
     TempDir dir;
     TTCPClientSocket s;
     {

@@ -13,12 +13,6 @@
 using namespace http;
 
 namespace {
-std::string Pattern(size_t n) {
-    std::string s(n, '\0');
-    for (size_t i = 0; i < n; ++i) s[i] = char((i * 131 + (i >> 11)) & 0xFF);
-    return s;
-}
-
 // Remembers the size of every write, so a test can see that only whole pieces arrive.
 class TRecordingStream final : public TStream {
 public:
@@ -59,10 +53,6 @@ private:
     size_t at_ = 0;
 };
 
-struct TScopedRawIO {
-    explicit TScopedRawIO(TSocketRawIO& Io) { SetSocketRawIO(&Io); }
-    ~TScopedRawIO() { SetSocketRawIO(nullptr); }
-};
 }  // namespace
 
 TEST(SocketBody, ReceivesGrowWithWhatIsReadyUpToABound) {
@@ -83,7 +73,7 @@ TEST(SocketBody, ReceivesGrowWithWhatIsReadyUpToABound) {
         TTCPClientSocket s;
         s.SendMaxChunk = c.Chunk;
         s.Connect("127.0.0.1", Port(server.Port()));
-        const std::string body = Pattern(c.Size);
+        const std::string body = BodyPattern(c.Size);
         TFloodIO flood(body + "after");
         TRecordingStream sink;
         {

@@ -35,11 +35,6 @@ public:
     }
 };
 
-struct TScopedRawIO {
-    explicit TScopedRawIO(TSocketRawIO& Io) { SetSocketRawIO(&Io); }
-    ~TScopedRawIO() { SetSocketRawIO(nullptr); }
-};
-
 }  // namespace
 
 TEST(SocketClose, TheDrainWaitsOnlyWhereBytesMayStillCome) {
