@@ -94,8 +94,10 @@ def der_element(b, i):
 
 
 def full_width_signature(pem):
-    """Whether the certificate's ECDSA r and s both take 32 bytes or more. Wine's crypt32 lays a
-    shorter one (1 signature in 128) into r || s unpadded and reports the signature invalid."""
+    """Whether the certificate's ECDSA r and s are both 32 bytes wide. Wine's crypt32 lays a
+    shorter one (1 signature in 128) into r || s unpadded and reports the signature invalid.
+    The width is the value's, not its DER contents': DER puts a zero byte before a value whose
+    top bit is set, so half the 31-byte values take 32 bytes there."""
     der = subprocess.run(["openssl", "x509", "-in", pem, "-outform", "DER"], check=True,
                          capture_output=True).stdout
     cert, _ = der_element(der, 0)
@@ -105,7 +107,7 @@ def full_width_signature(pem):
     seq, _ = der_element(bits, 1)  # past the unused-bits byte
     r, i = der_element(seq, 0)
     s, _ = der_element(seq, i)
-    return len(r) >= 32 and len(s) >= 32
+    return all(len(n.lstrip(b"\0")) >= 32 for n in (r, s))
 
 
 def make_until_full_width(pem, *argv):
