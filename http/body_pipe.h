@@ -21,7 +21,6 @@ public:
     // Makes the pipe (an open one is kept) with room for at least Room bytes; false where
     // the platform has no such pipe or the OS refuses one that large.
     bool Open(size_t Room);
-    bool Valid() const;
     size_t Room() const { return room_; }
     // Bytes in the pipe, waiting to be stored or taken back.
     size_t Held() const { return held_; }

@@ -32,8 +32,6 @@ TBodyPipe::~TBodyPipe() = default;
 TBodyPipe::TBodyPipe(TBodyPipe&&) noexcept = default;
 TBodyPipe& TBodyPipe::operator=(TBodyPipe&&) noexcept = default;
 
-bool TBodyPipe::Valid() const { return ends_ != nullptr; }
-
 bool TBodyPipe::Open(size_t Room) {
     if (ends_ && room_ >= Room) return true;
     Reset();

@@ -12,7 +12,6 @@ TBodyPipe::~TBodyPipe() = default;
 TBodyPipe::TBodyPipe(TBodyPipe&&) noexcept = default;
 TBodyPipe& TBodyPipe::operator=(TBodyPipe&&) noexcept = default;
 
-bool TBodyPipe::Valid() const { return false; }
 bool TBodyPipe::Open(size_t) { return false; }
 bool TBodyPipe::Put(const char*, size_t) { return false; }
 
