@@ -20,7 +20,7 @@ long RawRecv(int Fd, void* Buffer, size_t Len, int& Error);
 // A receive into a kernel pipe (body_pipe.h) instead of memory; the same results.
 long RawRecvToPipe(int Fd, TBodyPipe& Pipe, size_t Len, int& Error);
 
-// The two calls that move bytes, under every socket and every TLS connection alike. The
+// The calls that move bytes, under every socket and every TLS connection alike. The
 // system's goes straight to the OS; another can be installed for the whole process (a test's
 // fault injector wraps the system's).
 class TSocketRawIO {
